@@ -1,0 +1,25 @@
+#pragma once
+// Every message box of the program goes through this interface: the windows use the
+// QMessageBox implementation, tests a recorder that also scripts Yes/No answers.
+
+#include <QString>
+
+namespace kalto {
+
+class Messages {
+public:
+    virtual ~Messages() = default;
+    // Exclamation icon, OK button: a rejected value, a broken rule, a completion notice.
+    virtual void exclamation(const QString& text, const QString& title = QStringLiteral("KALTO")) = 0;
+    // Stop icon, OK button: a required value missing.
+    virtual void stop(const QString& text, const QString& title = QStringLiteral("KALTO")) = 0;
+    // Information icon, OK button.
+    virtual void information(const QString& text, const QString& title = QStringLiteral("KALTO")) = 0;
+    // No icon, OK button; an empty title means the toolkit's default one.
+    virtual void plain(const QString& text, const QString& title = QString()) = 0;
+    // Yes/No with the question icon (or the exclamation icon); true means Yes.
+    virtual bool askYesNo(const QString& text, bool exclamationIcon = false,
+                          const QString& title = QStringLiteral("KALTO")) = 0;
+};
+
+}  // namespace kalto

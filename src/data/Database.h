@@ -1,0 +1,69 @@
+#pragma once
+// The data folder under SQL: one SQLite connection (in memory) on which every .DBF file
+// of the folder is a table of the same name, matched without regard to case.
+
+#include "data/Dbf.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+struct sqlite3;
+
+namespace kalto {
+
+class Database {
+public:
+    Database();
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens the folder: packs tables that hold deleted records, creates the request,
+    // sectoral and output tables that are missing (imdint with its single row), and
+    // registers every .DBF file found. A missing catalogue table, a damaged file or a
+    // folder that cannot be read or written gives false and a Spanish message.
+    bool open(const QString& folder, QString* error);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+    QString folder() const { return folder_; }
+    sqlite3* handle() const { return db_; }
+
+    DbfTable* table(const QString& name) const;  // without regard to case; nullptr if absent
+    QString tablePath(const QString& name) const;
+    QStringList tableNames() const;
+
+    // Runs one statement. Values given in `params` are bound to its '?' placeholders in
+    // order. On failure returns false and the engine's message in *error.
+    bool execute(const QString& sql, const QVariantList& params = {}, QString* error = nullptr);
+    // Runs a query and calls `row` for every result row until it returns false.
+    bool query(const QString& sql, const QVariantList& params,
+               const std::function<bool(const QVariantList&)>& row, QString* error = nullptr,
+               QStringList* columns = nullptr);
+    // First column of the first row (null when there is none or the query fails).
+    QVariant scalar(const QString& sql, const QVariantList& params = {}, QString* error = nullptr);
+
+    // Rows changed by the last execute().
+    int changes() const;
+
+    // Rewrites `name` without its deleted records and reopens it. Callers refresh every
+    // record set on that table afterwards (record numbers change).
+    bool pack(const QString& name, QString* error);
+
+private:
+    bool registerTable(const QString& path, QString* error);
+
+    sqlite3* db_ = nullptr;
+    QString folder_;
+    QHash<QString, std::shared_ptr<DbfTable>> tables_;  // key: lower-case name
+    QHash<QString, QString> names_;                     // lower-case name -> file's own name
+};
+
+// Quotes a text as an SQL literal, doubling embedded quotes: for the rare statement that
+// must be kept as text. Everything else binds its values.
+QString sqlQuote(const QString& text);
+
+}  // namespace kalto

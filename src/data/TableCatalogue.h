@@ -1,0 +1,28 @@
+#pragma once
+// Every table of the program: its group and its columns, in file order.
+
+#include "data/Dbf.h"
+
+#include <QStringList>
+
+namespace kalto {
+
+enum class TableGroup { Request, Catalogue, Sectoral, Output };
+
+struct TableDef {
+    QString name;  // as the file is named, without ".DBF"
+    TableGroup group;
+    QList<DbfField> fields;
+};
+
+const QList<TableDef>& tableCatalogue();
+const TableDef* findTableDef(const QString& name);  // without regard to case
+
+// imdir, imrlegal, impects, improd, imserv, imanexos, imdint: the order in which they are
+// copied to disk; clearing empties the first six.
+const QStringList& requestTables();
+
+// Largest annex identifier: ID_PROD and ID_SUBORD are 16-bit integers.
+constexpr int kMaxAnnexId = 32767;
+
+}  // namespace kalto
