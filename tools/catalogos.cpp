@@ -1,0 +1,2 @@
+// Placeholder until the catalogue generator lands.
+int main() { return 0; }
