@@ -33,6 +33,8 @@ public:
     sqlite3* handle() const { return db_; }
 
     DbfTable* table(const QString& name) const;  // without regard to case; nullptr if absent
+    std::shared_ptr<DbfTable> sharedTable(const QString& name) const;
+    QString tableName(const QString& name) const;  // the file's own spelling of a table name
     QString tablePath(const QString& name) const;
     QStringList tableNames() const;
 

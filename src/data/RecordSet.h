@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+
 namespace kalto {
 
 class Database;
@@ -62,6 +64,7 @@ public:
 
     // Finds the first row from the top whose `column` matches `pattern`, in which '*'
     // matches any run of characters, letter case ignored; it becomes the current row.
+    // Without a match the current row stays.
     bool findFirst(const QString& column, const QString& pattern);
 
     // Writes (updatable record sets only). Values are given by column of the record set.
@@ -82,12 +85,14 @@ public:
 
 private:
     enum EditMode { None, Adding, Editing };
+    bool writable(QString* error);
 
     Database* db_ = nullptr;
     QString source_;
     QVariantList params_;
     bool open_ = false;
     QString error_;
+    std::shared_ptr<DbfTable> shared_;
     DbfTable* table_ = nullptr;
     QString tableName_;
     QStringList columns_;

@@ -1,0 +1,297 @@
+#include "data/Database.h"
+
+#include "data/DbfModule.h"
+#include "data/TableCatalogue.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+
+#include <sqlite3.h>
+
+namespace kalto {
+
+namespace {
+
+bool bindAll(sqlite3_stmt* stmt, const QVariantList& params, QString* error) {
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant& v = params[i];
+        int rc;
+        if (!v.isValid() || v.isNull()) {
+            rc = sqlite3_bind_null(stmt, i + 1);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::Bool:
+                rc = sqlite3_bind_int(stmt, i + 1, v.toBool() ? 1 : 0);
+                break;
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+                rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+                break;
+            case QMetaType::QDate: {
+                const QByteArray s = v.toDate().toString(Qt::ISODate).toUtf8();
+                rc = sqlite3_bind_text(stmt, i + 1, s.constData(), s.size(), SQLITE_TRANSIENT);
+                break;
+            }
+            default: {
+                const QByteArray s = v.toString().toUtf8();
+                rc = sqlite3_bind_text(stmt, i + 1, s.constData(), s.size(), SQLITE_TRANSIENT);
+            }
+            }
+        }
+        if (rc != SQLITE_OK) {
+            if (error) *error = QStringLiteral("No se pudo asignar el valor %1 de la sentencia.").arg(i + 1);
+            return false;
+        }
+    }
+    return true;
+}
+
+QVariant columnValue(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER: return QVariant(static_cast<qint64>(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(stmt, i));
+    case SQLITE_NULL: return QVariant();
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                                 sqlite3_column_bytes(stmt, i));
+    }
+}
+
+const QRegularExpression& identifier() {
+    static const QRegularExpression re(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return re;
+}
+
+}  // namespace
+
+Database::Database() = default;
+Database::~Database() { close(); }
+
+void Database::close() {
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+    tables_.clear();
+    names_.clear();
+}
+
+bool Database::open(const QString& folder, QString* error) {
+    close();
+    auto fail = [&](const QString& message) {
+        if (error) *error = message;
+        close();
+        return false;
+    };
+    const QString native = QDir::toNativeSeparators(folder);
+    QDir dir(folder);
+    if (folder.isEmpty() || !dir.exists())
+        return fail(QStringLiteral("No existe la carpeta de datos %1.").arg(native));
+    {
+        QTemporaryFile probe(dir.filePath(QStringLiteral("kalto_XXXXXX.tmp")));
+        if (!probe.open())
+            return fail(QStringLiteral("No se puede escribir en la carpeta de datos %1: %2")
+                            .arg(native, probe.errorString()));
+    }
+    folder_ = dir.absolutePath();
+
+    // The .DBF files of the folder, by lower-case table name.
+    QHash<QString, QString> files;
+    const QStringList entries = dir.entryList(QDir::Files, QDir::Name);
+    for (const QString& entry : entries) {
+        if (!entry.endsWith(QStringLiteral(".dbf"), Qt::CaseInsensitive)) continue;
+        const QString base = entry.left(entry.size() - 4);
+        if (!identifier().match(base).hasMatch()) continue;
+        if (!files.contains(base.toLower())) files.insert(base.toLower(), dir.filePath(entry));
+    }
+
+    QString err;
+    for (const TableDef& def : tableCatalogue()) {
+        const QString key = def.name.toLower();
+        if (files.contains(key)) continue;
+        if (def.group == TableGroup::Catalogue)
+            return fail(QStringLiteral("No se encontró la tabla de catálogo %1 (%1.DBF) en la carpeta %2.")
+                            .arg(def.name, native));
+        const QString path = dir.filePath(def.name + QStringLiteral(".DBF"));
+        if (!DbfTable::create(path, def.fields, &err)) return fail(err);
+        files.insert(key, path);
+    }
+
+    int rc = sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) return fail(QStringLiteral("No se pudo iniciar el motor de consultas."));
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    if (!registerDbfModule(db_, this, &err)) return fail(err);
+
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        if (!registerTable(it.value(), &err)) return fail(err);
+
+    // The request header always has exactly one row.
+    if (DbfTable* header = table(QStringLiteral("imdint"))) {
+        if (header->recordCount() - header->deletedCount() == 0) {
+            const int idsectorm = header->fieldIndex(QStringLiteral("IDSECTORM"));
+            const int idtra = header->fieldIndex(QStringLiteral("IDTRA"));
+            const int idmoda = header->fieldIndex(QStringLiteral("IDMODA"));
+            const int dprev = header->fieldIndex(QStringLiteral("DPREV"));
+            QVariantList row;
+            for (int i = 0; i < header->fields().size(); ++i) {
+                if (i == idsectorm || i == idtra || i == idmoda) row << QVariant(qint64(0));
+                else if (i == dprev) row << QVariant(false);
+                else row << QVariant();
+            }
+            int recno;
+            if (!header->append(row, &recno, &err)) return fail(err);
+        }
+    }
+    return true;
+}
+
+bool Database::registerTable(const QString& path, QString* error) {
+    std::unique_ptr<DbfTable> table = DbfTable::open(path, error);
+    if (!table) return false;
+    if (table->deletedCount() > 0 && !table->isReadOnly()) {
+        table.reset();
+        if (!DbfTable::pack(path, error)) return false;
+        table = DbfTable::open(path, error);
+        if (!table) return false;
+    }
+    const QString name = QFileInfo(path).completeBaseName();
+    const QString key = name.toLower();
+    tables_.insert(key, std::shared_ptr<DbfTable>(table.release()));
+    names_.insert(key, name);
+    char* msg = nullptr;
+    const QByteArray decl = dbfTableDeclaration(name).toUtf8();
+    if (sqlite3_exec(db_, decl.constData(), nullptr, nullptr, &msg) != SQLITE_OK) {
+        if (error)
+            *error = QStringLiteral("No se pudo abrir la tabla %1: %2")
+                         .arg(QDir::toNativeSeparators(path), QString::fromUtf8(msg));
+        sqlite3_free(msg);
+        return false;
+    }
+    return true;
+}
+
+DbfTable* Database::table(const QString& name) const {
+    auto it = tables_.constFind(name.toLower());
+    return it == tables_.cend() ? nullptr : it->get();
+}
+
+std::shared_ptr<DbfTable> Database::sharedTable(const QString& name) const {
+    return tables_.value(name.toLower());
+}
+
+QString Database::tablePath(const QString& name) const {
+    const DbfTable* t = table(name);
+    return t ? t->path() : QString();
+}
+
+QString Database::tableName(const QString& name) const { return names_.value(name.toLower()); }
+
+QStringList Database::tableNames() const {
+    QStringList out = names_.values();
+    out.sort(Qt::CaseInsensitive);
+    return out;
+}
+
+bool Database::query(const QString& sql, const QVariantList& params,
+                     const std::function<bool(const QVariantList&)>& row, QString* error, QStringList* columns) {
+    if (!db_) {
+        if (error) *error = QStringLiteral("La base de datos no está abierta.");
+        return false;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray text = sql.toUtf8();
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_, text.constData(), text.size(), &stmt, &tail) != SQLITE_OK) {
+        if (error) *error = QString::fromUtf8(sqlite3_errmsg(db_));
+        return false;
+    }
+    if (!stmt) {  // blank text
+        if (error) *error = QStringLiteral("La sentencia está vacía.");
+        return false;
+    }
+    if (tail && QByteArray(tail).trimmed().replace(';', "").size() > 0) {
+        sqlite3_finalize(stmt);
+        if (error) *error = QStringLiteral("Sólo se puede ejecutar una sentencia a la vez.");
+        return false;
+    }
+    if (!bindAll(stmt, params, error)) {
+        sqlite3_finalize(stmt);
+        return false;
+    }
+    const int n = sqlite3_column_count(stmt);
+    if (columns) {
+        columns->clear();
+        for (int i = 0; i < n; ++i) *columns << QString::fromUtf8(sqlite3_column_name(stmt, i));
+    }
+    int rc;
+    QVariantList values;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (!row) continue;
+        values.clear();
+        values.reserve(n);
+        for (int i = 0; i < n; ++i) values << columnValue(stmt, i);
+        if (!row(values)) {
+            rc = SQLITE_DONE;
+            break;
+        }
+    }
+    bool ok = rc == SQLITE_DONE;
+    if (!ok && error) *error = QString::fromUtf8(sqlite3_errmsg(db_));
+    sqlite3_finalize(stmt);
+    return ok;
+}
+
+bool Database::execute(const QString& sql, const QVariantList& params, QString* error) {
+    return query(sql, params, nullptr, error);
+}
+
+QVariant Database::scalar(const QString& sql, const QVariantList& params, QString* error) {
+    QVariant result;
+    query(sql, params, [&](const QVariantList& row) {
+        if (!row.isEmpty()) result = row.first();
+        return false;
+    }, error);
+    return result;
+}
+
+int Database::changes() const { return db_ ? sqlite3_changes(db_) : 0; }
+
+bool Database::pack(const QString& name, QString* error) {
+    const QString key = name.toLower();
+    auto it = tables_.find(key);
+    if (it == tables_.end()) {
+        if (error) *error = QStringLiteral("No existe la tabla %1.").arg(name);
+        return false;
+    }
+    if ((*it)->deletedCount() == 0) return true;
+    const QString path = (*it)->path();
+    tables_.erase(it);  // record sets still holding it keep reading the old copy
+    const bool packed = DbfTable::pack(path, error);
+    QString reopenError;
+    std::unique_ptr<DbfTable> table = DbfTable::open(path, &reopenError);
+    if (!table) {
+        if (error) *error = reopenError;
+        return false;
+    }
+    tables_.insert(key, std::shared_ptr<DbfTable>(table.release()));
+    return packed;
+}
+
+QString sqlQuote(const QString& text) {
+    QString out = text;
+    out.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + out + QLatin1Char('\'');
+}
+
+}  // namespace kalto

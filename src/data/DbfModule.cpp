@@ -1,0 +1,341 @@
+#include "data/DbfModule.h"
+
+#include "data/Database.h"
+#include "data/RecordSet.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace kalto {
+
+namespace {
+
+struct DbfVtab {
+    sqlite3_vtab base;
+    Database* owner;
+    QByteArray key;  // lower-case table name
+};
+
+struct DbfCursor {
+    sqlite3_vtab_cursor base;
+    DbfTable* table = nullptr;
+    QList<int> recnos;  // used when answered from an index
+    bool indexed = false;
+    int pos = 0;        // index into recnos, or the record number of a full scan
+    int end = 0;        // full scan: record count when the scan began
+};
+
+void setError(sqlite3_vtab* vtab, const QString& message) {
+    sqlite3_free(vtab->zErrMsg);
+    vtab->zErrMsg = sqlite3_mprintf("%s", message.toUtf8().constData());
+}
+
+DbfTable* tableOf(sqlite3_vtab* vtab) {
+    auto* v = reinterpret_cast<DbfVtab*>(vtab);
+    return v->owner->table(QString::fromUtf8(v->key));
+}
+
+QString columnDecl(const DbfField& f) {
+    QString type;
+    switch (f.type) {
+    case DbfType::Character: type = QStringLiteral("TEXT COLLATE KALTO"); break;
+    case DbfType::Numeric: type = f.decimals == 0 ? QStringLiteral("INTEGER") : QStringLiteral("REAL"); break;
+    case DbfType::Logical: type = QStringLiteral("INTEGER"); break;
+    case DbfType::Date: type = QStringLiteral("TEXT"); break;
+    }
+    return QStringLiteral("\"%1\" %2").arg(f.name, type);
+}
+
+int xConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** err) {
+    if (argc < 4) {
+        *err = sqlite3_mprintf("falta el nombre de la tabla");
+        return SQLITE_ERROR;
+    }
+    auto* owner = static_cast<Database*>(aux);
+    QByteArray key = QByteArray(argv[3]).toLower();
+    if (key.size() >= 2 && key.startsWith('"') && key.endsWith('"')) key = key.mid(1, key.size() - 2);
+    DbfTable* table = owner->table(QString::fromUtf8(key));
+    if (!table) {
+        *err = sqlite3_mprintf("no existe la tabla %s", argv[3]);
+        return SQLITE_ERROR;
+    }
+    QStringList cols;
+    for (const auto& f : table->fields()) cols << columnDecl(f);
+    QByteArray decl = QStringLiteral("CREATE TABLE x(%1)").arg(cols.join(QStringLiteral(", "))).toUtf8();
+    int rc = sqlite3_declare_vtab(db, decl.constData());
+    if (rc != SQLITE_OK) return rc;
+    auto* vtab = new DbfVtab{};
+    vtab->owner = owner;
+    vtab->key = key;
+    *out = &vtab->base;
+    return SQLITE_OK;
+}
+
+int xDisconnect(sqlite3_vtab* vtab) {
+    delete reinterpret_cast<DbfVtab*>(vtab);
+    return SQLITE_OK;
+}
+
+// An equality on an integer column is answered from the table's index. The constraint is
+// not omitted: SQLite checks it again, so a value that is no integer can scan instead.
+int xBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
+    DbfTable* table = tableOf(vtab);
+    const double rows = table ? table->recordCount() + 1.0 : 1e6;
+    info->estimatedCost = rows;
+    info->estimatedRows = static_cast<sqlite3_int64>(rows);
+    info->idxNum = 0;
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& c = info->aConstraint[i];
+        if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || c.iColumn < 0) continue;
+        if (!table || !table->isIntegerField(c.iColumn)) continue;
+        info->idxNum = c.iColumn + 1;
+        info->aConstraintUsage[i].argvIndex = 1;
+        info->aConstraintUsage[i].omit = 0;
+        info->estimatedCost = 10;
+        info->estimatedRows = 10;
+        break;
+    }
+    return SQLITE_OK;
+}
+
+int xOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+    auto* cur = new DbfCursor{};
+    *out = &cur->base;
+    return SQLITE_OK;
+}
+
+int xClose(sqlite3_vtab_cursor* cur) {
+    delete reinterpret_cast<DbfCursor*>(cur);
+    return SQLITE_OK;
+}
+
+void skipDeleted(DbfCursor* c) {
+    if (c->indexed) return;  // the index holds live records only
+    while (c->pos < c->end && c->table->isDeleted(c->pos)) ++c->pos;
+}
+
+int xFilter(sqlite3_vtab_cursor* cursor, int idxNum, const char*, int argc, sqlite3_value** argv) {
+    auto* c = reinterpret_cast<DbfCursor*>(cursor);
+    c->table = tableOf(cursor->pVtab);
+    c->indexed = false;
+    c->recnos.clear();
+    c->pos = 0;
+    c->end = c->table ? c->table->recordCount() : 0;
+    if (!c->table) {
+        setError(cursor->pVtab, QStringLiteral("La tabla ya no está abierta."));
+        return SQLITE_ERROR;
+    }
+    if (idxNum > 0 && argc == 1) {
+        sqlite3_value* v = argv[0];
+        int type = sqlite3_value_numeric_type(v);
+        bool exact = false;
+        qint64 key = 0;
+        if (type == SQLITE_INTEGER) {
+            key = sqlite3_value_int64(v);
+            exact = true;
+        } else if (type == SQLITE_FLOAT) {
+            double d = sqlite3_value_double(v);
+            if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9e15) {
+                key = static_cast<qint64>(d);
+                exact = true;
+            } else if (std::isfinite(d)) {
+                c->indexed = true;  // no integer equals a fraction: no rows
+                return SQLITE_OK;
+            }
+        }
+        if (exact) {
+            if (const QList<int>* hits = c->table->lookup(idxNum - 1, key)) {
+                c->indexed = true;
+                c->recnos = *hits;
+                return SQLITE_OK;
+            }
+        }
+    }
+    skipDeleted(c);
+    return SQLITE_OK;
+}
+
+int xNext(sqlite3_vtab_cursor* cursor) {
+    auto* c = reinterpret_cast<DbfCursor*>(cursor);
+    ++c->pos;
+    skipDeleted(c);
+    return SQLITE_OK;
+}
+
+int xEof(sqlite3_vtab_cursor* cursor) {
+    auto* c = reinterpret_cast<DbfCursor*>(cursor);
+    return c->indexed ? c->pos >= c->recnos.size() : c->pos >= c->end;
+}
+
+int currentRecno(const DbfCursor* c) { return c->indexed ? c->recnos.at(c->pos) : c->pos; }
+
+int xColumn(sqlite3_vtab_cursor* cursor, sqlite3_context* ctx, int col) {
+    auto* c = reinterpret_cast<DbfCursor*>(cursor);
+    const QVariant v = c->table->value(currentRecno(c), col);
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_result_null(ctx);
+        return SQLITE_OK;
+    }
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        sqlite3_result_int64(ctx, v.toLongLong());
+        break;
+    case QMetaType::Double:
+        sqlite3_result_double(ctx, v.toDouble());
+        break;
+    case QMetaType::Bool:
+        sqlite3_result_int(ctx, v.toBool() ? 1 : 0);
+        break;
+    case QMetaType::QDate: {
+        QByteArray s = v.toDate().toString(Qt::ISODate).toUtf8();
+        sqlite3_result_text(ctx, s.constData(), s.size(), SQLITE_TRANSIENT);
+        break;
+    }
+    default: {
+        QByteArray s = v.toString().toUtf8();
+        sqlite3_result_text(ctx, s.constData(), s.size(), SQLITE_TRANSIENT);
+    }
+    }
+    return SQLITE_OK;
+}
+
+int xRowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
+    *rowid = currentRecno(reinterpret_cast<DbfCursor*>(cursor)) + 1;
+    return SQLITE_OK;
+}
+
+QVariant toVariant(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return QVariant(static_cast<qint64>(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_value_double(v));
+    case SQLITE_NULL: return QVariant();
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+    }
+}
+
+int xUpdate(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
+    DbfTable* table = tableOf(vtab);
+    if (!table) {
+        setError(vtab, QStringLiteral("La tabla ya no está abierta."));
+        return SQLITE_ERROR;
+    }
+    QString error;
+    if (argc == 1) {  // delete
+        if (!table->remove(static_cast<int>(sqlite3_value_int64(argv[0]) - 1), &error)) {
+            setError(vtab, error);
+            return SQLITE_ERROR;
+        }
+        return SQLITE_OK;
+    }
+    QVariantList values;
+    values.reserve(argc - 2);
+    for (int i = 2; i < argc; ++i) values << toVariant(argv[i]);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {  // insert
+        int recno = -1;
+        if (!table->append(values, &recno, &error)) {
+            setError(vtab, error);
+            return SQLITE_ERROR;
+        }
+        *rowid = recno + 1;
+        return SQLITE_OK;
+    }
+    const sqlite3_int64 oldRow = sqlite3_value_int64(argv[0]);
+    if (sqlite3_value_type(argv[1]) != SQLITE_NULL && sqlite3_value_int64(argv[1]) != oldRow) {
+        setError(vtab, QStringLiteral("El número de registro no se puede cambiar."));
+        return SQLITE_ERROR;
+    }
+    if (!table->update(static_cast<int>(oldRow - 1), values, &error)) {
+        setError(vtab, error);
+        return SQLITE_ERROR;
+    }
+    return SQLITE_OK;
+}
+
+sqlite3_module makeModule() {
+    sqlite3_module m;
+    std::memset(&m, 0, sizeof m);
+    m.iVersion = 1;
+    m.xCreate = xConnect;
+    m.xConnect = xConnect;
+    m.xBestIndex = xBestIndex;
+    m.xDisconnect = xDisconnect;
+    m.xDestroy = xDisconnect;
+    m.xOpen = xOpen;
+    m.xClose = xClose;
+    m.xFilter = xFilter;
+    m.xNext = xNext;
+    m.xEof = xEof;
+    m.xColumn = xColumn;
+    m.xRowid = xRowid;
+    m.xUpdate = xUpdate;
+    return m;
+}
+
+const sqlite3_module kModule = makeModule();
+
+QString textArg(sqlite3_value* v) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+}
+
+int collate(void*, int n1, const void* s1, int n2, const void* s2) {
+    const QString a = QString::fromUtf8(static_cast<const char*>(s1), n1);
+    const QString b = QString::fromUtf8(static_cast<const char*>(s2), n2);
+    int r = foldCase(a).compare(foldCase(b));
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    // like(pattern, text [, escape]); the escape character is honoured by doubling it out.
+    QString pattern = textArg(argv[0]);
+    const QString text = textArg(argv[1]);
+    if (argc == 3 && sqlite3_value_type(argv[2]) != SQLITE_NULL) {
+        const QString esc = textArg(argv[2]);
+        if (esc.size() != 1) {
+            sqlite3_result_error(ctx, "ESCAPE debe ser un solo carácter", -1);
+            return;
+        }
+        // Replace escaped wildcards by private-use characters that match themselves.
+        QString p;
+        for (int i = 0; i < pattern.size(); ++i) {
+            if (pattern[i] == esc[0] && i + 1 < pattern.size()) {
+                QChar n = pattern[++i];
+                p += n == QLatin1Char('%') ? QChar(0xE000) : n == QLatin1Char('_') ? QChar(0xE001) : n;
+            } else {
+                p += pattern[i];
+            }
+        }
+        QString t = text;
+        t.replace(QLatin1Char('%'), QChar(0xE000)).replace(QLatin1Char('_'), QChar(0xE001));
+        sqlite3_result_int(ctx, likeMatch(p, t) ? 1 : 0);
+        return;
+    }
+    sqlite3_result_int(ctx, likeMatch(pattern, text) ? 1 : 0);
+}
+
+}  // namespace
+
+bool registerDbfModule(sqlite3* db, Database* owner, QString* error) {
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    int rc = sqlite3_create_collation(db, "KALTO", SQLITE_UTF8, nullptr, collate);
+    if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_create_module(db, "dbf", &kModule, owner);
+    if (rc != SQLITE_OK && error) *error = QString::fromUtf8(sqlite3_errmsg(db));
+    return rc == SQLITE_OK;
+}
+
+QString dbfTableDeclaration(const QString& name) {
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QStringLiteral("CREATE VIRTUAL TABLE \"%1\" USING dbf(\"%1\")").arg(quoted);
+}
+
+}  // namespace kalto
