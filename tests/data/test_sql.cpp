@@ -1,0 +1,311 @@
+// The SQL engine over the data folder: statements the program issues, record sets, routines.
+
+#include "data/DataSource.h"
+#include "data/Database.h"
+#include "data/RecordSet.h"
+#include "data/TableCatalogue.h"
+#include "data/mdlKALTO.h"
+#include "support/TestFolder.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace kalto;
+
+namespace {
+
+class Sql : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString error;
+        ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
+    }
+    void exec(const QString& sql, const QVariantList& params = {}) {
+        QString error;
+        ASSERT_TRUE(db.execute(sql, params, &error)) << sql.toStdString() << ": " << error.toStdString();
+    }
+    QList<QVariantList> rows(const QString& sql, const QVariantList& params = {}) {
+        QList<QVariantList> out;
+        QString error;
+        EXPECT_TRUE(db.query(sql, params, [&](const QVariantList& r) { out << r; return true; }, &error))
+            << sql.toStdString() << ": " << error.toStdString();
+        return out;
+    }
+    void annex(int id, int kind, const QString& descrip, const QString& fraccion, int subord) {
+        exec(QStringLiteral("insert into imanexos values (?,?,?,?,?)"), {id, kind, descrip, fraccion, subord});
+    }
+
+    test::TestFolder folder;
+    Database db;
+};
+
+TEST_F(Sql, OpeningCreatesMissingTablesAndTheSingleHeaderRow) {
+    for (const TableDef& def : tableCatalogue()) {
+        EXPECT_NE(db.table(def.name.toUpper()), nullptr) << def.name.toStdString();
+        EXPECT_NE(db.table(def.name.toLower()), nullptr) << def.name.toStdString();
+    }
+    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imdint")).toInt(), 1);
+    EXPECT_EQ(db.scalar(QStringLiteral("select idtra from IMDINT")).toInt(), 0);
+    // Reopening keeps the one header row; it is not added twice.
+    Database again;
+    ASSERT_TRUE(again.open(folder.path(), nullptr));
+    EXPECT_EQ(again.scalar(QStringLiteral("Select count(*) from imdint")).toInt(), 1);
+
+    // Both spellings of a table name reach the same file.
+    exec(QStringLiteral("insert into Sector (IDSECTOR, CVE_SECTOR) values (1, 'A')"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from sector where Cve_Sector = 'a'")).toInt(), 1);
+}
+
+TEST_F(Sql, MissingCatalogueOrUnwritableFolderIsAClearError) {
+    test::TestFolder other;
+    QDir dir(other.path());
+    for (const QString& f : dir.entryList({QStringLiteral("imunidmd.*")}, QDir::Files)) dir.remove(f);
+    Database broken;
+    QString error;
+    EXPECT_FALSE(broken.open(other.path(), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("imunidmd"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QDir::toNativeSeparators(other.path()))) << error.toStdString();
+
+    EXPECT_FALSE(broken.open(other.path() + QStringLiteral("/no-existe"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("no-existe"))) << error.toStdString();
+}
+
+TEST_F(Sql, AggregatesOverEmptyAndFilledTables) {
+    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv")).toInt(), 0);
+    EXPECT_TRUE(db.scalar(QStringLiteral("Select max(id_prod) from imanexos")).isNull());
+    EXPECT_TRUE(db.scalar(QStringLiteral("Select sum(montoexp) from impects where idmcts = 'C' ")).isNull());
+    RecordSet empty(&db, QStringLiteral("select * from imanexos where tipo_reg=2"));
+    ASSERT_TRUE(empty.open());
+    EXPECT_TRUE(empty.eof());
+    EXPECT_EQ(empty.count(), 0);
+
+    const QString ins = QStringLiteral("insert into impects (RSOCIAL, RFC, MONTOEXP, IDMCTS) values (?,?,?,?)");
+    exec(ins, {QStringLiteral("UNO"), QStringLiteral(" ABC010101AAA"), 250000000.0, QStringLiteral("C")});
+    exec(ins, {QStringLiteral("DOS"), QStringLiteral(" ABC010101AAA"), 249999999.99, QStringLiteral("c")});
+    exec(ins, {QStringLiteral("TRES"), QStringLiteral(" XYZ010101AAA"), 1.0, QStringLiteral("C")});
+    exec(ins, {QStringLiteral("OTRA"), QStringLiteral(" QQQ010101AAA"), 7.0, QStringLiteral("M")});
+    EXPECT_DOUBLE_EQ(db.scalar(QStringLiteral("Select sum(montoexp) from impects where idmcts = 'C' ")).toDouble(),
+                     500000000.99);
+    const auto groups = rows(QStringLiteral("Select rfc, count(rfc) from impects where idmcts = 'C' group by rfc"));
+    ASSERT_EQ(groups.size(), 2);
+    EXPECT_EQ(groups[0][0].toString(), QStringLiteral(" ABC010101AAA"));
+    EXPECT_EQ(groups[0][1].toInt(), 2);
+}
+
+TEST_F(Sql, AnnexStatementsKeepTheirMeaning) {
+    annex(1, 1, QStringLiteral("null "), QStringLiteral("84713001"), 0);
+    annex(2, 1, QStringLiteral("TORNILLO"), QStringLiteral("73181501"), 1);
+    annex(3, 1, QStringLiteral("TUERCA"), QStringLiteral("73181601"), 1);
+    annex(4, 2, QStringLiteral("CAJA"), QStringLiteral("48191001"), 0);
+    annex(5, 1, QStringLiteral("null "), QStringLiteral("84713001"), 0);
+    exec(QStringLiteral("insert into imanexos values (6, NULL, 'SIN TIPO', '12345678', 0)"));
+
+    EXPECT_EQ(rows(QStringLiteral("Select distinct fraccion from imanexos where tipo_reg = 1 and id_subord = 0")).size(), 1);
+    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imanexos where id_subord = 1")).toInt(), 2);
+    auto desc = rows(QStringLiteral("select * from imanexos ORDER BY id_prod desc"));
+    ASSERT_EQ(desc.size(), 6);
+    EXPECT_EQ(desc.first()[0].toInt(), 6);
+    EXPECT_EQ(rows(QStringLiteral("select * from imanexos where tipo_reg is null")).size(), 1);
+    exec(QStringLiteral("update imanexos set tipo_reg = 1 where tipo_reg is null"));
+    EXPECT_EQ(rows(QStringLiteral("select * from imanexos where tipo_reg is null")).size(), 0);
+    auto ordered = rows(QStringLiteral("select * from imanexos where id_prod > 0 and tipo_reg > 0 order by tipo_reg asc,id_subord "));
+    EXPECT_EQ(ordered.last()[1].toInt(), 2);
+    EXPECT_EQ(rows(QStringLiteral("select * from imanexos where tipo_reg <>1 AND tipo_reg > 0 ORDER BY tipo_reg ")).size(), 1);
+    exec(QStringLiteral("Update imanexos set Fraccion = ? where id_prod = ?"), {QStringLiteral("11112222"), 4});
+    EXPECT_EQ(db.scalar(QStringLiteral("select fraccion from imanexos where id_prod = 4")).toString(),
+              QStringLiteral("11112222"));
+    exec(QStringLiteral("delete from imanexos where id_subord = 1"));
+    exec(QStringLiteral("delete from imanexos where id_prod = 5"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos")).toInt(), 3);
+    EXPECT_EQ(rows(QStringLiteral("Select id_prod from imanexos where descrip is not null and tipo_reg = 1")).size(), 2);
+
+    // Equalities on the integer key columns are answered from the index.
+    for (const char* column : {"id_prod", "id_subord", "tipo_reg"}) {
+        QString plan;
+        db.query(QStringLiteral("explain query plan select * from imanexos where %1=3").arg(QLatin1String(column)), {},
+                 [&](const QVariantList& r) { plan += r.last().toString(); return true; });
+        EXPECT_FALSE(plan.contains(QStringLiteral("INDEX 0:"))) << column << ": " << plan.toStdString();
+        EXPECT_TRUE(plan.contains(QStringLiteral("INDEX "))) << column << ": " << plan.toStdString();
+    }
+    // A text or fractional value against an indexed column still compares correctly.
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos where id_prod = '4'")).toInt(), 1);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos where id_prod = 4.5")).toInt(), 0);
+}
+
+TEST_F(Sql, ServicesHeaderAndPositionalInserts) {
+    exec(QStringLiteral("insert into imserv values (12, 'MAQUILA')"));
+    exec(QStringLiteral("Update imserv  set idserv = idserv + 1"));
+    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv where idserv >= 13")).toInt(), 1);
+    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv where idserv < 13")).toInt(), 0);
+    exec(QStringLiteral("delete from imserv"));
+    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv")).toInt(), 0);
+
+    exec(QStringLiteral("insert into improd values (1,'84713001','',1500.5,80,3,'PIEZA')"));
+    auto prod = rows(QStringLiteral("select * from improd"));
+    ASSERT_EQ(prod.size(), 1);
+    EXPECT_TRUE(prod[0][2].isNull());  // an empty text is stored as blanks and read as NULL
+    EXPECT_DOUBLE_EQ(prod[0][3].toDouble(), 1500.5);
+    EXPECT_EQ(prod[0][5].toInt(), 3);
+
+    for (const char* tail : {"idsectorm = 0", "idtra = 5", "idmoda = 3", "dprev = false", "numefola = null"})
+        exec(QStringLiteral("update imdint set %1").arg(QLatin1String(tail)));
+    auto header = rows(QStringLiteral("Select idtra, idmoda  from imdint"));
+    ASSERT_EQ(header.size(), 1);
+    EXPECT_EQ(header[0][0].toInt(), 5);
+    EXPECT_EQ(header[0][1].toInt(), 3);
+    exec(QStringLiteral("update imdint set dprev = true"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select dprev from imdint")).toInt(), 1);
+    exec(QStringLiteral("update imdint set dprev = null"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select dprev from imdint")).toInt(), 0);  // a logical stores F for null
+}
+
+TEST_F(Sql, TextComparisonsIgnoreCaseBeyondAscii) {
+    const QString ins = QStringLiteral("insert into imdir (IDDIR, CALLEYNO, CIUDAD, RFC) values (?,?,?,?)");
+    exec(ins, {QStringLiteral("FL"), QStringLiteral("AV. PEÑA ÁLVAREZ 10"), QStringLiteral("MÉRIDA"), QString()});
+    exec(ins, {QStringLiteral("pl"), QStringLiteral("calle niño"), QStringLiteral("león"), QString()});
+    exec(ins, {QStringLiteral("FC"), QStringLiteral("O'HARA; -- \"X\""), QStringLiteral("TORREÓN"),
+               QStringLiteral(" O'H010101AA;")});
+    EXPECT_EQ(rows(QStringLiteral("select * from imdir where iddir = 'PL'")).size(), 1);
+    EXPECT_EQ(rows(QStringLiteral("select * from imdir where ciudad = 'mérida'")).size(), 1);
+    EXPECT_EQ(rows(QStringLiteral("select * from imdir where calleyno like '%peña%'")).size(), 1);
+    EXPECT_EQ(rows(QStringLiteral("select * from imdir where calleyno like 'CALLE NIÑ_'")).size(), 1);
+    EXPECT_EQ(rows(QStringLiteral("select * from imdir where ciudad like 'LEÓN'")).size(), 1);
+    EXPECT_EQ(rows(QStringLiteral("select * from imdir where ciudad like 'LEON'")).size(), 0);  // accents count
+    auto sorted = rows(QStringLiteral("select ciudad from imdir order by ciudad"));
+    ASSERT_EQ(sorted.size(), 3);
+    EXPECT_EQ(sorted[0][0].toString(), QStringLiteral("león"));
+
+    // A value holding quotes, a semicolon and a comment marker is stored and found as typed.
+    auto hit = rows(QStringLiteral("Select * from imdir where iddir = ? and rfc = ?"),
+                    {QStringLiteral("FC"), QStringLiteral(" O'H010101AA;")});
+    ASSERT_EQ(hit.size(), 1);
+    EXPECT_EQ(hit[0][1].toString(), QStringLiteral("O'HARA; -- \"X\""));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imdir where calleyno = ") +
+                        sqlQuote(QStringLiteral("O'HARA; -- \"X\""))).toInt(), 1);
+    // Double-quoted strings are identifiers, never literals.
+    QString error;
+    EXPECT_FALSE(db.execute(QStringLiteral("select * from imdir where iddir = \"FL\""), {}, &error));
+    // One statement at a time: a second one is refused, not silently run or dropped.
+    EXPECT_FALSE(db.execute(QStringLiteral("delete from imdir; delete from imrlegal"), {}, &error));
+    EXPECT_EQ(rows(QStringLiteral("select * from imdir")).size(), 3);
+}
+
+TEST_F(Sql, ChangesAreInTheFileWhenTheStatementReturns) {
+    exec(QStringLiteral("insert into imrlegal values (?,?,?,?,?,?)"),
+         {QStringLiteral(" JOSÉ"), QStringLiteral("NÚÑEZ"), QString(), QStringLiteral("555"), QStringLiteral("DIRECTOR"),
+          QStringLiteral("jose@example.com")});
+    auto reader = DbfTable::open(db.tablePath(QStringLiteral("imrlegal")), nullptr);
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(reader->recordCount(), 1);
+    EXPECT_EQ(reader->value(0, 0).toString(), QStringLiteral(" JOSÉ"));
+    EXPECT_TRUE(reader->value(0, 2).isNull());
+    exec(QStringLiteral("update imrlegal set caremp = 'GERENTE'"));
+    exec(QStringLiteral("delete from imrlegal"));
+    reader = DbfTable::open(db.tablePath(QStringLiteral("imrlegal")), nullptr);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->value(0, 4).toString(), QStringLiteral("GERENTE"));
+    EXPECT_TRUE(reader->isDeleted(0));
+
+    // A value that does not fit is refused and nothing is written.
+    QString error;
+    EXPECT_FALSE(db.execute(QStringLiteral("insert into imrlegal (NOMREPLEG) values (?)"), {QString(26, QLatin1Char('A'))}, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(db.table(QStringLiteral("imrlegal"))->recordCount(), 1);
+
+    // Deleted records are packed away when the folder is opened again.
+    db.close();
+    Database reopened;
+    ASSERT_TRUE(folder.open(reopened));
+    EXPECT_EQ(reopened.table(QStringLiteral("imrlegal"))->recordCount(), 0);
+}
+
+TEST_F(Sql, RecordSetOperations) {
+    for (int i = 1; i <= 3; ++i) annex(i, 2, QStringLiteral("CAJA %1").arg(i), QStringLiteral("4819100%1").arg(i), 0);
+    annex(4, 3, QStringLiteral("TALADRO"), QStringLiteral("84672101"), 0);
+
+    RecordSet rs(&db, QStringLiteral("Select * from imanexos where tipo_reg=2"));
+    ASSERT_TRUE(rs.open());
+    ASSERT_TRUE(rs.isUpdatable());
+    EXPECT_EQ(rs.count(), 3);
+    EXPECT_EQ(rs.columnCount(), 5);
+    EXPECT_EQ(rs.columnName(2), QStringLiteral("DESCRIP"));
+    rs.moveFirst();
+    EXPECT_EQ(rs.value(QStringLiteral("descrip")).toString(), QStringLiteral("CAJA 1"));
+    rs.moveLast();
+    EXPECT_EQ(rs.value(0).toInt(), 3);
+    rs.moveNext();
+    EXPECT_TRUE(rs.eof());
+
+    ASSERT_TRUE(rs.findFirst(QStringLiteral("descrip"), QStringLiteral("caja 2*")));
+    EXPECT_EQ(rs.value(0).toInt(), 2);
+    EXPECT_FALSE(rs.findFirst(QStringLiteral("descrip"), QStringLiteral("ZZ*")));
+    EXPECT_EQ(rs.value(0).toInt(), 2);
+
+    rs.edit();
+    rs.setValue(QStringLiteral("DESCRIP"), QStringLiteral("CAJA DE CARTÓN"));
+    ASSERT_TRUE(rs.update());
+    rs.addNew();
+    rs.setValue(0, 9);
+    rs.setValue(1, 2);
+    rs.setValue(2, QStringLiteral("TARIMA"));
+    ASSERT_TRUE(rs.update());
+    EXPECT_EQ(rs.count(), 4);
+    EXPECT_EQ(rs.value(2).toString(), QStringLiteral("TARIMA"));
+    rs.moveFirst();
+    ASSERT_TRUE(rs.removeCurrent());
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos where tipo_reg = 2")).toInt(), 3);
+    EXPECT_EQ(db.scalar(QStringLiteral("select descrip from imanexos where id_prod = 2")).toString(),
+              QStringLiteral("CAJA DE CARTÓN"));
+
+    // A refused write keeps the buffer for the user to fix.
+    rs.addNew();
+    rs.setValue(0, 123456789);
+    QString error;
+    EXPECT_FALSE(rs.update(&error));
+    EXPECT_TRUE(rs.isEditing());
+    rs.cancelUpdate();
+    EXPECT_EQ(rs.count(), 3);
+
+    // Read-only query sets hold their values; writes are refused.
+    RecordSet agg(&db, QStringLiteral("select tipo_reg, count(*) from imanexos group by tipo_reg"));
+    ASSERT_TRUE(agg.open());
+    EXPECT_FALSE(agg.isUpdatable());
+    EXPECT_EQ(agg.count(), 2);
+    EXPECT_FALSE(agg.removeRow(0, &error));
+
+    // A data source reopens with a new record source and tells its views.
+    DataSource dts(QStringLiteral("dtsAux"), &db, QStringLiteral("imanexos"));
+    int refreshed = 0;
+    QObject::connect(&dts, &DataSource::refreshed, [&] { ++refreshed; });
+    ASSERT_TRUE(dts.refresh());
+    EXPECT_EQ(dts.recordSet().count(), 4);
+    dts.setRecordSource(QStringLiteral("Select * from imanexos where id_subord = ?"), {0});
+    ASSERT_TRUE(dts.refresh());
+    EXPECT_EQ(dts.recordSet().count(), 4);
+    EXPECT_EQ(refreshed, 2);
+    dts.setRecordSource(QStringLiteral("select * from nada"));
+    EXPECT_FALSE(dts.refresh(&error));
+    EXPECT_TRUE(error.contains(QStringLiteral("nada")));
+}
+
+TEST_F(Sql, ProductIdForAnAnnexRowAndTheDigitFilter) {
+    EXPECT_EQ(mdlKALTO::IdProductoAnexo(db, 0).value_or(-1), 1);
+    annex(7, 1, QStringLiteral("null "), QStringLiteral("84713001"), 0);
+    EXPECT_EQ(mdlKALTO::IdProductoAnexo(db, 7).value_or(-1), 7);
+    EXPECT_EQ(mdlKALTO::IdProductoAnexo(db, 3).value_or(-1), 8);
+    annex(32767, 1, QStringLiteral("null "), QStringLiteral("84713001"), 0);
+    QString error;
+    EXPECT_FALSE(mdlKALTO::IdProductoAnexo(db, 0, &error).has_value());
+    EXPECT_TRUE(error.contains(QStringLiteral("32767")));
+    EXPECT_EQ(mdlKALTO::IdProductoAnexo(db, 32767).value_or(-1), 32767);
+
+    QString last;
+    EXPECT_TRUE(mdlKALTO::EjecutaSentencia(db, QStringLiteral("delete from imserv"), {}, nullptr, &last));
+    EXPECT_EQ(last, QStringLiteral("delete from imserv"));
+    EXPECT_FALSE(mdlKALTO::EjecutaSentencia(db, QStringLiteral("delete from nada"), {}, &error));
+
+    for (int c : {'0', '9', 27, 8, 9}) EXPECT_EQ(mdlKALTO::FiltroDigito(c), c);
+    for (int c : {'a', 'A', ' ', '-', '.', 13}) EXPECT_EQ(mdlKALTO::FiltroDigito(c), 0);
+}
+
+}  // namespace
