@@ -1,0 +1,106 @@
+#include "app/rules/GridHelpers.h"
+
+#include "app/rules/Messages.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace kalto {
+
+namespace {
+
+bool holdsNumber(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+bool MensajeLongGrid(const GridRow& row, int column, int maxLength, const QString& mensaje, Messages& messages) {
+    if (cellText(row.value(column)).length() <= maxLength) return false;
+    messages.exclamation(mensaje + kRectifica);
+    return true;
+}
+
+void FomateaLetra(QString& text, int mode) {
+    text = mode == 1 ? text.toUpper() : text.toLower();
+}
+
+void FomateaLetra(GridRow& row, int column, int mode) {
+    const QVariant value = row.value(column);
+    if (value.isNull() || holdsNumber(value)) return;
+    QString text = value.toString();
+    FomateaLetra(text, mode);
+    if (text != value.toString()) row.setValue(column, text);
+}
+
+QString cellText(const QVariant& value) {
+    if (value.isNull() || !value.isValid()) return QString();
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(value.toDouble(), 'f', QLocale::FloatingPointShortest);
+    default:
+        return value.toString();
+    }
+}
+
+bool isNumericValue(const QVariant& value) {
+    return numericValue(value).has_value();
+}
+
+std::optional<double> numericValue(const QVariant& value) {
+    if (value.isNull() || !value.isValid()) return std::nullopt;
+    if (holdsNumber(value)) return value.toDouble();
+    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)\\s*$"));
+    const QString text = value.toString();
+    if (!number.match(text).hasMatch()) return std::nullopt;
+    bool ok = false;
+    const double d = text.trimmed().toDouble(&ok);
+    if (!ok) return std::nullopt;
+    return d;
+}
+
+double leadingNumber(const QString& text) {
+    int i = 0;
+    const int n = text.size();
+    while (i < n && text[i].isSpace()) ++i;
+    QString digits;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) digits += text[i++];
+    bool point = false;
+    bool any = false;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            digits += c;
+            any = true;
+        } else if (c == QLatin1Char('.') && !point) {
+            digits += c;
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!any) return 0.0;
+    return digits.toDouble();
+}
+
+double leadingNumber(const QVariant& value) {
+    if (holdsNumber(value)) return value.toDouble();
+    return leadingNumber(cellText(value));
+}
+
+}  // namespace kalto

@@ -1,0 +1,43 @@
+#pragma once
+// Shared operations of the editable grids: the column-length warning, the letter-case
+// normaliser, and the reading of a cell as a number.
+
+#include "app/rules/GridRule.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+namespace kalto {
+
+class Messages;
+
+// The ending of every message that asks the user for a correction.
+inline const QString kRectifica = QStringLiteral(" Rectifica por favor");
+
+// Column-length warning: when the text of `column` in `row` is longer than `maxLength`,
+// shows `mensaje` + " Rectifica por favor" (exclamation). The value is left as typed.
+// Returns whether the message was shown.
+bool MensajeLongGrid(const GridRow& row, int column, int maxLength, const QString& mensaje, Messages& messages);
+
+// Letter case: mode 1 turns `text` into upper case, any other mode into lower case.
+void FomateaLetra(QString& text, int mode);
+// The same on a cell of the row being edited (text cells only; numbers and nulls stay).
+void FomateaLetra(GridRow& row, int column, int mode);
+
+// The text of a cell as the user sees it: a number in plain decimal (never with an
+// exponent), a null as the empty text.
+QString cellText(const QVariant& value);
+
+// "Numeric": digits with an optional sign and decimal point, blanks around allowed; a
+// number held by the cell is numeric, an empty or null cell is not.
+bool isNumericValue(const QVariant& value);
+// The number a numeric cell holds; std::nullopt when it is not numeric.
+std::optional<double> numericValue(const QVariant& value);
+// Leading-number parse: blanks skipped, then an optional sign, digits and one decimal
+// point as far as they go; "100.5%" gives 100.5, "A1" and "" give 0.
+double leadingNumber(const QString& text);
+double leadingNumber(const QVariant& value);
+
+}  // namespace kalto
