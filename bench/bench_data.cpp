@@ -1,0 +1,126 @@
+// Figures of the data engine, each beside the same work on a native SQLite in-memory table:
+//  (a) 30,000 single-statement inserts into imanexos;
+//  (b) 1,000 export products of 29 inputs each: "select * from imanexos where id_subord=" per product;
+//  (c) opening that data folder and refreshing the 22 data sources of the main window.
+// Usage: bench_data <folder holding the catalogue .DBF files>
+
+#include "app/rules/MainDataSources.h"
+#include "data/Database.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+using namespace kalto;
+
+namespace {
+
+constexpr int kProducts = 1000;
+constexpr int kInputs = 29;
+
+QString insertText(int id, int subord) {
+    return QStringLiteral("insert into imanexos values (%1,1,'MATERIA PRIMA %1','3901100%2',%3)")
+        .arg(id)
+        .arg(id % 10)
+        .arg(subord);
+}
+
+// Runs the 30,000 inserts of 1,000 products with 29 inputs each; returns the seconds taken.
+template <typename Exec>
+double insertAll(Exec exec) {
+    QElapsedTimer t;
+    t.start();
+    int id = 1;
+    for (int p = 0; p < kProducts; ++p) {
+        const int product = id++;
+        exec(insertText(product, 0));
+        for (int i = 0; i < kInputs; ++i) exec(insertText(id++, product));
+    }
+    return t.nsecsElapsed() / 1e9;
+}
+
+double queryAll(sqlite3* db) {
+    QElapsedTimer t;
+    t.start();
+    long rows = 0;
+    for (int p = 0; p < kProducts; ++p) {
+        const QByteArray sql = QStringLiteral("select * from imanexos where id_subord=%1").arg(p * 30 + 1).toUtf8();
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr);
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                sqlite3_column_text(stmt, c);
+                ++rows;
+            }
+        sqlite3_finalize(stmt);
+    }
+    if (rows != long(kProducts) * kInputs * 5) std::printf("  (unexpected value count %ld)\n", rows);
+    return t.nsecsElapsed() / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString catalogues = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QCoreApplication::applicationDirPath();
+    QTemporaryDir dir;
+    for (const QString& f : QDir(catalogues).entryList({QStringLiteral("*.DBF")}, QDir::Files))
+        if (!QStringList{"imdir", "imrlegal", "impects", "improd", "imserv", "imanexos", "imdint", "Sector", "mercbi",
+                         "datoprov", "catdirpl"}
+                 .contains(f.left(f.size() - 4), Qt::CaseInsensitive))
+            QFile::copy(QDir(catalogues).filePath(f), dir.filePath(f));
+
+    Database db;
+    QString error;
+    if (!db.open(dir.path(), &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    sqlite3* native = nullptr;
+    sqlite3_open(":memory:", &native);
+    sqlite3_exec(native,
+                 "create table imanexos(id_prod integer, tipo_reg integer, descrip text, fraccion text, "
+                 "id_subord integer)",
+                 nullptr, nullptr, nullptr);
+
+    const int total = kProducts * (kInputs + 1);
+    const double a = insertAll([&](const QString& sql) { db.execute(sql); });
+    const double an = insertAll([&](const QString& sql) {
+        sqlite3_exec(native, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    });
+    std::printf("(a) %d inserts into imanexos: %.0f a second (%.2f s); native SQLite table: %.0f a second\n", total,
+                total / a, a, total / an);
+
+    queryAll(db.handle());  // the index on id_subord is built by the first lookup
+    sqlite3_exec(native, "create index ix_subord on imanexos(id_subord)", nullptr, nullptr, nullptr);
+    const double b = queryAll(db.handle());
+    const double bn = queryAll(native);
+    std::printf("(b) %d queries by id_subord: %.1f ms; native SQLite table with an index: %.1f ms (ratio %.2f)\n",
+                kProducts, b, bn, b / bn);
+
+    db.close();
+    QElapsedTimer t;
+    t.start();
+    Database reopened;
+    if (!reopened.open(dir.path(), &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    MainDataSources sources(&reopened);
+    sources.bind();
+    sources.refreshAll();
+    const double c = t.nsecsElapsed() / 1e6;
+    t.restart();
+    sources.refreshAll();
+    const double c2 = t.nsecsElapsed() / 1e6;
+    std::printf("(c) opening the folder and refreshing the %lld data sources: %.1f ms (a second refresh: %.1f ms)\n",
+                static_cast<long long>(sources.all().size()), c, c2);
+    sqlite3_close(native);
+    return 0;
+}
