@@ -16,7 +16,7 @@ const QRegularExpression& singleTableSelect() {
     return re;
 }
 
-const QRegularExpression& tableName() {
+const QRegularExpression& bareTableName() {
     static const QRegularExpression re(QStringLiteral("^\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*$"));
     return re;
 }
@@ -64,7 +64,7 @@ bool RecordSet::open(const QVariantList& params, QString* error) {
 
     QString name;
     QString rest;
-    auto m = tableName().match(source_);
+    auto m = bareTableName().match(source_);
     bool direct = false;
     if (m.hasMatch()) {
         name = m.captured(1);
