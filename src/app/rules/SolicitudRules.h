@@ -144,6 +144,7 @@ private:
     Messages& mensajes_;
     std::function<void()> vaciaTextos_;
     QString ultimaSentencia_;
+    bool restaurando_ = false;  // EstableceLigas is restoring the stored procedure
 };
 
 }  // namespace kalto
