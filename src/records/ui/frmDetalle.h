@@ -1,0 +1,73 @@
+#pragma once
+// The addresses of one related company (controlled, outsourcing or submanufacturing): its
+// fiscal address and its plants, in two grids over imdir, selected by the company's kind
+// codes and RFC. Opened modally from the "&Verifica Domicilio" button of the company's tab.
+
+#include "records/AddressRule.h"
+#include "records/CompanyAddresses.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QLabel;
+
+namespace kalto {
+
+class BoundGrid;
+class DataSource;
+class Database;
+class Messages;
+
+class frmDetalle : public QDialog {
+    Q_OBJECT
+public:
+    // The window for the company `name` / `rfc` of the given kind; the grids are bound and
+    // filled. Call canShowCompanyAddresses first (open() does).
+    frmDetalle(Database& db, Messages& messages, CompanyKind kind, const QString& name, const QString& rfc,
+               QWidget* parent = nullptr);
+    ~frmDetalle() override;
+
+    // The buttons' action: `name` and `rfc` are columns 0 and 1 of the company grid's
+    // current row (the caller stores a row in edit first). Without a company the selection
+    // message is shown and nothing opens; otherwise the window is shown modally and this
+    // returns when the user closes it. Returns whether the window was shown.
+    static bool open(QWidget* parent, Database& db, Messages& messages, CompanyKind kind, const QString& name,
+                     const QString& rfc);
+
+    CompanyKind kind() const { return kind_; }
+    QString fiscalCode() const { return codes_.fiscalCode; }
+    QString plantCode() const { return codes_.plantCode; }
+    QString rfc() const { return rfc_; }
+
+    BoundGrid* dbFiscalEC() const { return dbFiscalEC_; }
+    BoundGrid* dbPlantaDC() const { return dbPlantaDC_; }
+    DataSource* dtsFiscalEC() const { return dtsFiscalEC_; }
+    DataSource* dtsPlantaEC() const { return dtsPlantaEC_; }
+
+public slots:
+    // Closing stores the rows in edit first; a row refused stays in edit and the window open.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void centre();
+
+    Messages& messages_;
+    CompanyKind kind_;
+    CompanyAddressKind codes_;
+    QString rfc_;
+    DataSource* dtsFiscalEC_ = nullptr;
+    DataSource* dtsPlantaEC_ = nullptr;
+    std::unique_ptr<CompanyAddressRule> fiscalRule_;
+    std::unique_ptr<CompanyAddressRule> plantRule_;
+    QLabel* lblDFiscal_ = nullptr;
+    QLabel* lblDPlantas_ = nullptr;
+    BoundGrid* dbFiscalEC_ = nullptr;
+    BoundGrid* dbPlantaDC_ = nullptr;
+    bool centred_ = false;
+};
+
+}  // namespace kalto
