@@ -17,8 +17,13 @@
 #include "app/rules/GridRule.h"
 
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QTableView>
+
+#include <memory>
+
+class QLineEdit;
 
 namespace kalto {
 
@@ -26,6 +31,7 @@ class DataSource;
 class Messages;
 class BoundGridModel;
 class BoundGridDelegate;
+
 
 class BoundGrid : public QTableView {
     Q_OBJECT
@@ -93,6 +99,13 @@ public:
     // adds the list it places.
     void addCompanionWidget(QWidget* widget);
 
+    // Selects the whole row (as a click on its header does), after storing the pending row;
+    // Delete then deletes it. Shift+Space selects the current row from the keyboard.
+    bool selectWholeRow(int row);
+    bool isWholeRowSelected(int row) const;
+
+    using QTableView::edit;
+
 public slots:
     // Takes the open editor's text into the row (running the cell rules) and stores the row
     // in edit. True when nothing is left pending; false when a rule or the table refused it
@@ -126,7 +139,7 @@ signals:
     void rowDeleted();
     // The current row of the view changed (emitted after the move, never before a commit).
     void currentRowChanged(int row);
-    // The grid was clicked (mouse press in a cell).
+    // The grid was clicked (mouse press in a cell or on a row header).
     void gridClicked();
 
 protected:
@@ -140,23 +153,39 @@ protected:
 
 private:
     friend class BoundGridDelegate;
-    // Keys inside an open editor; true when handled.
+
+    // The cell editor, called by the delegate.
+    void editorCreated(QWidget* editor, const QModelIndex& index);
+    void loadEditor(QWidget* editor, const QModelIndex& index);
+    void takeEditor(QWidget* editor);
     bool editorKey(QWidget* editor, QKeyEvent* event);
-    void editorTextChanged(QWidget* editor, const QString& text);
+    void editorTextChanged(QLineEdit* editor, const QString& text);
     // Takes the open editor's text (when the user changed it) into the row; closes it.
     void finishEditor(bool take);
-    // Stores the pending row when it is not `targetRow` and moves there.
+
+    // Moving: the pending row is stored when the move leaves it; false when refused.
     bool moveTo(int row, int column);
     bool leaveRowFor(int targetRow);
+    bool navigationKey(QKeyEvent* event, bool inEditor);
+    int verticalTarget(const QKeyEvent* event) const;
+    void restoreCurrent(int row, int column, int fallbackRow);
+    void reloadKeepingCurrent();
+    int firstVisibleColumn() const;
+    int nextVisibleColumn(int column, int step) const;
+
+    void sourceAboutToRefresh();
+    void sourceRefreshed();
     void focusChanged(QWidget* old, QWidget* now);
     void leaveGrid();
     bool isInside(QWidget* widget) const;
+    bool isCompanion(QWidget* widget) const;
     void applyColumns();
 
     BoundGridModel* model_ = nullptr;
     BoundGridDelegate* delegate_ = nullptr;
+    std::unique_ptr<Messages> ownMessages_;
     QPointer<QWidget> editor_;
-    int editorColumn_ = -1;
+    QPersistentModelIndex editorIndex_;
     bool editorEdited_ = false;
     bool settingEditorText_ = false;
     bool busy_ = false;
