@@ -17,6 +17,9 @@ namespace kalto {
 
 enum class DbfType : char { Character = 'C', Numeric = 'N', Logical = 'L', Date = 'D' };
 
+// How a table is opened: ReadOnly never writes the file (not even the repairs of open()).
+enum class DbfAccess { ReadWrite, ReadOnly };
+
 struct DbfField {
     QString name;      // at most 10 ASCII characters
     DbfType type = DbfType::Character;
@@ -39,7 +42,8 @@ public:
     // A file that holds more complete records than its header counts is repaired to the
     // records it holds; a torn last record is dropped. A damaged header gives nullptr and a
     // Spanish message in *error naming the file and what is wrong with it.
-    static std::unique_ptr<DbfTable> open(const QString& path, QString* error);
+    static std::unique_ptr<DbfTable> open(const QString& path, QString* error,
+                                          DbfAccess access = DbfAccess::ReadWrite);
     // Writes a new empty table (overwriting any file of that name).
     static bool create(const QString& path, const QList<DbfField>& fields, QString* error);
     // Rewrites the file without its deleted records (a new file renamed over the old one).
@@ -64,7 +68,8 @@ public:
     bool remove(int recno, QString* error);
 
     // Live record numbers whose integer field `field` equals `key` (built on first use and
-    // kept current by every write). nullptr when the field is not an integer field.
+    // kept current by every write). nullptr when the field is not an integer field. The list
+    // stays valid until the next write to the table.
     const QList<int>* lookup(int field, qint64 key);
     bool isIntegerField(int field) const;
 
@@ -75,6 +80,9 @@ private:
     DbfTable() = default;
     bool encode(const QVariantList& values, QByteArray* record, QString* error) const;
     bool writeAt(qint64 offset, const char* data, qint64 size, QString* error);
+    bool checkWritable(int recno, bool existing, QString* error) const;  // existing: recno must be a live record
+    bool stampDate();  // puts today's date into header_; true when it changed
+    bool integerKey(int recno, int field, qint64* key) const;
     void indexRecord(int recno, bool add);
 
     QString path_;
@@ -82,6 +90,7 @@ private:
     bool readOnly_ = false;
     QList<DbfField> fields_;
     QList<int> offsets_;  // byte offset of each field inside a record
+    QByteArray header_;  // the header as in the file: descriptors, count and date
     int headerLength_ = 0;
     int recordLength_ = 0;
     int count_ = 0;

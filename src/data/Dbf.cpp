@@ -1,0 +1,1165 @@
+#include "data/Dbf.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kalto {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Windows-1252
+
+// Bytes 0x80-0x9F. The five bytes the code page leaves unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D)
+// map to the C1 control of the same number, so that any byte read can be written back.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+// The byte for `u`, or -1 when Windows-1252 cannot hold it.
+int cp1252Byte(char16_t u) {
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return u;
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252High[i] == u)
+            return 0x80 + i;
+    }
+    return -1;
+}
+
+// Encodes `text`; on failure returns the position of the first character it cannot hold.
+qsizetype encodeCp1252(const QString& text, QByteArray* out) {
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* p = bytes.data();
+    const QChar* s = text.constData();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int b = cp1252Byte(s[i].unicode());
+        if (b < 0)
+            return i;
+        p[i] = char(b);
+    }
+    *out = bytes;
+    return -1;
+}
+
+QString characterName(const QString& text, qsizetype at) {
+    char32_t code = text.at(at).unicode();
+    QString shown = text.mid(at, 1);
+    if (text.at(at).isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate()) {
+        code = QChar::surrogateToUcs4(text.at(at), text.at(at + 1));
+        shown = text.mid(at, 2);
+    }
+    return QStringLiteral("«%1» (U+%2)").arg(shown, QString::number(uint(code), 16).toUpper().rightJustified(4, u'0'));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Messages
+
+QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// The reason of a failed system call, in Spanish for the ones a user can act upon.
+QString systemReason(int err) {
+    switch (err) {
+    case ENOENT: return QStringLiteral("no existe");
+    case EACCES:
+    case EPERM: return QStringLiteral("no hay permiso para usarlo");
+    case EROFS: return QStringLiteral("el disco es de solo lectura");
+    case ENOSPC: return QStringLiteral("el disco está lleno");
+#ifdef EDQUOT
+    case EDQUOT: return QStringLiteral("se agotó el espacio permitido en el disco");
+#endif
+    case EISDIR: return QStringLiteral("es una carpeta");
+    case EIO: return QStringLiteral("error de lectura o escritura en el disco");
+    case EFBIG: return QStringLiteral("el archivo es demasiado grande");
+    case EMFILE:
+    case ENFILE: return QStringLiteral("hay demasiados archivos abiertos");
+    default: return QString::fromLocal8Bit(std::strerror(err));
+    }
+}
+
+void setError(QString* error, const QString& message) {
+    if (error)
+        *error = message;
+}
+
+QString damaged(const QString& path, const QString& why) {
+    return QStringLiteral("El archivo %1 está dañado: %2.").arg(shownPath(path), why);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Little-endian fields of the header
+
+quint32 readU32(const char* p) {
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
+}
+quint16 readU16(const char* p) {
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return quint16(u[0] | u[1] << 8);
+}
+void writeU32(char* p, quint32 v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = char((v >> (8 * i)) & 0xFF);
+}
+void writeU16(char* p, quint16 v) {
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+}
+
+// Years since 1900, month, day.
+void putDate(char* p, const QDate& d) {
+    p[0] = char(std::clamp(d.year() - 1900, 0, 255));
+    p[1] = char(d.month());
+    p[2] = char(d.day());
+}
+
+// ---------------------------------------------------------------------------------------------
+// File helpers
+
+bool writeAll(int fd, qint64 offset, const char* data, qint64 size, int* err) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *err = errno;
+            return false;
+        }
+        if (n == 0) {
+            *err = EIO;
+            return false;
+        }
+        data += n;
+        size -= n;
+        offset += n;
+    }
+    return true;
+}
+
+// Writes `bytes` to `path` + ".tmp", then renames it over `path`. The old file (if any)
+// stays untouched unless the rename succeeds. `mode` gives the new file's permissions.
+bool replaceFile(const QString& path, const QByteArray& bytes, mode_t mode, QString* reason) {
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temp = target + ".tmp";
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0) {
+        *reason = QStringLiteral("no se pudo crear %1 (%2)").arg(shownPath(QFile::decodeName(temp)), systemReason(errno));
+        return false;
+    }
+    int err = 0;
+    bool ok = writeAll(fd, 0, bytes.constData(), bytes.size(), &err);
+    if (ok && ::fchmod(fd, mode) != 0) {
+        // The umask may have narrowed the permissions; failing to widen them is not fatal.
+    }
+    if (ok && ::fsync(fd) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        err = errno;
+        ok = false;
+    }
+    if (ok && ::rename(temp.constData(), target.constData()) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.constData());
+        *reason = QStringLiteral("no se pudo escribir %1 (%2)").arg(shownPath(QFile::decodeName(temp)), systemReason(err));
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Numbers as decimal text
+
+struct Decimal {
+    bool negative = false;
+    QByteArray whole;     // digits before the point (may be empty)
+    QByteArray fraction;  // digits after it
+};
+
+// A plain decimal number: optional sign, digits, optional '.' (or ',' when `comma`) and digits.
+// At least one digit. No blanks inside, no exponent.
+bool parseDecimal(const char* p, qsizetype n, bool comma, Decimal* out) {
+    qsizetype i = 0;
+    Decimal d;
+    if (i < n && (p[i] == '-' || p[i] == '+')) {
+        d.negative = p[i] == '-';
+        ++i;
+    }
+    while (i < n && p[i] >= '0' && p[i] <= '9')
+        d.whole.append(p[i++]);
+    if (i < n && (p[i] == '.' || (comma && p[i] == ','))) {
+        ++i;
+        while (i < n && p[i] >= '0' && p[i] <= '9')
+            d.fraction.append(p[i++]);
+    }
+    if (i != n || (d.whole.isEmpty() && d.fraction.isEmpty()))
+        return false;
+    *out = d;
+    return true;
+}
+
+// The text of a number rounded to `decimals` places, half away from zero.
+QByteArray formatDecimal(Decimal d, int decimals) {
+    QByteArray digits = d.whole + d.fraction.left(decimals);
+    digits.append(QByteArray(qMax(0, decimals - int(d.fraction.size())), '0'));
+    const bool roundUp = d.fraction.size() > decimals && d.fraction.at(decimals) >= '5';
+    if (roundUp) {
+        qsizetype i = digits.size() - 1;
+        for (; i >= 0; --i) {
+            if (digits[i] == '9') {
+                digits[i] = '0';
+            } else {
+                digits[i] = char(digits[i] + 1);
+                break;
+            }
+        }
+        if (i < 0)
+            digits.prepend('1');
+    }
+    QByteArray whole = digits.left(digits.size() - decimals);
+    const QByteArray fraction = digits.right(decimals);
+    qsizetype lead = 0;
+    while (lead < whole.size() && whole[lead] == '0')
+        ++lead;
+    whole = whole.mid(lead);
+    if (whole.isEmpty())
+        whole = "0";
+    const bool zero = whole == "0" && fraction.count('0') == fraction.size();
+    QByteArray text;
+    if (d.negative && !zero)
+        text.append('-');
+    text.append(whole);
+    if (decimals > 0) {
+        text.append('.');
+        text.append(fraction);
+    }
+    return text;
+}
+
+bool isBlank(const char* p, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (p[i] != ' ')
+            return false;
+    }
+    return true;
+}
+
+bool isNullVariant(const QVariant& v) {
+    return !v.isValid() || v.isNull() || v.typeId() == QMetaType::Nullptr;
+}
+
+bool isTextVariant(const QVariant& v) {
+    const int t = v.typeId();
+    return t == QMetaType::QString || t == QMetaType::QByteArray || t == QMetaType::QChar;
+}
+
+bool isNumberVariant(const QVariant& v) {
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Field values
+
+QVariant readNumeric(const char* p, int width, int decimals) {
+    int b = 0, e = width;
+    while (b < e && (p[b] == ' ' || p[b] == '\0'))
+        ++b;
+    while (e > b && (p[e - 1] == ' ' || p[e - 1] == '\0'))
+        --e;
+    if (b == e)
+        return {};
+    bool stars = true;
+    for (int i = b; i < e; ++i)
+        stars = stars && p[i] == '*';
+    if (stars)
+        return {};
+    Decimal d;
+    if (!parseDecimal(p + b, e - b, true, &d))
+        return {};
+    if (decimals == 0 && d.fraction.isEmpty() && d.whole.size() <= 18) {
+        qint64 v = 0;
+        for (char c : std::as_const(d.whole))
+            v = v * 10 + (c - '0');
+        return QVariant(d.negative ? -v : v);
+    }
+    QByteArray text = (d.negative ? "-" : "") + (d.whole.isEmpty() ? QByteArray("0") : d.whole);
+    if (!d.fraction.isEmpty())
+        text += '.' + d.fraction;
+    double v = 0;
+    const auto r = std::from_chars(text.constData(), text.constData() + text.size(), v);
+    if (r.ec != std::errc())
+        return {};
+    return QVariant(v);
+}
+
+QVariant readDate(const char* p, int width) {
+    if (width < 8 || isBlank(p, width))
+        return {};
+    int parts[3] = {0, 0, 0};
+    const int sizes[3] = {4, 2, 2};
+    int at = 0;
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < sizes[k]; ++i, ++at) {
+            if (p[at] < '0' || p[at] > '9')
+                return {};
+            parts[k] = parts[k] * 10 + (p[at] - '0');
+        }
+    }
+    const QDate date(parts[0], parts[1], parts[2]);
+    return date.isValid() ? QVariant(date) : QVariant();
+}
+
+QString fieldMessage(const DbfField& f, const QString& what) {
+    return QStringLiteral("No se puede guardar el campo %1: %2.").arg(f.name, what);
+}
+
+bool encodeCharacter(const DbfField& f, const QVariant& v, char* dest, QString* error) {
+    QString text = v.toString();
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == u' ')
+        --end;
+    text.truncate(end);
+    if (text.isEmpty())
+        return true;
+    QByteArray bytes;
+    if (!toCp1252(text, &bytes, nullptr)) {
+        QString why;
+        toCp1252(text, &bytes, &why);
+        if (!why.isEmpty())
+            why[0] = why.at(0).toLower();
+        if (why.endsWith(u'.'))
+            why.chop(1);
+        setError(error, fieldMessage(f, why));
+        return false;
+    }
+    if (bytes.size() > f.width) {
+        setError(error, fieldMessage(f, QStringLiteral("el texto tiene %1 caracteres y el campo admite %2")
+                                            .arg(bytes.size())
+                                            .arg(f.width)));
+        return false;
+    }
+    std::memcpy(dest, bytes.constData(), size_t(bytes.size()));
+    return true;
+}
+
+bool encodeNumeric(const DbfField& f, const QVariant& v, char* dest, QString* error) {
+    Decimal d;
+    QString shown;
+    if (isTextVariant(v)) {
+        const QString text = v.toString().trimmed();
+        if (text.isEmpty())
+            return true;
+        const QByteArray latin = text.toLatin1();
+        if (!parseDecimal(latin.constData(), latin.size(), false, &d)) {
+            setError(error, fieldMessage(f, QStringLiteral("el campo es numérico y «%1» no es un número").arg(text)));
+            return false;
+        }
+        shown = text;
+    } else if (isNumberVariant(v)) {
+        QByteArray text;
+        switch (v.typeId()) {
+        case QMetaType::Double:
+        case QMetaType::Float: {
+            const double x = v.toDouble();
+            if (!std::isfinite(x)) {
+                setError(error, fieldMessage(f, QStringLiteral("el valor no es un número")));
+                return false;
+            }
+            text = QByteArray::number(x, 'f', QLocale::FloatingPointShortest);
+            break;
+        }
+        case QMetaType::ULongLong:
+        case QMetaType::ULong:
+        case QMetaType::UInt:
+            text = QByteArray::number(v.toULongLong());
+            break;
+        case QMetaType::Bool:
+            text = v.toBool() ? "1" : "0";
+            break;
+        default:
+            text = QByteArray::number(v.toLongLong());
+            break;
+        }
+        parseDecimal(text.constData(), text.size(), false, &d);
+        shown = QString::fromLatin1(text);
+    } else {
+        setError(error, fieldMessage(f, QStringLiteral("el campo es numérico y «%1» no es un número").arg(v.toString())));
+        return false;
+    }
+    QByteArray text = formatDecimal(d, f.decimals);
+    if (text.size() > f.width && f.decimals > 0) {
+        // "0.50" may still fit as ".50".
+        const qsizetype zero = text.startsWith('-') ? 1 : 0;
+        if (text.at(zero) == '0')
+            text.remove(zero, 1);
+    }
+    if (text.size() > f.width) {
+        const QString room = f.decimals > 0
+                                 ? QStringLiteral("%1 posiciones con %2 decimales").arg(f.width).arg(f.decimals)
+                                 : QStringLiteral("%1 posiciones sin decimales").arg(f.width);
+        setError(error, fieldMessage(f, QStringLiteral("el número %1 no cabe en el campo (%2)").arg(shown, room)));
+        return false;
+    }
+    std::memcpy(dest + (f.width - text.size()), text.constData(), size_t(text.size()));
+    return true;
+}
+
+bool encodeLogical(const DbfField& f, const QVariant& v, char* dest, QString* error) {
+    bool value = false;
+    if (isNullVariant(v)) {
+        value = false;
+    } else if (v.typeId() == QMetaType::Bool) {
+        value = v.toBool();
+    } else if (isNumberVariant(v)) {
+        value = v.toDouble() != 0.0;
+    } else if (isTextVariant(v)) {
+        const QString t = v.toString().trimmed().toUpper();
+        static const QStringList yes = {"T", "TRUE", "S", "SI", "SÍ", "Y", "YES", "V", "VERDADERO", "1", "-1"};
+        static const QStringList no = {"", "F", "FALSE", "N", "NO", "FALSO", "0"};
+        if (yes.contains(t)) {
+            value = true;
+        } else if (no.contains(t)) {
+            value = false;
+        } else {
+            setError(error, fieldMessage(f, QStringLiteral("el campo es lógico (verdadero o falso) y no admite «%1»")
+                                                .arg(v.toString())));
+            return false;
+        }
+    } else {
+        setError(error, fieldMessage(f, QStringLiteral("el campo es lógico (verdadero o falso) y no admite «%1»")
+                                            .arg(v.toString())));
+        return false;
+    }
+    dest[0] = value ? 'T' : 'F';
+    return true;
+}
+
+bool encodeDate(const DbfField& f, const QVariant& v, char* dest, QString* error) {
+    QDate date;
+    if (v.typeId() == QMetaType::QDate) {
+        date = v.toDate();
+        if (!date.isValid())
+            return true;  // an empty date
+    } else if (v.typeId() == QMetaType::QDateTime) {
+        date = v.toDateTime().date();
+        if (!date.isValid())
+            return true;
+    } else if (isTextVariant(v)) {
+        const QString t = v.toString().trimmed();
+        if (t.isEmpty())
+            return true;
+        if (t.size() == 10 && t.at(4) == u'-' && t.at(7) == u'-')
+            date = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
+        else if (t.size() == 8)
+            date = QDate::fromString(t, QStringLiteral("yyyyMMdd"));
+        bool digits = true;
+        for (QChar c : t)
+            digits = digits && (c.isDigit() || c == u'-');
+        if (!digits)
+            date = QDate();
+        if (!date.isValid()) {
+            setError(error, fieldMessage(f, QStringLiteral("«%1» no es una fecha válida (AAAA-MM-DD)").arg(t)));
+            return false;
+        }
+    } else {
+        setError(error, fieldMessage(f, QStringLiteral("«%1» no es una fecha").arg(v.toString())));
+        return false;
+    }
+    if (date.year() < 1 || date.year() > 9999) {
+        setError(error, fieldMessage(f, QStringLiteral("el año %1 no cabe en una fecha").arg(date.year())));
+        return false;
+    }
+    const QByteArray text = date.toString(QStringLiteral("yyyyMMdd")).toLatin1();
+    if (text.size() != 8 || f.width < 8) {
+        setError(error, fieldMessage(f, QStringLiteral("la fecha no cabe en el campo")));
+        return false;
+    }
+    std::memcpy(dest, text.constData(), 8);
+    return true;
+}
+
+bool validName(const QString& name) {
+    if (name.isEmpty() || name.size() > 10)
+        return false;
+    for (QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_';
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Empty when the descriptor is sound for writing; otherwise what is wrong with it.
+QString checkFieldForCreate(const DbfField& f) {
+    if (!validName(f.name))
+        return QStringLiteral("el nombre de campo «%1» no es válido (de 1 a 10 letras sin acentos, cifras o _)").arg(f.name);
+    switch (f.type) {
+    case DbfType::Character:
+        if (f.width < 1 || f.width > 254)
+            return QStringLiteral("el campo %1 debe medir de 1 a 254 caracteres").arg(f.name);
+        if (f.decimals != 0)
+            return QStringLiteral("el campo de texto %1 no lleva decimales").arg(f.name);
+        break;
+    case DbfType::Numeric:
+        if (f.width < 1 || f.width > 20)
+            return QStringLiteral("el campo numérico %1 debe medir de 1 a 20 posiciones").arg(f.name);
+        if (f.decimals < 0 || f.decimals > 15 || (f.decimals > 0 && f.decimals > f.width - 2))
+            return QStringLiteral("el campo numérico %1 tiene demasiados decimales para su ancho").arg(f.name);
+        break;
+    case DbfType::Logical:
+        if (f.width != 1 || f.decimals != 0)
+            return QStringLiteral("el campo lógico %1 debe medir 1 posición").arg(f.name);
+        break;
+    case DbfType::Date:
+        if (f.width != 8 || f.decimals != 0)
+            return QStringLiteral("el campo de fecha %1 debe medir 8 posiciones").arg(f.name);
+        break;
+    default:
+        return QStringLiteral("el campo %1 es de un tipo desconocido").arg(f.name);
+    }
+    return {};
+}
+
+const QList<int> kNoRecords;
+
+}  // namespace
+
+// -------------------------------------------------------------------------------------------------
+
+QString fromCp1252(const char* bytes, int length) {
+    QString text(qMax(0, length), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (int i = 0; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out[i] = QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+bool toCp1252(const QString& text, QByteArray* out, QString* error) {
+    QByteArray bytes;
+    qsizetype bad = encodeCp1252(text, &bytes);
+    QString normal;
+    if (bad >= 0) {
+        // Text pasted from elsewhere may hold a letter and its accent as two characters.
+        normal = text.normalized(QString::NormalizationForm_C);
+        bad = encodeCp1252(normal, &bytes);
+    }
+    if (bad >= 0) {
+        setError(error, QStringLiteral("El carácter %1 no existe en Windows-1252, el juego de caracteres de las tablas.")
+                            .arg(characterName(normal, bad)));
+        return false;
+    }
+    if (out)
+        *out = bytes;
+    return true;
+}
+
+// -------------------------------------------------------------------------------------------------
+
+DbfTable::~DbfTable() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, DbfAccess access) {
+    const QByteArray native = QFile::encodeName(path);
+    bool readOnly = access == DbfAccess::ReadOnly;
+    int fd = -1;
+    if (!readOnly) {
+        fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY))
+            readOnly = true;
+    }
+    if (readOnly)
+        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT)
+            setError(error, QStringLiteral("No se encontró el archivo %1.").arg(shownPath(path)));
+        else
+            setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(err)));
+        return nullptr;
+    }
+    std::unique_ptr<DbfTable> t(new DbfTable);
+    t->fd_ = fd;
+    t->path_ = path;
+    t->readOnly_ = readOnly;
+
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(errno)));
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        setError(error, QStringLiteral("No se pudo abrir el archivo %1: no es un archivo de datos.").arg(shownPath(path)));
+        return nullptr;
+    }
+    // Headers, descriptors and records together can never exceed what the 32-bit record
+    // count and 16-bit lengths allow; a bigger file is refused rather than read.
+    if (st.st_size > qint64(INT_MAX)) {
+        setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(EFBIG)));
+        return nullptr;
+    }
+    QByteArray file(qsizetype(st.st_size), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < file.size()) {
+        const ssize_t n = ::pread(fd, file.data() + got, size_t(file.size() - got), off_t(got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(path), systemReason(errno)));
+            return nullptr;
+        }
+        if (n == 0)
+            break;  // the file shrank meanwhile: keep what was read
+        got += n;
+    }
+    file.truncate(got);
+    const qint64 size = file.size();
+    const char* b = file.constData();
+
+    if (size == 0) {
+        setError(error, damaged(path, QStringLiteral("está vacío")));
+        return nullptr;
+    }
+    if (size < 32) {
+        setError(error, damaged(path, QStringLiteral("es demasiado corto para ser una tabla dBase")));
+        return nullptr;
+    }
+    const qint64 declaredCount = readU32(b + 4);
+    const int headerLength = readU16(b + 8);
+    const int recordLength = readU16(b + 10);
+    if (headerLength > size) {
+        setError(error, damaged(path, QStringLiteral("la longitud de su encabezado (%1 bytes) pasa del final del archivo")
+                                         .arg(headerLength)));
+        return nullptr;
+    }
+    if (headerLength < 33) {
+        setError(error, damaged(path, QStringLiteral("la longitud de su encabezado (%1 bytes) es menor que la mínima")
+                                         .arg(headerLength)));
+        return nullptr;
+    }
+
+    // Field descriptors: 32 bytes each from byte 32, up to the 0x0D that ends them.
+    int fieldCount = 0;
+    qint64 pos = 32;
+    while (pos < headerLength && b[pos] != '\x0D' && pos + 32 < headerLength) {
+        pos += 32;
+        ++fieldCount;
+    }
+    if (pos >= headerLength || b[pos] != '\x0D') {
+        // Is there a terminator further on? Then the header length is what is wrong.
+        qint64 more = pos;
+        while (more < size && b[more] != '\x0D')
+            more += 32;
+        if (more < size)
+            setError(error, damaged(path, QStringLiteral("la longitud de su encabezado (%1 bytes) es menor que la que "
+                                                         "piden sus %2 campos (%3 bytes)")
+                                             .arg(headerLength)
+                                             .arg((more - 32) / 32)
+                                             .arg(more + 1)));
+        else
+            setError(error, damaged(path, QStringLiteral("falta la marca (0x0D) que cierra la lista de campos")));
+        return nullptr;
+    }
+    if (fieldCount == 0) {
+        setError(error, damaged(path, QStringLiteral("no tiene campos")));
+        return nullptr;
+    }
+    if (recordLength == 0) {
+        setError(error, damaged(path, QStringLiteral("la longitud del registro es cero")));
+        return nullptr;
+    }
+
+    qint64 widthSum = 1;
+    for (int i = 0; i < fieldCount; ++i) {
+        const char* d = b + 32 + 32 * i;
+        int nameLength = 0;
+        while (nameLength < 11 && d[nameLength] != '\0')
+            ++nameLength;
+        while (nameLength > 0 && d[nameLength - 1] == ' ')
+            --nameLength;
+        bool ascii = true;
+        for (int k = 0; k < nameLength; ++k) {
+            const auto c = static_cast<unsigned char>(d[k]);
+            ascii = ascii && c > 0x20 && c < 0x7F;
+        }
+        if (!ascii) {
+            setError(error, damaged(path, QStringLiteral("el nombre del campo %1 no está escrito en ASCII").arg(i + 1)));
+            return nullptr;
+        }
+        if (nameLength == 0) {
+            setError(error, damaged(path, QStringLiteral("el campo %1 no tiene nombre").arg(i + 1)));
+            return nullptr;
+        }
+        DbfField f;
+        f.name = QString::fromLatin1(d, nameLength);
+        const char type = d[11];
+        f.width = static_cast<unsigned char>(d[16]);
+        f.decimals = static_cast<unsigned char>(d[17]);
+        switch (type) {
+        case 'C': f.type = DbfType::Character; break;
+        case 'N': f.type = DbfType::Numeric; break;
+        case 'L': f.type = DbfType::Logical; break;
+        case 'D': f.type = DbfType::Date; break;
+        default: {
+            const auto u = static_cast<unsigned char>(type);
+            const QString shown = u > 0x20 && u < 0x7F ? QStringLiteral("«%1»").arg(QLatin1Char(type))
+                                                       : QStringLiteral("código %1").arg(u);
+            setError(error, damaged(path, QStringLiteral("el campo %1 es de un tipo desconocido (%2)").arg(f.name, shown)));
+            return nullptr;
+        }
+        }
+        if (f.width == 0) {
+            setError(error, damaged(path, QStringLiteral("el campo %1 tiene ancho cero").arg(f.name)));
+            return nullptr;
+        }
+        if (f.type == DbfType::Logical && f.width != 1) {
+            setError(error, damaged(path, QStringLiteral("el campo lógico %1 mide %2 bytes en lugar de 1").arg(f.name).arg(f.width)));
+            return nullptr;
+        }
+        if (f.type == DbfType::Date && f.width != 8) {
+            setError(error, damaged(path, QStringLiteral("el campo de fecha %1 mide %2 bytes en lugar de 8").arg(f.name).arg(f.width)));
+            return nullptr;
+        }
+        if (f.type != DbfType::Numeric)
+            f.decimals = 0;
+        for (const DbfField& other : std::as_const(t->fields_)) {
+            if (other.name.compare(f.name, Qt::CaseInsensitive) == 0) {
+                setError(error, damaged(path, QStringLiteral("el campo %1 aparece dos veces").arg(f.name)));
+                return nullptr;
+            }
+        }
+        t->offsets_.append(int(widthSum));
+        widthSum += f.width;
+        t->fields_.append(f);
+    }
+    if (widthSum != recordLength) {
+        setError(error, damaged(path, QStringLiteral("la longitud del registro no coincide con sus campos")));
+        return nullptr;
+    }
+
+    // Records. The header's count is reconciled with what the file holds: an insert writes
+    // the record first and the count afterwards, so complete records past the count (each
+    // beginning with a deletion flag) are the program's; a torn record at the end is dropped.
+    const qint64 room = (size - headerLength) / recordLength;
+    qint64 count = std::min(declaredCount, room);
+    while (count < room) {
+        const char flag = b[headerLength + count * recordLength];
+        if (flag != ' ' && flag != '*')
+            break;
+        ++count;
+    }
+    count = std::min<qint64>(count, INT_MAX);
+    const qint64 end = headerLength + count * recordLength;
+    const bool torn = end < size && b[end] != '\x1A';
+    const bool unmarked = end == size;
+
+    t->headerLength_ = headerLength;
+    t->recordLength_ = recordLength;
+    t->header_ = file.left(headerLength);
+    t->count_ = int(count);
+    t->data_ = file.mid(headerLength, qsizetype(count * recordLength));
+    file = QByteArray();
+    for (int r = 0; r < t->count_; ++r) {
+        if (t->data_.at(qsizetype(r) * recordLength) == '*')
+            ++t->deleted_;
+    }
+
+    writeU32(t->header_.data() + 4, quint32(count));
+    if (!readOnly && (torn || count != declaredCount)) {
+        // Best effort: a repair that cannot be written now is written by the next insert,
+        // which rewrites both the end of the records and the count.
+        if ((torn || unmarked) && ::ftruncate(fd, off_t(end)) == 0) {
+            int err = 0;
+            writeAll(fd, end, "\x1A", 1, &err);
+        }
+        if (count != declaredCount) {
+            int err = 0;
+            writeAll(fd, 4, t->header_.constData() + 4, 4, &err);
+        }
+    }
+    return t;
+}
+
+bool DbfTable::create(const QString& path, const QList<DbfField>& fields, QString* error) {
+    auto fail = [&](const QString& why) {
+        setError(error, QStringLiteral("No se pudo crear la tabla %1: %2.").arg(shownPath(path), why));
+        return false;
+    };
+    if (fields.isEmpty())
+        return fail(QStringLiteral("no tiene campos"));
+    qint64 recordLength = 1;
+    for (int i = 0; i < fields.size(); ++i) {
+        const QString why = checkFieldForCreate(fields[i]);
+        if (!why.isEmpty())
+            return fail(why);
+        for (int j = 0; j < i; ++j) {
+            if (fields[j].name.compare(fields[i].name, Qt::CaseInsensitive) == 0)
+                return fail(QStringLiteral("el campo %1 aparece dos veces").arg(fields[i].name));
+        }
+        recordLength += fields[i].width;
+    }
+    const qint64 headerLength = 32 * (qint64(fields.size()) + 1) + 1;
+    if (headerLength > 0xFFFF || recordLength > 0xFFFF)
+        return fail(QStringLiteral("tiene demasiados campos"));
+
+    QByteArray bytes(headerLength + 1, '\0');
+    char* h = bytes.data();
+    h[0] = '\x03';
+    putDate(h + 1, QDate::currentDate());
+    writeU32(h + 4, 0);
+    writeU16(h + 8, quint16(headerLength));
+    writeU16(h + 10, quint16(recordLength));
+    h[29] = '\x03';  // language driver: Windows-1252
+    for (int i = 0; i < fields.size(); ++i) {
+        char* d = h + 32 + 32 * i;
+        const QByteArray name = fields[i].name.toLatin1();
+        std::memcpy(d, name.constData(), size_t(name.size()));
+        d[11] = char(fields[i].type);
+        d[16] = char(fields[i].width);
+        d[17] = char(fields[i].decimals);
+    }
+    h[headerLength - 1] = '\x0D';
+    h[headerLength] = '\x1A';
+
+    QString reason;
+    if (!replaceFile(path, bytes, 0644, &reason))
+        return fail(reason);
+    return true;
+}
+
+bool DbfTable::pack(const QString& path, QString* error) {
+    QString why;
+    auto table = open(path, &why);
+    if (!table) {
+        setError(error, QStringLiteral("No se pudo compactar %1. %2").arg(shownPath(path), why));
+        return false;
+    }
+    if (table->deleted_ == 0)
+        return true;
+    if (table->readOnly_) {
+        setError(error, QStringLiteral("No se pudo compactar el archivo %1: es de solo lectura.").arg(shownPath(path)));
+        return false;
+    }
+    struct stat st {};
+    mode_t mode = 0644;
+    if (::fstat(table->fd_, &st) == 0)
+        mode = st.st_mode & 07777;
+
+    const int live = table->count_ - table->deleted_;
+    table->stampDate();
+    QByteArray bytes = table->header_;
+    writeU32(bytes.data() + 4, quint32(live));
+    bytes.reserve(bytes.size() + qsizetype(live) * table->recordLength_ + 1);
+    for (int r = 0; r < table->count_; ++r) {
+        const char* rec = table->data_.constData() + qsizetype(r) * table->recordLength_;
+        if (rec[0] != '*')
+            bytes.append(rec, table->recordLength_);
+    }
+    bytes.append('\x1A');
+    table.reset();
+
+    QString reason;
+    if (!replaceFile(path, bytes, mode, &reason)) {
+        setError(error, QStringLiteral("No se pudo compactar el archivo %1: %2. El archivo queda como estaba.")
+                            .arg(shownPath(path), reason));
+        return false;
+    }
+    return true;
+}
+
+int DbfTable::fieldIndex(const QString& name) const {
+    for (int i = 0; i < fields_.size(); ++i) {
+        if (fields_[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+bool DbfTable::isDeleted(int recno) const {
+    if (recno < 0 || recno >= count_)
+        return true;
+    return data_.at(qsizetype(recno) * recordLength_) == '*';
+}
+
+QVariant DbfTable::value(int recno, int field) const {
+    if (recno < 0 || recno >= count_ || field < 0 || field >= fields_.size())
+        return {};
+    const DbfField& f = fields_[field];
+    const char* p = data_.constData() + qsizetype(recno) * recordLength_ + offsets_[field];
+    switch (f.type) {
+    case DbfType::Character: {
+        int n = f.width;
+        while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
+            --n;
+        if (n == 0)
+            return {};
+        return fromCp1252(p, n);
+    }
+    case DbfType::Numeric:
+        return readNumeric(p, f.width, f.decimals);
+    case DbfType::Logical:
+        switch (p[0]) {
+        case 'T': case 't': case 'Y': case 'y': return true;
+        case 'F': case 'f': case 'N': case 'n': return false;
+        default: return {};
+        }
+    case DbfType::Date:
+        return readDate(p, f.width);
+    }
+    return {};
+}
+
+QVariantList DbfTable::record(int recno) const {
+    QVariantList values;
+    values.reserve(fields_.size());
+    for (int i = 0; i < fields_.size(); ++i)
+        values.append(value(recno, i));
+    return values;
+}
+
+bool DbfTable::encode(const QVariantList& values, QByteArray* record, QString* error) const {
+    if (values.size() > fields_.size()) {
+        setError(error, QStringLiteral("No se puede guardar en %1: se dieron %2 valores y la tabla tiene %3 campos.")
+                            .arg(shownPath(path_))
+                            .arg(values.size())
+                            .arg(fields_.size()));
+        return false;
+    }
+    QByteArray rec(recordLength_, ' ');
+    for (int i = 0; i < fields_.size(); ++i) {
+        const DbfField& f = fields_[i];
+        const QVariant v = i < values.size() ? values[i] : QVariant();
+        char* dest = rec.data() + offsets_[i];
+        if (f.type == DbfType::Logical) {
+            if (!encodeLogical(f, v, dest, error))
+                return false;
+            continue;
+        }
+        if (isNullVariant(v))
+            continue;
+        bool ok = true;
+        switch (f.type) {
+        case DbfType::Character: ok = encodeCharacter(f, v, dest, error); break;
+        case DbfType::Numeric: ok = encodeNumeric(f, v, dest, error); break;
+        case DbfType::Date: ok = encodeDate(f, v, dest, error); break;
+        case DbfType::Logical: break;
+        }
+        if (!ok)
+            return false;
+    }
+    *record = rec;
+    return true;
+}
+
+bool DbfTable::writeAt(qint64 offset, const char* data, qint64 size, QString* error) {
+    int err = 0;
+    if (writeAll(fd_, offset, data, size, &err))
+        return true;
+    setError(error, QStringLiteral("No se pudo escribir en el archivo %1: %2.").arg(shownPath(path_), systemReason(err)));
+    return false;
+}
+
+bool DbfTable::checkWritable(int recno, bool existing, QString* error) const {
+    if (readOnly_ || fd_ < 0) {
+        setError(error, QStringLiteral("No se pueden guardar cambios en el archivo %1: es de solo lectura.").arg(shownPath(path_)));
+        return false;
+    }
+    if (!existing)
+        return true;  // a new record
+    if (recno < 0 || recno >= count_) {
+        setError(error, QStringLiteral("El registro %1 no existe en el archivo %2.").arg(recno + 1).arg(shownPath(path_)));
+        return false;
+    }
+    if (isDeleted(recno)) {
+        setError(error, QStringLiteral("El registro %1 del archivo %2 está borrado.").arg(recno + 1).arg(shownPath(path_)));
+        return false;
+    }
+    return true;
+}
+
+bool DbfTable::stampDate() {
+    char today[3];
+    putDate(today, QDate::currentDate());
+    if (std::memcmp(today, header_.constData() + 1, 3) == 0)
+        return false;
+    std::memcpy(header_.data() + 1, today, 3);
+    return true;
+}
+
+bool DbfTable::append(const QVariantList& values, int* recno, QString* error) {
+    if (!checkWritable(-1, false, error))
+        return false;
+    if (count_ == INT_MAX || qint64(headerLength_) + (qint64(count_) + 1) * recordLength_ >= qint64(INT_MAX)) {
+        setError(error, QStringLiteral("No caben más registros en el archivo %1.").arg(shownPath(path_)));
+        return false;
+    }
+    QByteArray rec;
+    if (!encode(values, &rec, error))
+        return false;
+    rec.append('\x1A');
+    const qint64 end = headerLength_ + qint64(count_) * recordLength_;
+    if (!writeAt(end, rec.constData(), rec.size(), error)) {
+        int err = 0;
+        writeAll(fd_, end, "\x1A", 1, &err);  // best effort: keep the end where it was
+        return false;
+    }
+    const QByteArray before = header_;
+    stampDate();
+    writeU32(header_.data() + 4, quint32(count_ + 1));
+    if (!writeAt(1, header_.constData() + 1, 7, error)) {
+        header_ = before;
+        int err = 0;
+        writeAll(fd_, end, "\x1A", 1, &err);
+        return false;
+    }
+    data_.append(rec.constData(), recordLength_);
+    const int r = count_++;
+    ++changes_;
+    indexRecord(r, true);
+    if (recno)
+        *recno = r;
+    return true;
+}
+
+bool DbfTable::update(int recno, const QVariantList& values, QString* error) {
+    if (!checkWritable(recno, true, error))
+        return false;
+    QByteArray rec;
+    if (!encode(values, &rec, error))
+        return false;
+    const qint64 at = headerLength_ + qint64(recno) * recordLength_;
+    if (!writeAt(at + 1, rec.constData() + 1, recordLength_ - 1, error))
+        return false;
+    if (stampDate()) {
+        int err = 0;
+        writeAll(fd_, 1, header_.constData() + 1, 3, &err);  // the date is not worth failing for
+    }
+    indexRecord(recno, false);
+    std::memcpy(data_.data() + qsizetype(recno) * recordLength_ + 1, rec.constData() + 1, size_t(recordLength_ - 1));
+    indexRecord(recno, true);
+    ++changes_;
+    return true;
+}
+
+bool DbfTable::remove(int recno, QString* error) {
+    if (!checkWritable(recno, true, error))
+        return false;
+    const qint64 at = headerLength_ + qint64(recno) * recordLength_;
+    if (!writeAt(at, "*", 1, error))
+        return false;
+    if (stampDate()) {
+        int err = 0;
+        writeAll(fd_, 1, header_.constData() + 1, 3, &err);
+    }
+    indexRecord(recno, false);
+    data_.data()[qsizetype(recno) * recordLength_] = '*';
+    ++deleted_;
+    ++changes_;
+    return true;
+}
+
+bool DbfTable::isIntegerField(int field) const {
+    return field >= 0 && field < fields_.size() && fields_[field].type == DbfType::Numeric && fields_[field].decimals == 0;
+}
+
+bool DbfTable::integerKey(int recno, int field, qint64* key) const {
+    const QVariant v = value(recno, field);
+    if (v.typeId() == QMetaType::LongLong) {
+        *key = v.toLongLong();
+        return true;
+    }
+    if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        if (d == std::floor(d) && std::fabs(d) < 9.2e18) {
+            *key = qint64(d);
+            return true;
+        }
+    }
+    return false;
+}
+
+void DbfTable::indexRecord(int recno, bool add) {
+    if (indexes_.isEmpty() || isDeleted(recno))
+        return;
+    for (auto it = indexes_.begin(); it != indexes_.end(); ++it) {
+        qint64 key = 0;
+        if (!integerKey(recno, it.key(), &key))
+            continue;
+        QHash<qint64, QList<int>>& index = it.value();
+        if (add) {
+            QList<int>& list = index[key];
+            if (list.isEmpty() || list.constLast() < recno)
+                list.append(recno);
+            else
+                list.insert(std::lower_bound(list.begin(), list.end(), recno), recno);
+        } else {
+            auto found = index.find(key);
+            if (found == index.end())
+                continue;
+            QList<int>& list = found.value();
+            auto pos = std::lower_bound(list.begin(), list.end(), recno);
+            if (pos != list.end() && *pos == recno)
+                list.erase(pos);
+            if (list.isEmpty())
+                index.erase(found);
+        }
+    }
+}
+
+const QList<int>* DbfTable::lookup(int field, qint64 key) {
+    if (!isIntegerField(field))
+        return nullptr;
+    auto it = indexes_.find(field);
+    if (it == indexes_.end()) {
+        QHash<qint64, QList<int>> index;
+        index.reserve(count_ - deleted_);
+        for (int r = 0; r < count_; ++r) {
+            qint64 k = 0;
+            if (!isDeleted(r) && integerKey(r, field, &k))
+                index[k].append(r);
+        }
+        it = indexes_.insert(field, index);
+    }
+    auto found = it.value().constFind(key);
+    return found == it.value().constEnd() ? &kNoRecords : &found.value();
+}
+
+}  // namespace kalto

@@ -1,0 +1,28 @@
+"""Reads a .DBF file with dbfread and prints what it finds as JSON (for the codec's tests).
+
+Usage: python3 dbfread_check.py FILE
+"""
+import datetime
+import json
+import sys
+
+import dbfread
+
+
+def plain(value):
+    if isinstance(value, (datetime.date, datetime.datetime)):
+        return value.isoformat()
+    return value
+
+
+def main():
+    table = dbfread.DBF(sys.argv[1], load=True)
+    fields = ['%s %s %d %d' % (f.name, f.type, f.length, f.decimal_count) for f in table.fields]
+    records = [[plain(v) for v in record.values()] for record in table.records]
+    types = [[type(v).__name__ for v in record.values()] for record in table.records]
+    json.dump({'encoding': table.encoding, 'fields': fields, 'records': records, 'types': types},
+              sys.stdout, ensure_ascii=True)
+
+
+if __name__ == '__main__':
+    main()
