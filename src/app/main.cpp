@@ -1,2 +1,46 @@
+// Disco de Captura KALTO: opens the data folder (the executable's, or $KALTO_DATOS) and
+// shows the main window on the request stored there.
+
+#include "app/toolkit/MessageBoxMessages.h"
+#include "app/ui/BloqueoDatos.h"
+#include "app/ui/frmKALTO.h"
+#include "data/Database.h"
+
 #include <QApplication>
-int main(int argc, char** argv) { QApplication app(argc, argv); return 0; }
+#include <QDir>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KALTO"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
+    kalto::MessageBoxMessages messages;
+
+    const QString variable = qEnvironmentVariable("KALTO_DATOS");
+    const QString carpeta = QDir(variable.isEmpty() ? QCoreApplication::applicationDirPath() : variable).absolutePath();
+    const QString nativa = QDir::toNativeSeparators(carpeta);
+    if (!QDir(carpeta).exists()) {
+        messages.stop(QStringLiteral("No existe la carpeta de datos %1.").arg(nativa));
+        return 1;
+    }
+
+    kalto::BloqueoDatos bloqueo(carpeta);
+    QString error;
+    if (!bloqueo.toma(&error)) {
+        messages.stop(error);
+        return 1;
+    }
+
+    kalto::Database db;
+    if (!db.open(carpeta, &error)) {
+        messages.stop(QStringLiteral("No se pudo abrir la carpeta de datos %1.\n\n%2").arg(nativa, error));
+        return 1;
+    }
+
+    kalto::frmKALTO ventana(db, messages);
+    if (!ventana.load(&error)) {
+        messages.stop(QStringLiteral("No se pudieron leer las tablas de la carpeta de datos %1.\n\n%2").arg(nativa, error));
+        return 1;
+    }
+    ventana.show();
+    return app.exec();
+}

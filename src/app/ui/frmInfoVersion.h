@@ -1,0 +1,41 @@
+#pragma once
+// The About window: the program's title, version and description, a text block about who
+// issues the programme, and a button that starts the system-information tool.
+
+#include <QDialog>
+#include <QStringList>
+
+class QLabel;
+class QPushButton;
+
+namespace kalto {
+
+class Messages;
+
+class frmInfoVersion : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmInfoVersion(Messages& messages, QWidget* parent = nullptr);
+
+    // The system-information programs looked for in PATH, in order of preference.
+    static const QStringList& programasInfoSistema();
+    // The first of them that PATH holds; empty when none.
+    static QString buscaInfoSistema();
+
+    static const QString kMsgSinInfo;
+
+public slots:
+    // Starts the system-information tool; without one (or when it fails to start) says so.
+    void StartSysInfo();
+
+private:
+    Messages& messages_;
+    QLabel* lblTitle_;
+    QLabel* lblVersion_;
+    QLabel* lblDescripcion_;
+    QLabel* Label3_;
+    QPushButton* cmdOK_;
+    QPushButton* cmdSysInfo_;
+};
+
+}  // namespace kalto

@@ -1,0 +1,938 @@
+#include "app/ui/frmKALTO.h"
+
+#include "app/rules/ColumnasGrids.h"
+#include "app/rules/GridHelpers.h"
+#include "app/rules/MainDataSources.h"
+#include "app/rules/Messages.h"
+#include "app/rules/SolicitudState.h"
+#include "app/rules/VerificaConValor.h"
+#include "app/rules/VerificaRFC.h"
+#include "app/toolkit/BoundGrid.h"
+#include "app/toolkit/Hourglass.h"
+#include "app/toolkit/PickList.h"
+#include "app/ui/frmInfoVersion.h"
+#include "data/Database.h"
+#include "data/mdlKALTO.h"
+#include "records/AddressRule.h"
+#include "records/CompanyRules.h"
+#include "records/LegalRepresentativeRule.h"
+#include "records/ui/frmDetalle.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kalto {
+
+namespace {
+
+const QString kAyuda =
+    QStringLiteral("<--  --> Desplazarse entre las columnas (Flecha arriba-Flecha abajo) Actualizar registro");
+const QString kConsideraciones =
+    QStringLiteral("Para verificar las consideraciones generales del llenado oprima el icono de impresión");
+const QString kNoDisponible = QStringLiteral("Esta función todavía no está disponible en esta versión del programa.");
+const QString kMsgUnServicio = QStringLiteral(
+    "Has dado de alta previamente algún servicio. Sólo se puede presentar un servicio por solicitud. "
+    "Rectifica por favor");
+// Characters the tab strip admits from the keyboard (upper-cased), besides Backspace.
+const QString kTeclasPestanas = QStringLiteral("/., 0123456789ABCDEFGHIJKLMNÑOPQRSTUVWXYZ");
+
+constexpr int kAnchoCliente = 804;  // 12060 twips
+constexpr int kAltoCliente = 552;   // 8280 twips
+
+QString sinAmpersand(QString text) { return text.remove(QLatin1Char('&')); }
+
+QLabel* etiqueta(const QString& text, const QString& name, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setAccessibleName(sinAmpersand(text));
+    return l;
+}
+
+QPushButton* boton(const QString& text, const QString& name, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setAccessibleName(sinAmpersand(text));
+    return b;
+}
+
+}  // namespace
+
+frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
+    : QMainWindow(parent),
+      db_(db),
+      messages_(messages),
+      fuentes_(std::make_unique<MainDataSources>(&db)),
+      estado_(std::make_unique<SolicitudState>()),
+      rules_(std::make_unique<SolicitudRules>(db, *fuentes_, *estado_, messages)) {
+    setObjectName(QStringLiteral("frmKALTO"));
+    setWindowTitle(QStringLiteral("K A L T O     2.0"));
+    setAccessibleName(QStringLiteral("KALTO 2.0"));
+    buildUi();
+    bindGrids();
+    wireHeader();
+    wireLists();
+    rules_->setVaciaTextos([this] { vaciaTextos(); });
+    connect(estado_.get(), &SolicitudState::changed, this, &frmKALTO::showState);
+    // Key preview: the window sees every key typed into any of its controls first.
+    qApp->installEventFilter(this);
+    setInitialGeometry();
+}
+
+frmKALTO::~frmKALTO() {
+    qApp->removeEventFilter(this);
+    if (!cerrado_) fuentes_->closeAll();
+}
+
+// ---------------------------------------------------------------- layout
+
+void frmKALTO::buildUi() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    auto* todo = new QVBoxLayout(central);
+    todo->addWidget(buildToolbar());
+    todo->addWidget(buildHeader());
+    todo->addWidget(buildTabs(), 1);
+    auto* pie = etiqueta(kConsideraciones, QStringLiteral("lblConsideraciones"), central);
+    todo->addWidget(pie);
+    setCentralWidget(central);
+
+    // Pick lists float over the grids, hidden until a cell asks for them.
+    lstUM_ = new PickList(central);
+    lstUM_->setObjectName(QStringLiteral("lstUM"));
+    lstUM_->setAccessibleName(QStringLiteral("Unidades de medida"));
+    lstServicio_ = new PickList(central);
+    lstServicio_->setObjectName(QStringLiteral("lstServicio"));
+    lstServicio_->setAccessibleName(QStringLiteral("Catálogo de servicios"));
+    lstUM_->hide();
+    lstServicio_->hide();
+
+    // Tab order: toolbar, then the header top to bottom and left to right, then the pages.
+    QList<QWidget*> orden;
+    for (auto* b : cmdKALTO_) orden << b;
+    orden << cmdBrelot_ << cmbTramite_ << cmbModalidad_ << cmbSector_ << txtRFC_ << txtRSocial_ << txtNumKALTO_
+          << txtAnioKALTO_ << chkDesahogo_ << txtNDSol_ << txtADSol_ << SSTabKALTO_;
+    for (int i = 1; i < orden.size(); ++i) setTabOrder(orden[i - 1], orden[i]);
+}
+
+QWidget* frmKALTO::buildToolbar() {
+    auto* barra = new QWidget(this);
+    barra->setObjectName(QStringLiteral("picToolbar"));
+    auto* fila = new QHBoxLayout(barra);
+    fila->setContentsMargins(0, 0, 0, 0);
+    static const char* const tooltips[5] = {"Limpia toda la informacion", "Guarda la informacion",
+                                            "Exporta la informacion a disco", "Imprime la solicitud del tramite",
+                                            "Acerca de..."};
+    const QStyle::StandardPixmap iconos[5] = {QStyle::SP_TrashIcon, QStyle::SP_DialogSaveButton,
+                                              QStyle::SP_DriveFDIcon, QStyle::SP_FileDialogDetailedView,
+                                              QStyle::SP_MessageBoxInformation};
+    for (int i = 0; i < 5; ++i) {
+        auto* b = new QToolButton(barra);
+        b->setObjectName(QStringLiteral("cmdKALTO_%1").arg(i));
+        b->setProperty("index", i);
+        b->setToolTip(QString::fromUtf8(tooltips[i]));
+        b->setAccessibleName(b->toolTip());
+        b->setIcon(style()->standardIcon(iconos[i]));
+        b->setIconSize(QSize(16, 16));
+        b->setFixedSize(33, 33);  // 500 twips
+        b->setFocusPolicy(Qt::StrongFocus);
+        connect(b, &QToolButton::clicked, this, [this, i] { cmdKALTO_Click(i); });
+        cmdKALTO_[i] = b;
+        fila->addWidget(b);
+    }
+    fila->addStretch(1);
+    cmdBrelot_ = boton(QStringLiteral("B R E L O T"), QStringLiteral("cmdBrelot"), barra);
+    cmdBrelot_->setMinimumSize(209, 33);  // 3135 by 495 twips
+    // The sectoral window is not part of this version yet: the button does nothing.
+    fila->addWidget(cmdBrelot_);
+    LbVersion_ = new QLabel(barra);
+    LbVersion_->setObjectName(QStringLiteral("LbVersion"));
+    LbVersion_->setAccessibleName(QStringLiteral("Versión"));
+    fila->addWidget(LbVersion_);
+    return barra;
+}
+
+QWidget* frmKALTO::buildHeader() {
+    auto* marco = new QFrame(this);
+    marco->setObjectName(QStringLiteral("fraEncabezado"));
+    marco->setFrameShape(QFrame::StyledPanel);
+    marco->setAccessibleName(QStringLiteral("Datos generales de la solicitud"));
+    auto* g = new QGridLayout(marco);
+
+    auto combo = [&](const QString& name, const QString& caption, const QString& labelName) {
+        auto* c = new QComboBox(marco);
+        c->setObjectName(name);
+        c->setAccessibleName(caption);
+        c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        auto* l = etiqueta(caption, labelName, marco);
+        l->setBuddy(c);
+        return std::make_pair(l, c);
+    };
+    auto texto = [&](const QString& name, int maxLength, const QString& tooltip, const QString& accessible) {
+        auto* t = new QLineEdit(marco);
+        t->setObjectName(name);
+        t->setMaxLength(maxLength);
+        t->setToolTip(tooltip);
+        t->setAccessibleName(accessible);
+        t->setAccessibleDescription(tooltip);
+        const int chars = std::min(maxLength, 14) + 2;
+        t->setMinimumWidth(t->fontMetrics().horizontalAdvance(QLatin1Char('W')) * chars);
+        t->installEventFilter(this);
+        return t;
+    };
+
+    auto [lT, cT] = combo(QStringLiteral("cmbTramite"), QStringLiteral("Tramite"), QStringLiteral("lblTramite"));
+    auto [lM, cM] = combo(QStringLiteral("cmbModalidad"), QStringLiteral("Modalidad"), QStringLiteral("lblModalidad"));
+    auto [lS, cS] = combo(QStringLiteral("cmbSector"), QStringLiteral("Sector"), QStringLiteral("lblSector"));
+    cmbTramite_ = cT;
+    cmbModalidad_ = cM;
+    cmbSector_ = cS;
+    cmbSector_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cmbSector_->setMinimumContentsLength(30);
+
+    txtRFC_ = texto(QStringLiteral("txtRFC"), 13, QStringLiteral("RFC de la empresa que esta presentando la solicitud"),
+                    QStringLiteral("RFC"));
+    txtRSocial_ = texto(QStringLiteral("txtRSocial"), 100, QStringLiteral("Razón Social"), QStringLiteral("Razon Social"));
+    txtNumKALTO_ = texto(QStringLiteral("txtNumKALTO"), 8, QStringLiteral("Número resgistro KALTO"),
+                         QStringLiteral("Número registro KALTO"));
+    txtAnioKALTO_ = texto(QStringLiteral("txtAnioKALTO"), 4, QStringLiteral("Año resgistro KALTO"),
+                          QStringLiteral("Año registro KALTO"));
+    txtNDSol_ = texto(QStringLiteral("txtNDSol"), 8, QStringLiteral("Número de folio a deshogar"),
+                      QStringLiteral("Número de folio a deshogar"));
+    txtADSol_ = texto(QStringLiteral("txtADSol"), 4, QStringLiteral("Año de folio a deshogar"),
+                      QStringLiteral("Año de folio a deshogar"));
+    chkDesahogo_ = new QCheckBox(QStringLiteral("Desahogo de prevención al folio"), marco);
+    chkDesahogo_->setObjectName(QStringLiteral("chkDesahogo"));
+    chkDesahogo_->setAccessibleName(chkDesahogo_->text());
+
+    auto* lRFC = etiqueta(QStringLiteral("RFC"), QStringLiteral("lblRFC"), marco);
+    lRFC->setBuddy(txtRFC_);
+    auto* lRS = etiqueta(QStringLiteral("Razon Social"), QStringLiteral("lblRSocial"), marco);
+    lRS->setBuddy(txtRSocial_);
+
+    auto* registro = new QGroupBox(QStringLiteral("Registro KALTO"), marco);
+    registro->setObjectName(QStringLiteral("fraRegistroKALTO"));
+    registro->setAccessibleName(registro->title());
+    auto* gr = new QHBoxLayout(registro);
+    auto* lNum = etiqueta(QStringLiteral("Número"), QStringLiteral("lblNumKALTO"), registro);
+    lNum->setBuddy(txtNumKALTO_);
+    auto* lAnio = etiqueta(QStringLiteral("Año"), QStringLiteral("lblAnioKALTO"), registro);
+    lAnio->setBuddy(txtAnioKALTO_);
+    txtNumKALTO_->setParent(registro);
+    txtAnioKALTO_->setParent(registro);
+    gr->addWidget(lNum);
+    gr->addWidget(txtNumKALTO_);
+    gr->addWidget(lAnio);
+    gr->addWidget(txtAnioKALTO_);
+
+    g->addWidget(lT, 0, 0);
+    g->addWidget(cmbTramite_, 0, 1);
+    g->addWidget(lM, 0, 2);
+    g->addWidget(cmbModalidad_, 0, 3);
+    g->addWidget(lS, 0, 4);
+    g->addWidget(cmbSector_, 0, 5, 1, 3);
+    g->addWidget(lRFC, 1, 0);
+    g->addWidget(txtRFC_, 1, 1);
+    g->addWidget(lRS, 1, 2);
+    g->addWidget(txtRSocial_, 1, 3, 1, 5);
+    g->addWidget(registro, 2, 0, 1, 4);
+    auto* folio = new QHBoxLayout;
+    folio->addWidget(chkDesahogo_);
+    folio->addWidget(txtNDSol_);
+    folio->addWidget(txtADSol_);
+    folio->addStretch(1);
+    g->addLayout(folio, 2, 4, 1, 4);
+    g->setColumnStretch(5, 1);
+    return marco;
+}
+
+BoundGrid* frmKALTO::makeGrid(const QString& name, const QString& tooltip, const QString& accessible) {
+    auto* g = new BoundGrid(this);
+    g->setObjectName(name);
+    if (!tooltip.isEmpty()) g->setToolTip(tooltip);
+    g->setAccessibleName(accessible.isEmpty() ? tooltip : accessible);
+    g->setMinimumHeight(70);
+    grids_.append(g);
+    return g;
+}
+
+QWidget* frmKALTO::buildTabs() {
+    auto* marco = new QFrame(this);
+    marco->setObjectName(QStringLiteral("fraPaginas"));
+    auto* ml = new QVBoxLayout(marco);
+    ml->setContentsMargins(0, 0, 0, 0);
+    SSTabKALTO_ = new QTabWidget(marco);
+    SSTabKALTO_->setObjectName(QStringLiteral("SSTabKALTO"));
+    SSTabKALTO_->setAccessibleName(QStringLiteral("Secciones de la solicitud"));
+    SSTabKALTO_->tabBar()->setObjectName(QStringLiteral("SSTabKALTO_tabs"));
+    SSTabKALTO_->tabBar()->setElideMode(Qt::ElideNone);
+    SSTabKALTO_->tabBar()->setUsesScrollButtons(true);
+    SSTabKALTO_->tabBar()->setExpanding(false);
+    SSTabKALTO_->tabBar()->installEventFilter(this);
+    ml->addWidget(SSTabKALTO_);
+
+    static const char* const captions[9] = {"1. Domicilio Fiscal / Rep Legal", "2. Domicilios Plantas",
+                                            "3. Empresas Controladas",         "4. Productos",
+                                            "5. Terciarización",               "6. Servicios",
+                                            "7. Submanufactura",               "8. Materias Primas",
+                                            "9. Contenedores / Herramientas"};
+    auto pagina = [&](int i) {
+        auto* p = new QWidget;
+        p->setObjectName(QStringLiteral("SSTabKALTO_page%1").arg(i));
+        p->setAccessibleName(QString::fromUtf8(captions[i]));
+        SSTabKALTO_->addTab(p, QString::fromUtf8(captions[i]));
+        return p;
+    };
+    auto ayuda = [&](QWidget* page, int i) {
+        return etiqueta(kAyuda, i == 3 ? QStringLiteral("Label58") : QStringLiteral("lblAyuda%1").arg(i), page);
+    };
+    auto conEtiqueta = [&](QVBoxLayout* l, QWidget* page, const QString& text, const QString& name, BoundGrid* g) {
+        auto* lab = etiqueta(text, name, page);
+        lab->setBuddy(g);
+        l->addWidget(lab);
+        l->addWidget(g, 1);
+    };
+
+    // 0. Fiscal address and legal representative.
+    {
+        QWidget* p = pagina(0);
+        auto* l = new QVBoxLayout(p);
+        dbDomFiscal_ = makeGrid(QStringLiteral("dbDomFiscal"), QStringLiteral("Direccion Fiscal"), QString());
+        dbRepLegal_ = makeGrid(QStringLiteral("dbRepLegal"), QString(), QStringLiteral("Representante Legal"));
+        conEtiqueta(l, p, QStringLiteral("Domicilio Fiscal"), QStringLiteral("lblDomFiscal"), dbDomFiscal_);
+        conEtiqueta(l, p, QStringLiteral("Representante Legal"), QStringLiteral("lblRepLegal"), dbRepLegal_);
+        l->addWidget(ayuda(p, 0));
+    }
+    // 1. Plants.
+    {
+        QWidget* p = pagina(1);
+        auto* l = new QVBoxLayout(p);
+        dbPlanta_ = makeGrid(QStringLiteral("dbPlanta"), QStringLiteral("domicilio de planta"), QString());
+        l->addWidget(dbPlanta_, 1);
+        l->addWidget(ayuda(p, 1));
+    }
+    // 2, 4, 6. Related companies with their address button.
+    auto empresas = [&](int i, const QString& name, const QString& tooltip, const QString& buttonName) {
+        QWidget* p = pagina(i);
+        auto* l = new QVBoxLayout(p);
+        BoundGrid* g = makeGrid(name, tooltip, QString());
+        l->addWidget(g, 1);
+        auto* fila = new QHBoxLayout;
+        fila->addWidget(ayuda(p, i), 1);
+        QPushButton* b = boton(QStringLiteral("&Verifica Domicilio"), buttonName, p);
+        fila->addWidget(b);
+        l->addLayout(fila);
+        return std::make_pair(g, b);
+    };
+    std::tie(dbControl_, cmdVDomicilioC_) =
+        empresas(2, QStringLiteral("dbControl"), QStringLiteral("empresa controlada"), QStringLiteral("cmdVDomicilioC"));
+    // 3. Products.
+    {
+        QWidget* p = pagina(3);
+        auto* l = new QVBoxLayout(p);
+        dbProducto_ = makeGrid(QStringLiteral("dbProducto"), QString(), QStringLiteral("Productos"));
+        l->addWidget(dbProducto_, 1);
+        auto* fila = new QHBoxLayout;
+        fila->addWidget(ayuda(p, 3), 1);
+        cmdImpProductos_ = boton(QStringLiteral("Importar Informacion Productos"), QStringLiteral("cmdImpProductos"), p);
+        fila->addWidget(cmdImpProductos_);
+        l->addLayout(fila);
+    }
+    std::tie(dbTerciarizacion_, cmdVDomicilioT_) =
+        empresas(4, QStringLiteral("dbTerciarizacion"), QStringLiteral("empresa de terciarización"),
+                 QStringLiteral("cmdVDomicilioT"));
+    // 5. Services and the companies served.
+    {
+        QWidget* p = pagina(5);
+        auto* l = new QVBoxLayout(p);
+        dbServicios_ = makeGrid(QStringLiteral("dbServicios"), QStringLiteral("servicio"), QString());
+        dbEServicios_ = makeGrid(QStringLiteral("dbEServicios"), QStringLiteral("empresa de servicios"), QString());
+        l->addWidget(dbServicios_, 1);
+        conEtiqueta(l, p, QStringLiteral("EMPRESAS A LAS QUE SE PRESTAN LOS SERVICIOS OBJETO DEL PROGRAMA"),
+                    QStringLiteral("lblEServicios"), dbEServicios_);
+        l->setStretch(0, 1);
+        l->setStretch(2, 2);
+        l->addWidget(ayuda(p, 5));
+    }
+    std::tie(dbSubmanufactura_, cmdVDomicilioS_) =
+        empresas(6, QStringLiteral("dbSubmanufactura"), QStringLiteral("empresa de submanufactura"),
+                 QStringLiteral("cmdVDomicilioS"));
+    // 7. Raw materials: export products beside their imported inputs, rework below.
+    {
+        QWidget* p = pagina(7);
+        auto* l = new QVBoxLayout(p);
+        dbAnxMPE_ = makeGrid(QStringLiteral("dbAnxMPE"), QStringLiteral("Producto de Exportación"), QString());
+        dbAnx_[0] = makeGrid(QStringLiteral("dbAnx_0"), QString(), QStringLiteral("Producto de Importación"));
+        dbAnx_[3] = makeGrid(QStringLiteral("dbAnx_3"), QString(), QStringLiteral("Retrabajo"));
+        auto* arriba = new QHBoxLayout;
+        auto* izq = new QVBoxLayout;
+        conEtiqueta(izq, p, QStringLiteral("Producto de Exportación"), QStringLiteral("lblAnxMPE"), dbAnxMPE_);
+        auto* der = new QVBoxLayout;
+        conEtiqueta(der, p, QStringLiteral("Producto de Importación"), QStringLiteral("lblAnx_0"), dbAnx_[0]);
+        arriba->addLayout(izq, 1);
+        arriba->addLayout(der, 1);
+        l->addLayout(arriba, 2);
+        auto* abajo = new QVBoxLayout;
+        conEtiqueta(abajo, p, QStringLiteral("Retrabajo"), QStringLiteral("lblAnx_3"), dbAnx_[3]);
+        l->addLayout(abajo, 1);
+        auto* fila = new QHBoxLayout;
+        fila->addWidget(ayuda(p, 7), 1);
+        cmdImpAnexos_ = boton(QStringLiteral("Importar Anexos"), QStringLiteral("cmdImpAnexos"), p);
+        fila->addWidget(cmdImpAnexos_);
+        l->addLayout(fila);
+    }
+    // 8. Containers and tools.
+    {
+        QWidget* p = pagina(8);
+        auto* l = new QVBoxLayout(p);
+        dbAnx_[1] = makeGrid(QStringLiteral("dbAnx_1"), QString(), QStringLiteral("Contenedores"));
+        dbAnx_[2] = makeGrid(QStringLiteral("dbAnx_2"), QString(), QStringLiteral("Herramientas, Maquinaria y Equipo"));
+        conEtiqueta(l, p, QStringLiteral("Contenedores"), QStringLiteral("lblAnx_1"), dbAnx_[1]);
+        conEtiqueta(l, p, QStringLiteral("Herramientas, Maquinaria y Equipo"), QStringLiteral("lblAnx_2"), dbAnx_[2]);
+        l->addWidget(ayuda(p, 8));
+    }
+    for (int i = 0; i < 4; ++i) dbAnx_[i]->setProperty("index", i);
+    return marco;
+}
+
+void frmKALTO::setInitialGeometry() {
+    // The designed client area, larger when the text at the current font needs more room, and
+    // wide enough for the whole tab strip where the screen allows it.
+    QSize size = centralWidget()->minimumSizeHint().expandedTo(QSize(kAnchoCliente, kAltoCliente));
+    int tabs = 0;
+    for (int i = 0; i < SSTabKALTO_->count(); ++i) tabs += SSTabKALTO_->tabBar()->tabRect(i).width();
+    const int tabsWidth = tabs + 2 * layout()->contentsMargins().left() + 24;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect area = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+    size.setWidth(std::max(size.width(), std::min(tabsWidth, area.width() * 95 / 100)));
+    size.setHeight(std::min(size.height(), std::max(kAltoCliente, area.height() * 95 / 100)));
+    resize(size);
+    // Centred on the screen.
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+// ---------------------------------------------------------------- grids
+
+void frmKALTO::bindGrids() {
+    MainDataSources& f = *fuentes_;
+    auto cuenta = [](DataSource* s) {
+        return [s] { return s->recordSet().isOpen() ? s->recordSet().count() : 0; };
+    };
+    auto regla = [this](GridRule* r) {
+        gridRules_.emplace_back(r);
+        return r;
+    };
+
+    dbDomFiscal_->bind(f.dtsDireccion(), AddressRule::columns(),
+                       regla(new AddressRule(messages_, AddressRule::kFiscal, cuenta(f.dtsDireccion()))), &messages_);
+    dbPlanta_->bind(f.dtsPlanta(), AddressRule::columns(), regla(new AddressRule(messages_, AddressRule::kPlanta)),
+                    &messages_);
+    dbRepLegal_->bind(f.dtsRepLegal(), LegalRepresentativeRule::columns(),
+                      regla(new LegalRepresentativeRule(messages_, cuenta(f.dtsRepLegal()))), &messages_);
+    auto empresa = [&](BoundGrid* g, DataSource* s, const CompanyGrid& def) {
+        g->bind(s, def.columns, regla(new CompanyRule(messages_, def)), &messages_);
+    };
+    empresa(dbControl_, f.dtsControl(), CompanyGrid::controlled());
+    empresa(dbTerciarizacion_, f.dtsTerciarizacion(), CompanyGrid::outsourcing());
+    empresa(dbSubmanufactura_, f.dtsSubmanufactura(), CompanyGrid::submanufacturing());
+    empresa(dbEServicios_, f.dtsEServicios(), CompanyGrid::serviceCompanies());
+
+    dbServicios_->bind(f.dtsServicio(), columnas::servicios(), regla(new ServicioAltaRule(db_)), &messages_);
+    dbProducto_->bind(f.dtsProducto(), columnas::productos(), nullptr, &messages_);
+    dbAnxMPE_->bind(f.dtsAnxMPE(), columnas::anexoExportacion(), regla(new AnexoAltaRule(db_, messages_, 1, 4)),
+                    &messages_);
+    DataSource* anexos[4] = {f.dtsAnxMPI(), f.dtsAnxC(), f.dtsAnxH(), f.dtsAnxR()};
+    for (int i = 0; i < 4; ++i) {
+        std::function<QVariant()> padre;
+        if (i == 0)
+            padre = [this]() -> QVariant {
+                const int r = dbAnxMPE_->currentRow();
+                return r >= 0 && r < dbAnxMPE_->rowCount() ? dbAnxMPE_->cellValue(r, 0) : QVariant();
+            };
+        dbAnx_[i]->bind(anexos[i], columnas::anexo(i),
+                        regla(new AnexoAltaRule(db_, messages_, columnas::tipoRegistroAnexo(i),
+                                                columnas::columnaSubordinado(i), padre)),
+                        &messages_);
+    }
+
+    // The inputs grid follows the export product selected.
+    connect(dbAnxMPE_, &BoundGrid::currentRowChanged, this, [this](int row) {
+        const QVariant id = row >= 0 && row < dbAnxMPE_->rowCount() ? dbAnxMPE_->cellValue(row, 0) : QVariant();
+        if (id.isNull() || id.toString().trimmed().isEmpty()) return;
+        DataSource* mpi = fuentes_->dtsAnxMPI();
+        mpi->setRecordSource(QStringLiteral("select * from imanexos where tipo_reg=1 and id_subord=?"),
+                             {id.toLongLong()});
+        mpi->refresh();
+    });
+    // The stored service shows its catalogue number.
+    connect(dbServicios_, &BoundGrid::rowStored, this, [this] {
+        QTimer::singleShot(0, this, [this] { fuentes_->dtsServicio()->refresh(); });
+    });
+
+    // The pick lists open under their columns.
+    auto abreLista = [this](BoundGrid* g, int columna, PickList* lista) {
+        auto abre = [this, g, columna, lista](int c) {
+            if (c == columna) ColocaListaGrid(g, columna, lista);
+        };
+        connect(g, &BoundGrid::beforeEdit, this, abre);
+        connect(g, &BoundGrid::columnButtonPressed, this, abre);
+        connect(g, &BoundGrid::gridClicked, this, [lista] {
+            if (lista->isVisible()) lista->hide();
+        });
+    };
+    abreLista(dbServicios_, 1, lstServicio_);
+    abreLista(dbProducto_, 2, lstUM_);
+
+    // The address buttons open the selected company's addresses.
+    auto domicilio = [this](QPushButton* b, BoundGrid* g, CompanyKind kind) {
+        connect(b, &QPushButton::clicked, this, [this, g, kind] {
+            if (!g->commit()) return;
+            const int r = g->currentRow();
+            const bool fila = r >= 0 && r < g->rowCount();
+            frmDetalle::open(this, db_, messages_, kind, fila ? g->cellValue(r, 0).toString() : QString(),
+                             fila ? g->cellValue(r, 1).toString() : QString());
+        });
+    };
+    domicilio(cmdVDomicilioC_, dbControl_, CompanyKind::Controlled);
+    domicilio(cmdVDomicilioT_, dbTerciarizacion_, CompanyKind::Outsourcing);
+    domicilio(cmdVDomicilioS_, dbSubmanufactura_, CompanyKind::Submanufacturing);
+    connect(cmdImpProductos_, &QPushButton::clicked, this, &frmKALTO::notAvailable);
+    connect(cmdImpAnexos_, &QPushButton::clicked, this, &frmKALTO::notAvailable);
+}
+
+BoundGrid* frmKALTO::grid(const QString& name) const {
+    for (BoundGrid* g : grids_)
+        if (g->objectName() == name) return g;
+    return nullptr;
+}
+
+BoundGrid* frmKALTO::dbAnx(int index) const { return index >= 0 && index < 4 ? dbAnx_[index] : nullptr; }
+
+bool frmKALTO::commitGrids() {
+    for (BoundGrid* g : grids_) {
+        if (g->isEditing() || g->isCellEditorOpen()) {
+            if (!g->commit()) {
+                // Show the refused row to the user.
+                for (int i = 0; i < SSTabKALTO_->count(); ++i)
+                    if (SSTabKALTO_->widget(i)->isAncestorOf(g)) {
+                        cambiandoPagina_ = true;
+                        SSTabKALTO_->setCurrentIndex(i);
+                        paginaActual_ = SSTabKALTO_->currentIndex();
+                        cambiandoPagina_ = false;
+                    }
+                g->setFocus();
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- load and lists
+
+bool frmKALTO::load(QString* error) {
+    Hourglass reloj;
+    ListasEncabezado listas;
+    QString err;
+    const bool ok = rules_->EstableceLigas(&listas, &err);
+    fillLists(listas);
+    SSTabKALTO_->setCurrentIndex(0);
+    paginaActual_ = 0;
+    estado_->ventanaMostrada = true;
+    showState();
+    if (!ok && error) *error = err;
+    return ok;
+}
+
+void frmKALTO::fillLists(const ListasEncabezado& listas) {
+    const bool antes = sincronizando_;
+    sincronizando_ = true;
+    for (QComboBox* c : {cmbTramite_, cmbModalidad_, cmbSector_}) {
+        c->blockSignals(true);
+        c->clear();
+    }
+    cmbTramite_->addItems(listas.tramites);
+    cmbModalidad_->addItems(listas.modalidades);
+    for (const ListEntry& e : listas.sectores) cmbSector_->addItem(e.texto, e.codigo);
+    cmbTramite_->setCurrentIndex(listas.tramiteIndice);
+    cmbModalidad_->setCurrentIndex(listas.modalidadIndice);
+    cmbSector_->setCurrentIndex(listas.sectorIndice);
+    for (QComboBox* c : {cmbTramite_, cmbModalidad_, cmbSector_}) c->blockSignals(false);
+
+    lstServicio_->clear();
+    for (int i = 0; i < listas.servicios.size(); ++i) lstServicio_->addEntry(listas.servicios[i], i);
+    sincronizando_ = antes;
+}
+
+void frmKALTO::LlenaListas() {
+    lstUM_->clear();
+    for (const ListEntry& e : rules_->LlenaListas())
+        lstUM_->addEntry(e.texto, static_cast<int>(leadingNumber(e.codigo)));
+}
+
+// ---------------------------------------------------------------- header
+
+void frmKALTO::wireHeader() {
+    connect(cmbTramite_, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (sincronizando_) return;
+        if (!commitGrids()) {
+            showState();
+            return;
+        }
+        guardaEncabezado();
+        Hourglass reloj;
+        rules_->tramiteSeleccionado(i);
+    });
+    connect(cmbModalidad_, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (sincronizando_) return;
+        if (!commitGrids()) {
+            showState();
+            return;
+        }
+        guardaEncabezado();
+        Hourglass reloj;
+        rules_->modalidadSeleccionada(i);
+    });
+    connect(cmbSector_, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (sincronizando_) return;
+        rules_->sectorSeleccionado(cmbSector_->itemData(i));
+    });
+    connect(chkDesahogo_, &QCheckBox::clicked, this, [this](bool marcado) {
+        guardaEncabezado();
+        rules_->desahogoCambiado(marcado);
+    });
+    // The RFC is always shown in upper case, with the caret at its end; a pasted text passes
+    // the same position filter as typed characters.
+    connect(txtRFC_, &QLineEdit::textEdited, this, [this](const QString& t) {
+        QString f = t.toUpper();
+        if (f.size() > txtRFC_->property("largoAnterior").toInt() + 1) f = filtraTextoRFC(f);
+        if (f != t) {
+            txtRFC_->setText(f);
+            txtRFC_->setModified(true);
+        }
+        txtRFC_->setCursorPosition(f.size());
+        txtRFC_->setProperty("largoAnterior", f.size());
+    });
+    connect(SSTabKALTO_, &QTabWidget::currentChanged, this, &frmKALTO::tabChanged);
+}
+
+void frmKALTO::showState() {
+    static thread_local int profundidad = 0;
+    if (profundidad > 0) {
+        QTimer::singleShot(0, this, &frmKALTO::showState);
+        return;
+    }
+    ++profundidad;
+    const bool antes = sincronizando_;
+    sincronizando_ = true;
+    const SolicitudState& e = *estado_;
+    for (QComboBox* c : {cmbTramite_, cmbModalidad_}) c->blockSignals(true);
+    if (cmbTramite_->currentIndex() != e.tramite) cmbTramite_->setCurrentIndex(e.tramite);
+    if (cmbModalidad_->currentIndex() != e.modalidad) cmbModalidad_->setCurrentIndex(e.modalidad);
+    for (QComboBox* c : {cmbTramite_, cmbModalidad_}) c->blockSignals(false);
+
+    auto texto = [](QLineEdit* t, const QString& valor) {
+        // What the user is typing is kept until it is stored.
+        if (!t->isModified() && t->text() != valor) t->setText(valor);
+    };
+    texto(txtRFC_, e.rfc);
+    txtRFC_->setProperty("largoAnterior", txtRFC_->text().size());
+    texto(txtRSocial_, e.razonSocial);
+    texto(txtNumKALTO_, e.numKALTO);
+    texto(txtAnioKALTO_, e.anioKALTO);
+    texto(txtNDSol_, e.numFolio);
+    texto(txtADSol_, e.anioFolio);
+    chkDesahogo_->setChecked(e.desahogo);
+    txtNumKALTO_->setEnabled(e.registroHabilitado);
+    txtAnioKALTO_->setEnabled(e.registroHabilitado);
+    txtNDSol_->setEnabled(e.folioHabilitado);
+    txtADSol_->setEnabled(e.folioHabilitado);
+
+    for (int i = 0; i < kNumPaginas; ++i)
+        if (SSTabKALTO_->isTabEnabled(i) != e.paginas[i]) SSTabKALTO_->setTabEnabled(i, e.paginas[i]);
+    dbAnx_[3]->setEnabled(e.retrabajoDisponible);
+    dbEServicios_->setEnabled(e.eServiciosDisponible);
+    dbProducto_->setEnabled(e.productoDisponible);
+    dbAnxMPE_->setColumnVisible(2, e.descripcionEnAnxMPE);
+    dbAnxMPE_->setColumnVisible(3, !e.descripcionEnAnxMPE);
+    sincronizando_ = antes;
+    --profundidad;
+}
+
+void frmKALTO::vaciaTextos() {
+    for (QLineEdit* t : {txtRFC_, txtRSocial_, txtNumKALTO_, txtAnioKALTO_, txtNDSol_, txtADSol_}) {
+        t->clear();
+        t->setModified(false);
+    }
+}
+
+namespace {
+struct CampoDe {
+    QLineEdit* edit;
+    CampoEncabezado campo;
+};
+}  // namespace
+
+void frmKALTO::escribeCampo(QLineEdit* edit) {
+    const std::array<CampoDe, 6> campos{{{txtRFC_, CampoEncabezado::RFC},
+                                         {txtRSocial_, CampoEncabezado::RazonSocial},
+                                         {txtNumKALTO_, CampoEncabezado::NumKALTO},
+                                         {txtAnioKALTO_, CampoEncabezado::AnioKALTO},
+                                         {txtNDSol_, CampoEncabezado::NumFolio},
+                                         {txtADSol_, CampoEncabezado::AnioFolio}}};
+    for (const CampoDe& c : campos) {
+        if (c.edit != edit) continue;
+        if (!edit->isModified()) return;
+        const QString texto = edit->text();
+        edit->setModified(false);
+        QString err;
+        if (!rules_->guardaCampo(c.campo, texto, &err)) {
+            messages_.exclamation(QStringLiteral("No se pudo guardar el dato %1: %2")
+                                      .arg(edit->accessibleName(), err));
+            edit->setModified(true);
+        }
+        return;
+    }
+}
+
+void frmKALTO::guardaEncabezado() {
+    if (txtRFC_->isModified()) {
+        QString v = txtRFC_->text();
+        VerificaRFC(v, RfcHeld13, messages_);
+        if (v != txtRFC_->text()) txtRFC_->setText(v);
+        txtRFC_->setModified(true);
+    }
+    for (QLineEdit* t : {txtRFC_, txtRSocial_, txtNumKALTO_, txtAnioKALTO_, txtNDSol_, txtADSol_}) escribeCampo(t);
+}
+
+void frmKALTO::headerFocusOut(QLineEdit* edit, QFocusEvent* event) {
+    const bool salida = event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
+    if (edit == txtRFC_ && salida) {
+        QString v = txtRFC_->text();
+        const QString antes = v;
+        VerificaRFC(v, RfcHeld13, messages_);
+        if (v != antes) {
+            txtRFC_->setText(v);
+            txtRFC_->setModified(true);
+        }
+    }
+    escribeCampo(edit);
+}
+
+bool frmKALTO::headerKey(QObject* watched, QKeyEvent* key) {
+    const QString text = key->text();
+    if (watched == txtRFC_) {
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            txtRSocial_->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+        if (text.isEmpty() || !text.at(0).isPrint()) return false;
+        const QChar c = filtraTeclaRFC(txtRFC_->text(), text.at(0));
+        if (c.isNull()) return true;
+        if (c != text.at(0)) {
+            QKeyEvent otro(QEvent::KeyPress, key->key(), key->modifiers(), QString(c), key->isAutoRepeat(),
+                           key->count());
+            QCoreApplication::sendEvent(txtRFC_, &otro);
+            return true;
+        }
+        return false;
+    }
+    if (watched == txtNumKALTO_ || watched == txtAnioKALTO_) {
+        if (text.isEmpty()) return false;  // movement and editing keys
+        return mdlKALTO::FiltroDigito(text.at(0).unicode()) == 0;
+    }
+    if (watched == SSTabKALTO_->tabBar()) {
+        if (text.isEmpty() || !text.at(0).isPrint()) return false;
+        return !kTeclasPestanas.contains(text.at(0).toUpper());
+    }
+    return false;
+}
+
+bool frmKALTO::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || w->window() != this) break;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        const QString mayusculas = text.toUpper();
+        if (!text.isEmpty() && mayusculas != text) {
+            // Every letter typed in the window is upper case.
+            QKeyEvent otro(QEvent::KeyPress, key->key(), key->modifiers(), key->nativeScanCode(),
+                           key->nativeVirtualKey(), key->nativeModifiers(), mayusculas, key->isAutoRepeat(),
+                           key->count());
+            QCoreApplication::sendEvent(watched, &otro);
+            event->setAccepted(otro.isAccepted());
+            return true;
+        }
+        if (headerKey(watched, key)) return true;
+        break;
+    }
+    case QEvent::FocusOut: {
+        for (QLineEdit* t : {txtRFC_, txtRSocial_, txtNumKALTO_, txtAnioKALTO_, txtNDSol_, txtADSol_})
+            if (watched == t) headerFocusOut(t, static_cast<QFocusEvent*>(event));
+        break;
+    }
+    case QEvent::FocusIn:
+        if (watched == txtRFC_) txtRFC_->selectAll();  // SeleccionaTexto
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- pages
+
+void frmKALTO::tabChanged(int page) {
+    if (cambiandoPagina_ || page < 0) return;
+    const int anterior = paginaActual_;
+    if (anterior != page && anterior >= 0 && anterior < SSTabKALTO_->count()) {
+        QWidget* dejada = SSTabKALTO_->widget(anterior);
+        for (BoundGrid* g : grids_) {
+            if (!dejada->isAncestorOf(g) || g->commit()) continue;
+            // The row was refused: back to it.
+            if (SSTabKALTO_->isTabEnabled(anterior)) {
+                cambiandoPagina_ = true;
+                SSTabKALTO_->setCurrentIndex(anterior);
+                cambiandoPagina_ = false;
+                g->setFocus();
+                return;
+            }
+        }
+    }
+    paginaActual_ = page;
+    rules_->cambioPagina(page);
+}
+
+// ---------------------------------------------------------------- toolbar
+
+void frmKALTO::notAvailable() { messages_.information(kNoDisponible); }
+
+void frmKALTO::cmdKALTO_Click(int index) {
+    switch (index) {
+    case 0: {
+        if (!commitGrids()) return;
+        guardaEncabezado();
+        Hourglass reloj;
+        if (!rules_->LimpiaInformacion()) return;
+        ListasEncabezado listas;
+        QString err;
+        const bool ok = rules_->EstableceLigas(&listas, &err);
+        fillLists(listas);
+        vaciaTextos();
+        showState();
+        if (!ok) messages_.exclamation(err);
+        break;
+    }
+    case 1: {
+        if (!commitGrids()) return;
+        guardaEncabezado();
+        Hourglass reloj;
+        rules_->GuardaInformacion(QString());
+        break;
+    }
+    case 2:
+    case 3:
+        notAvailable();
+        break;
+    case 4: {
+        Hourglass reloj;
+        if (!about_) about_ = new frmInfoVersion(messages_, this);
+        about_->show();
+        about_->raise();
+        about_->activateWindow();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------- shared grid operations
+
+int frmKALTO::VerificaConValor(QLineEdit* texto) {
+    return verificaconvalor::textoRequerido(texto->text(), texto->toolTip(), messages_);
+}
+
+int frmKALTO::VerificaConValor(BoundGrid* grid, int tab, const QString& campos) {
+    int fila = grid->currentRow();
+    if (fila < 0 || fila >= grid->rowCount()) fila = 0;  // on the add-new row: the first row
+    const int r = verificaconvalor::gridRequerido(
+        grid->rowCount(), [grid, fila](int c) { return grid->cellValue(fila, c); },
+        [grid](int c) { return grid->columnCaption(c); }, grid->toolTip(), campos, messages_);
+    if (r == 1 && tab >= 0 && tab < SSTabKALTO_->count()) SSTabKALTO_->setCurrentIndex(tab);
+    return r;
+}
+
+void frmKALTO::ColocaListaGrid(BoundGrid* grid, int column, PickList* list) {
+    if (!grid || !list) return;
+    LlenaListas();
+    placeUnderCell(grid, column, list, list->objectName() == QLatin1String("lstFraccion"));
+    list->setFocus();
+}
+
+void frmKALTO::wireLists() {
+    connect(lstServicio_, &PickList::accepted, this, [this] { listChosen(lstServicio_); });
+    connect(lstUM_, &PickList::accepted, this, [this] { listChosen(lstUM_); });
+}
+
+void frmKALTO::listChosen(PickList* list) {
+    const int pos = list->currentRow();
+    if (list == lstServicio_) {
+        const int servicios = db_.scalar(QStringLiteral("Select count(*) from imserv")).toInt();
+        if (servicios == 0) {
+            if (pos >= 0) {
+                dbServicios_->setCurrentValue(1, list->currentText());
+                dbServicios_->setCurrentValue(0, pos);
+            }
+        } else {
+            messages_.exclamation(kMsgUnServicio);
+        }
+    } else if (list == lstUM_) {
+        if (pos >= 0) {
+            dbProducto_->setCurrentValue(2, list->currentText());
+            dbProducto_->setCurrentValue(1, list->currentData());
+        }
+    }
+}
+
+// ---------------------------------------------------------------- unload
+
+void frmKALTO::closeEvent(QCloseEvent* event) {
+    QList<BoundGrid*> rechazados;
+    for (BoundGrid* g : grids_)
+        if ((g->isEditing() || g->isCellEditorOpen()) && !g->commit()) rechazados << g;
+    if (!rechazados.isEmpty() &&
+        !messages_.askYesNo(QStringLiteral("Hay un renglón que no se pudo guardar. ¿Deseas salir de todos modos y "
+                                           "descartarlo?"),
+                            true)) {
+        event->ignore();
+        return;
+    }
+    for (BoundGrid* g : rechazados) g->discard();
+    guardaEncabezado();
+    if (about_) about_->close();
+    fuentes_->closeAll();
+    cerrado_ = true;
+    event->accept();
+}
+
+}  // namespace kalto

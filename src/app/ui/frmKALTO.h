@@ -1,0 +1,159 @@
+#pragma once
+// The main window: toolbar, request header and the nine tab pages of grids. It binds the
+// data sources at load, shows the header state, turns every typed letter into upper case,
+// and hands every event to the rule objects.
+//
+// Object names: the controls carry their own names (txtRFC, cmbTramite, dbDomFiscal, ...).
+// The toolbar button array cmdKALTO(i) is named "cmdKALTO_<i>" and carries the property
+// "index"; the annex grid array dbAnx(i) is named "dbAnx_<i>" and carries "index" too.
+
+#include "app/rules/SolicitudRules.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+
+namespace kalto {
+
+class BoundGrid;
+class Database;
+class GridRule;
+class MainDataSources;
+class Messages;
+class PickList;
+class SolicitudState;
+class frmInfoVersion;
+
+class frmKALTO : public QMainWindow {
+    Q_OBJECT
+public:
+    frmKALTO(Database& db, Messages& messages, QWidget* parent = nullptr);
+    ~frmKALTO() override;
+
+    // Load: binds the data sources, fills the lists, restores the stored request and
+    // selects page 0. False with a Spanish message in *error when the tables could not be
+    // opened.
+    bool load(QString* error = nullptr);
+
+    Database& database() { return db_; }
+    Messages& messages() { return messages_; }
+    MainDataSources& fuentes() { return *fuentes_; }
+    SolicitudState& estado() { return *estado_; }
+    SolicitudRules& rules() { return *rules_; }
+
+    // The grids, by name ("dbDomFiscal", ..., "dbAnx_0") and the annex array.
+    BoundGrid* grid(const QString& name) const;
+    BoundGrid* dbAnx(int index) const;
+    QTabWidget* SSTabKALTO() const { return SSTabKALTO_; }
+    PickList* lstUM() const { return lstUM_; }
+    PickList* lstServicio() const { return lstServicio_; }
+
+    // Shared operations of the grids.
+    // Required-value check: 1 after a message (stop icon), 0 when nothing is missing. For a
+    // grid, `tab` is the page shown with the message and `campos` the columns that must be
+    // filled ("0,1,2,5").
+    int VerificaConValor(QLineEdit* texto);
+    int VerificaConValor(BoundGrid* grid, int tab, const QString& campos);
+    // Opens `list` under the current cell of `column` in `grid`: the unit list is filled
+    // again, the first entry selected, the list shown in front and focused.
+    void ColocaListaGrid(BoundGrid* grid, int column, PickList* list);
+    // Fills lstUM from imunidmd.
+    void LlenaListas();
+
+    // Stores the pending row of every grid (messages on refusal). False when one refused.
+    bool commitGrids();
+    // Writes the header texts that were edited and not yet stored.
+    void guardaEncabezado();
+
+public slots:
+    // Toolbar button cmdKALTO(index).
+    void cmdKALTO_Click(int index);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildUi();
+    QWidget* buildToolbar();
+    QWidget* buildHeader();
+    QWidget* buildTabs();
+    BoundGrid* makeGrid(const QString& name, const QString& tooltip, const QString& accessible);
+    void bindGrids();
+    void wireHeader();
+    void wireLists();
+    void setInitialGeometry();
+
+    void fillLists(const ListasEncabezado& listas);
+    void showState();
+    void vaciaTextos();
+    void tabChanged(int page);
+    bool headerKey(QObject* watched, QKeyEvent* key);
+    void headerFocusOut(QLineEdit* edit, QFocusEvent* event);
+    void escribeCampo(QLineEdit* edit);
+    void listChosen(PickList* list);
+    void notAvailable();
+
+    Database& db_;
+    Messages& messages_;
+    std::unique_ptr<MainDataSources> fuentes_;
+    std::unique_ptr<SolicitudState> estado_;
+    std::unique_ptr<SolicitudRules> rules_;
+    std::vector<std::unique_ptr<GridRule>> gridRules_;
+
+    // Toolbar.
+    std::array<QToolButton*, 5> cmdKALTO_{};
+    QPushButton* cmdBrelot_ = nullptr;
+    QLabel* LbVersion_ = nullptr;
+    // Header.
+    QComboBox* cmbTramite_ = nullptr;
+    QComboBox* cmbModalidad_ = nullptr;
+    QComboBox* cmbSector_ = nullptr;
+    QLineEdit* txtRFC_ = nullptr;
+    QLineEdit* txtRSocial_ = nullptr;
+    QLineEdit* txtNumKALTO_ = nullptr;
+    QLineEdit* txtAnioKALTO_ = nullptr;
+    QCheckBox* chkDesahogo_ = nullptr;
+    QLineEdit* txtNDSol_ = nullptr;
+    QLineEdit* txtADSol_ = nullptr;
+    // Pages.
+    QTabWidget* SSTabKALTO_ = nullptr;
+    BoundGrid* dbDomFiscal_ = nullptr;
+    BoundGrid* dbRepLegal_ = nullptr;
+    BoundGrid* dbPlanta_ = nullptr;
+    BoundGrid* dbControl_ = nullptr;
+    BoundGrid* dbProducto_ = nullptr;
+    BoundGrid* dbTerciarizacion_ = nullptr;
+    BoundGrid* dbServicios_ = nullptr;
+    BoundGrid* dbEServicios_ = nullptr;
+    BoundGrid* dbSubmanufactura_ = nullptr;
+    BoundGrid* dbAnxMPE_ = nullptr;
+    std::array<BoundGrid*, 4> dbAnx_{};
+    QList<BoundGrid*> grids_;
+    PickList* lstUM_ = nullptr;
+    PickList* lstServicio_ = nullptr;
+    QPushButton* cmdVDomicilioC_ = nullptr;
+    QPushButton* cmdVDomicilioT_ = nullptr;
+    QPushButton* cmdVDomicilioS_ = nullptr;
+    QPushButton* cmdImpProductos_ = nullptr;
+    QPushButton* cmdImpAnexos_ = nullptr;
+
+    QPointer<frmInfoVersion> about_;
+    int paginaActual_ = 0;
+    bool sincronizando_ = false;
+    bool cambiandoPagina_ = false;
+    bool cerrado_ = false;
+};
+
+}  // namespace kalto
