@@ -248,6 +248,7 @@ TEST_F(Sql, RecordSetOperations) {
     rs.setValue(0, 9);
     rs.setValue(1, 2);
     rs.setValue(2, QStringLiteral("TARIMA"));
+    rs.setValue(4, 0);
     ASSERT_TRUE(rs.update());
     EXPECT_EQ(rs.count(), 4);
     EXPECT_EQ(rs.value(2).toString(), QStringLiteral("TARIMA"));
@@ -304,8 +305,8 @@ TEST_F(Sql, ProductIdForAnAnnexRowAndTheDigitFilter) {
     EXPECT_EQ(last, QStringLiteral("delete from imserv"));
     EXPECT_FALSE(mdlKALTO::EjecutaSentencia(db, QStringLiteral("delete from nada"), {}, &error));
 
-    for (int c : {'0', '9', 27, 8, 9}) EXPECT_EQ(mdlKALTO::FiltroDigito(c), c);
-    for (int c : {'a', 'A', ' ', '-', '.', 13}) EXPECT_EQ(mdlKALTO::FiltroDigito(c), 0);
+    for (int c : {int('0'), int('9'), 27, 8, 9}) EXPECT_EQ(mdlKALTO::FiltroDigito(c), c);
+    for (int c : {int('a'), int('A'), int(' '), int('-'), int('.'), 13}) EXPECT_EQ(mdlKALTO::FiltroDigito(c), 0);
 }
 
 }  // namespace
