@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/RecordSet.h"
+#include "data/TableCatalogue.h"
 
 #include <sqlite3.h>
 
@@ -234,6 +235,11 @@ int xUpdate(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* r
     QVariantList values;
     values.reserve(argc - 2);
     for (int i = 2; i < argc; ++i) values << toVariant(argv[i]);
+    const QString refused = checkRow(QString::fromUtf8(reinterpret_cast<DbfVtab*>(vtab)->key), table->fields(), values);
+    if (!refused.isEmpty()) {
+        setError(vtab, refused);
+        return SQLITE_ERROR;
+    }
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {  // insert
         int recno = -1;
         if (!table->append(values, &recno, &error)) {

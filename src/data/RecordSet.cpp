@@ -1,6 +1,7 @@
 #include "data/RecordSet.h"
 
 #include "data/Database.h"
+#include "data/TableCatalogue.h"
 
 #include <QRegularExpression>
 
@@ -169,18 +170,19 @@ bool RecordSet::findFirst(const QString& column, const QString& pattern) {
     return false;
 }
 
-bool RecordSet::writable(QString* error) {
+bool RecordSet::writable(QString* error, const QVariantList* values) {
     QString message;
     if (!table_) message = QStringLiteral("Esta consulta no se puede modificar.");
     else if (db_->table(tableName_) != table_)
         message = QStringLiteral("La tabla %1 cambió; vuelve a cargar los datos.").arg(tableName_);
+    else if (values) message = checkRow(tableName_, table_->fields(), *values);
     if (message.isEmpty()) return true;
     if (error) *error = message;
     return false;
 }
 
 bool RecordSet::insertRow(const QVariantList& values, int* row, QString* error) {
-    if (!writable(error)) return false;
+    if (!writable(error, &values)) return false;
     int recno = -1;
     if (!table_->append(values, &recno, error)) return false;
     recnos_.append(recno);
@@ -189,7 +191,7 @@ bool RecordSet::insertRow(const QVariantList& values, int* row, QString* error) 
 }
 
 bool RecordSet::updateRow(int row, const QVariantList& values, QString* error) {
-    if (!writable(error)) return false;
+    if (!writable(error, &values)) return false;
     if (row < 0 || row >= recnos_.size()) {
         if (error) *error = QStringLiteral("No hay un registro actual.");
         return false;

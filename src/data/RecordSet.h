@@ -85,7 +85,7 @@ public:
 
 private:
     enum EditMode { None, Adding, Editing };
-    bool writable(QString* error);
+    bool writable(QString* error, const QVariantList* values = nullptr);
 
     Database* db_ = nullptr;
     QString source_;

@@ -85,3 +85,24 @@ const QStringList& requestTables() {
 }
 
 }  // namespace kalto
+
+namespace kalto {
+
+QString checkRow(const QString& table, const QList<DbfField>& fields, const QVariantList& values) {
+    const bool annexes = table.compare(QStringLiteral("imanexos"), Qt::CaseInsensitive) == 0;
+    if (!annexes && table.compare(QStringLiteral("improd"), Qt::CaseInsensitive) != 0) return {};
+    for (int i = 0; i < fields.size() && i < values.size(); ++i) {
+        const QString& name = fields[i].name;
+        const bool id = name.compare(QStringLiteral("ID_PROD"), Qt::CaseInsensitive) == 0 ||
+                        (annexes && name.compare(QStringLiteral("ID_SUBORD"), Qt::CaseInsensitive) == 0);
+        if (!id || values[i].isNull() || !values[i].isValid()) continue;
+        bool ok = false;
+        const double v = values[i].toString().trimmed().toDouble(&ok);
+        if (ok && (v > kMaxAnnexId || v < -kMaxAnnexId - 1))
+            return QStringLiteral("El identificador %1 de %2 excede el máximo de %3.").arg(values[i].toString(), name)
+                .arg(kMaxAnnexId);
+    }
+    return {};
+}
+
+}  // namespace kalto

@@ -26,3 +26,11 @@ const QStringList& requestTables();
 constexpr int kMaxAnnexId = 32767;
 
 }  // namespace kalto
+
+namespace kalto {
+
+// Rules every stored row of a table obeys beyond its field widths (annex identifiers are
+// 16-bit). Returns an empty text when `values` (by field) may be stored, else the reason.
+QString checkRow(const QString& table, const QList<DbfField>& fields, const QVariantList& values);
+
+}  // namespace kalto
