@@ -415,7 +415,7 @@ bool encodeNumeric(const DbfField& f, const QVariant& v, char* dest, QString* er
             break;
         }
         parseDecimal(text.constData(), text.size(), false, &d);
-        shown = QString::fromLatin1(text);
+        shown = v.toString();
     } else {
         setError(error, fieldMessage(f, QStringLiteral("el campo es numérico y «%1» no es un número").arg(v.toString())));
         return false;
@@ -602,12 +602,12 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
     bool readOnly = access == DbfAccess::ReadOnly;
     int fd = -1;
     if (!readOnly) {
-        fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
+        fd = ::open(native.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not hang us
         if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY))
             readOnly = true;
     }
     if (readOnly)
-        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         const int err = errno;
         if (err == ENOENT)

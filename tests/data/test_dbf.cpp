@@ -513,6 +513,10 @@ TEST_F(Dbf, DamagedHeadersAreRefusedNamingTheFileAndTheFault) {
     EXPECT_EQ(error, QStringLiteral("No se encontró el archivo %1.").arg(path(QStringLiteral("NOESTA.DBF"))));
     EXPECT_FALSE(DbfTable::open(dir_.path(), &error));
     EXPECT_TRUE(error.contains(dir_.path())) << error.toStdString();
+    const QString fifo = path(QStringLiteral("TUBERIA.DBF"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    EXPECT_FALSE(DbfTable::open(fifo, &error));  // refused, without waiting for a writer
+    EXPECT_EQ(error, QStringLiteral("No se pudo abrir el archivo %1: no es un archivo de datos.").arg(fifo));
 }
 
 TEST_F(Dbf, ATornLastRecordIsDroppedAndTheFileMended) {
