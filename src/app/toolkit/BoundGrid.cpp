@@ -535,6 +535,9 @@ void BoundGrid::editorCreated(QWidget* editor, const QModelIndex& index) {
 void BoundGrid::loadEditor(QWidget* editor, const QModelIndex& index) {
     auto* line = qobject_cast<QLineEdit*>(editor);
     if (!line) return;
+    // The view reloads open editors when the row's data change (the buffer began, a rule
+    // rewrote another cell); what the user has typed is kept.
+    if (editor == editor_ && editorEdited_) return;
     QScopedValueRollback<bool> guard(settingEditorText_, true);
     line->setText(model_->displayText(model_->value(index.row(), index.column()), index.column()));
 }
