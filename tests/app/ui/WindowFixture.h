@@ -1,0 +1,85 @@
+#pragma once
+// The real main window on a temporary data folder holding the delivered catalogues.
+
+#include "app/rules/RecordingMessages.h"
+#include "app/toolkit/BoundGrid.h"
+#include "app/toolkit/BoundGridModel.h"
+#include "app/ui/frmKALTO.h"
+#include "data/Database.h"
+#include "support/TestFolder.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kalto::test {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { open(); }
+    void TearDown() override { shut(); }
+
+    void open() {
+        QString error;
+        ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
+        window = std::make_unique<frmKALTO>(db, messages);
+        ASSERT_TRUE(window->load(&error)) << error.toStdString();
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        QApplication::processEvents();
+    }
+    void shut() {
+        if (!window) return;
+        window->close();
+        window.reset();
+        QApplication::processEvents();
+        db.close();
+    }
+    // Closes the window and the database, and opens both again on the same folder.
+    void reopen() {
+        shut();
+        open();
+    }
+
+    template <class T = QWidget>
+    T* find(const QString& name) const {
+        T* w = window->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << "no control " << name.toStdString();
+        return w;
+    }
+    BoundGrid* grid(const QString& name) const { return find<BoundGrid>(name); }
+
+    QWidget* focused() const {
+        QWidget* w = QApplication::focusWidget();
+        return w ? w : window.get();
+    }
+    void type(const QString& text) {
+        for (const QChar c : text) {
+            if (c.unicode() < 128) QTest::keyClicks(focused(), QString(c));
+            else QTest::sendKeyEvent(QTest::Click, focused(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(focused(), k, m); }
+    void focus(QWidget* w) {
+        w->setFocus(Qt::MouseFocusReason);
+        QApplication::processEvents();
+    }
+    // Starts typing in the add-new row of `g`, at `column`.
+    void startNewRow(BoundGrid* g, int column) {
+        focus(g);
+        ASSERT_TRUE(g->setCurrentCell(g->gridModel()->addNewRow(), column));
+    }
+    QVariant scalar(const QString& sql) { return db.scalar(sql); }
+
+    TestFolder folder;
+    Database db;
+    RecordingMessages messages;
+    std::unique_ptr<frmKALTO> window;
+};
+
+}  // namespace kalto::test
