@@ -213,6 +213,12 @@ void BoundGrid::addCompanionWidget(QWidget* widget) {
     companions_.append(widget);
 }
 
+QWidget* BoundGrid::openPickList() const {
+    for (const auto& c : companions_)
+        if (c && c->isVisible() && qobject_cast<QAbstractItemView*>(c.data())) return c;
+    return nullptr;
+}
+
 bool BoundGrid::isInside(QWidget* widget) const { return widget && (widget == this || isAncestorOf(widget)); }
 
 bool BoundGrid::isCompanion(QWidget* widget) const {
@@ -597,6 +603,24 @@ void BoundGrid::editorTextChanged(QLineEdit* editor, const QString& text) {
 bool BoundGrid::editorKey(QWidget* editor, QKeyEvent* event) {
     if (editor != editor_) return false;
     if (busy_) return true;
+    // While a pick list of the grid is open under the cell, the vertical keys choose in it
+    // (Enter then takes the cell's value, and the grid's rule reads the list's choice).
+    if (!(event->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::ShiftModifier))) {
+        switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            if (QWidget* list = openPickList()) {
+                QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text());
+                QApplication::sendEvent(list, &copy);
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
     if (navigationKey(event, true)) return true;
     // Each typed character goes through the rule, which may refuse or replace it.
     GridRule* r = model_->rule();

@@ -96,7 +96,8 @@ public:
     bool isCellEditorOpen() const;
 
     // Widgets whose focus does not count as leaving the grid (pick lists); placeUnderCell
-    // adds the list it places.
+    // adds the list it places. While such a list is visible, Up/Down/PageUp/PageDown typed
+    // in the cell editor move in the list instead of leaving the row.
     void addCompanionWidget(QWidget* widget);
 
     // Selects the whole row (as a click on its header does), after storing the pending row;
@@ -179,6 +180,7 @@ private:
     void leaveGrid();
     bool isInside(QWidget* widget) const;
     bool isCompanion(QWidget* widget) const;
+    QWidget* openPickList() const;  // a visible companion list, if any
     void applyColumns();
 
     BoundGridModel* model_ = nullptr;

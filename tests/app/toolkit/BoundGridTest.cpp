@@ -267,8 +267,18 @@ TEST_F(BoundGridTest, RefusedRowStaysInEdit) {
     EXPECT_EQ(messages.entries.size(), 2);
     EXPECT_EQ(grid->currentRow(), 0);
     EXPECT_FALSE(grid->setCurrentRow(1));
+    EXPECT_EQ(messages.entries.size(), 3);
     EXPECT_EQ(grid->currentRow(), 0);
     EXPECT_TRUE(fileRecords().isEmpty());
+
+    // Leaving the grid for another control asks once; the row stays in edit.
+    other->setFocus();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(messages.entries.size(), 4);
+    EXPECT_TRUE(grid->isEditing());
+    EXPECT_TRUE(fileRecords().isEmpty());
+    grid->setFocus();
 
     // Fixed, the same row is stored by the next leave.
     rule.refuseInsert = false;
@@ -371,8 +381,9 @@ TEST_F(BoundGridTest, RefreshKeepsWhatWasTyped) {
     type(QStringLiteral("a medias"));  // the editor is still open
     // Someone else adds a plant behind the grid; the source is queried again.
     QString error;
-    ASSERT_TRUE(db.execute(QStringLiteral("insert into imdir (iddir, calleyno) values (?, ?)"),
-                           {QStringLiteral("PL"), QStringLiteral("DE FUERA")}, &error))
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imdir (iddir, calleyno, rfc) values (?, ?, ?)"),
+                           {QStringLiteral("PL"), QStringLiteral("DE FUERA"), QStringLiteral("ABC010101XY1")},
+                           &error))
         << error.toStdString();
     ASSERT_TRUE(source->refresh(&error)) << error.toStdString();
 
@@ -395,6 +406,16 @@ TEST_F(BoundGridTest, RefreshKeepsWhatWasTyped) {
     EXPECT_FALSE(grid->isEditing());
     EXPECT_EQ(fileRecords()[0][F_CIUDAD].toString(), QStringLiteral("PUEBLA"));
     EXPECT_EQ(grid->cellValue(0, Ciudad).toString(), QStringLiteral("PUEBLA"));
+
+    // A column the grid does not show keeps its value when the row is changed.
+    ASSERT_TRUE(grid->setCurrentCell(1, Ciudad));
+    type(QStringLiteral("tijuana"));
+    key(Qt::Key_Up);
+    const auto records = fileRecords();
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[1][F_CALLEYNO].toString(), QStringLiteral("DE FUERA"));
+    EXPECT_EQ(records[1][F_CIUDAD].toString(), QStringLiteral("TIJUANA"));
+    EXPECT_EQ(records[1][10].toString(), QStringLiteral("ABC010101XY1"));  // RFC
 }
 
 TEST_F(BoundGridTest, LeavingTheGridStoresTheRowButAPickListDoesNot) {
@@ -410,6 +431,14 @@ TEST_F(BoundGridTest, LeavingTheGridStoresTheRowButAPickListDoesNot) {
     type(QStringLiteral("m"));
     placeUnderCell(grid, Ciudad, &list, false);
     ASSERT_TRUE(list.isVisible());
+    EXPECT_EQ(list.currentRow(), 0);
+    // With the list open, Down in the cell moves in the list, not out of the row.
+    key(Qt::Key_Down);
+    EXPECT_EQ(list.currentRow(), 1);
+    EXPECT_EQ(grid->currentRow(), 0);
+    EXPECT_TRUE(grid->isCellEditorOpen());
+    key(Qt::Key_Up);
+    EXPECT_EQ(list.currentRow(), 0);
     list.setFocus();
     QApplication::processEvents();
     EXPECT_TRUE(fileRecords().isEmpty()) << "a pick list of the grid is not outside the grid";
@@ -430,6 +459,39 @@ TEST_F(BoundGridTest, LeavingTheGridStoresTheRowButAPickListDoesNot) {
     EXPECT_EQ(records[0][F_CALLEYNO].toString(), QStringLiteral("CALLE CON LISTA"));
     EXPECT_EQ(records[0][F_CIUDAD].toString(), QStringLiteral("MORELIA"));
     EXPECT_FALSE(grid->isEditing());
+}
+
+// Rules that query the grid's own source again while a row is being stored.
+class RefreshingRule : public AddressRule {
+public:
+    using AddressRule::AddressRule;
+    bool beforeInsert(GridRow& row) override {
+        source->refresh();
+        row.setValue(Ciudad, QStringLiteral("PUESTA POR LA REGLA"));
+        return true;
+    }
+    void afterInsert(const GridRow& row) override {
+        source->refresh();
+        AddressRule::afterInsert(row);
+    }
+    DataSource* source = nullptr;
+};
+
+TEST_F(BoundGridTest, RuleRefreshingItsSourceWhileStoring) {
+    RefreshingRule refreshing(&messages);
+    refreshing.source = source;
+    grid->bind(source, columns(), &refreshing, &messages);
+    addRow(QStringLiteral("uno"), QStringLiteral("1"));
+    addRow(QStringLiteral("dos"), QStringLiteral("2"));
+    const auto records = fileRecords();
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[1][F_CALLEYNO].toString(), QStringLiteral("DOS"));
+    EXPECT_EQ(records[1][F_CIUDAD].toString(), QStringLiteral("PUESTA POR LA REGLA"));
+    EXPECT_EQ(grid->rowCount(), 2);
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(grid->cellValue(1, Ciudad).toString(), QStringLiteral("PUESTA POR LA REGLA"));
+    EXPECT_EQ(grid->currentRow(), 2);
+    EXPECT_TRUE(messages.entries.isEmpty());
 }
 
 TEST_F(BoundGridTest, PickListValueStartsANewRow) {
