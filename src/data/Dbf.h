@@ -57,12 +57,16 @@ public:
 
     int recordCount() const { return count_; }  // physical records, deleted ones included
     int deletedCount() const { return deleted_; }
-    bool isDeleted(int recno) const;             // recno counts from 0
-    QVariant value(int recno, int field) const;  // null QVariant for a blank field
+    bool isDeleted(int recno) const;             // recno counts from 0; true when out of range
+    // QString (trailing blanks dropped, leading ones kept), qint64 for a numeric field without
+    // decimals, double with decimals, bool, QDate; a null QVariant for a blank field, a numeric
+    // field of asterisks, an unreadable number or date, and a logical '?'.
+    QVariant value(int recno, int field) const;
     QVariantList record(int recno) const;
 
     // Values are given per field; a missing trailing value is NULL. A value that does not
-    // fit its field is refused with a message, nothing is written.
+    // fit its field is refused with a message, nothing is written. update and remove refuse
+    // a record that does not exist or is already deleted.
     bool append(const QVariantList& values, int* recno, QString* error);
     bool update(int recno, const QVariantList& values, QString* error);
     bool remove(int recno, QString* error);
