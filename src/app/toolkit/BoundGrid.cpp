@@ -116,6 +116,7 @@ bool BoundGrid::allowAddNew() const { return model_->allowAddNew(); }
 
 int BoundGrid::rowCount() const { return model_->dataRowCount(); }
 int BoundGrid::columnCount() const { return model_->columnCount(); }
+int BoundGrid::addNewRow() const { return model_->addNewRow(); }
 
 int BoundGrid::currentRow() const {
     const QModelIndex i = currentIndex();

@@ -32,7 +32,6 @@ class Messages;
 class BoundGridModel;
 class BoundGridDelegate;
 
-
 class BoundGrid : public QTableView {
     Q_OBJECT
 public:
@@ -41,7 +40,9 @@ public:
 
     // Binds the grid to `source` with these columns (grid column i shows the record-set
     // column named columns[i].field, matched without regard to case). `rule` may be null
-    // (plain grid); `messages` shows write failures and is handed to nobody else.
+    // (plain grid); `messages` shows the grid's own messages (a refused write, a value that is
+    // not a number); null means real message boxes. The source's aboutToRefresh/refreshed
+    // signals keep the grid in step: a changed row is stored first, a new row is kept.
     void bind(DataSource* source, const QList<GridColumn>& columns, GridRule* rule, Messages* messages);
     DataSource* dataSource() const;
     GridRule* rule() const;
@@ -56,6 +57,8 @@ public:
     int rowCount() const;
     // Grid columns, visible or not.
     int columnCount() const;
+    // The add-new row's index (== rowCount()), -1 when there is none.
+    int addNewRow() const;
 
     // Current row in the view (0-based; rowCount() is the add-new row), -1 when none.
     int currentRow() const;

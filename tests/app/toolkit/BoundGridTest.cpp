@@ -4,6 +4,7 @@
 #include "app/rules/RecordingMessages.h"
 #include "app/toolkit/BoundGrid.h"
 #include "app/toolkit/BoundGridModel.h"
+#include "app/toolkit/MessageBoxMessages.h"
 #include "app/toolkit/PickList.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
@@ -14,8 +15,10 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -492,6 +495,40 @@ TEST_F(BoundGridTest, RuleRefreshingItsSourceWhileStoring) {
     EXPECT_EQ(grid->cellValue(1, Ciudad).toString(), QStringLiteral("PUESTA POR LA REGLA"));
     EXPECT_EQ(grid->currentRow(), 2);
     EXPECT_TRUE(messages.entries.isEmpty());
+}
+
+// With real message boxes: a refusal shown while the focus goes to the box and back does
+// not ask again, and the row stays in edit.
+TEST_F(BoundGridTest, RealMessageBoxesDoNotRepeat) {
+    MessageBoxMessages boxes;
+    AddressRule refusing(&boxes);
+    refusing.refuseInsert = true;
+    grid->bind(source, columns(), &refusing, &boxes);
+    grid->setFocus();
+    QStringList shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown << box->text();
+            box->accept();
+        }
+    });
+    closer.start(10);
+
+    type(QStringLiteral("con caja"));
+    key(Qt::Key_Down);
+    QTest::qWait(100);
+    EXPECT_EQ(shown, QStringList{QStringLiteral("Solo puedes ingresar un domicilio. Rectifica por favor")});
+    EXPECT_TRUE(grid->isEditing());
+    EXPECT_EQ(grid->currentRow(), 0);
+    EXPECT_TRUE(fileRecords().isEmpty());
+
+    refusing.refuseInsert = false;
+    key(Qt::Key_Down);
+    QTest::qWait(50);
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(fileRecords().size(), 1);
 }
 
 TEST_F(BoundGridTest, PickListValueStartsANewRow) {
