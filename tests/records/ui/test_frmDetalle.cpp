@@ -279,3 +279,52 @@ TEST_F(AddressWindow, OpeningAndClosingModally) {
     EXPECT_EQ(messages.texts(), QStringList{kOneFiscal});
     EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imdir where iddir = 'FC' and rfc = ?"), {rfc}).toInt(), 1);
 }
+
+TEST_F(AddressWindow, CompanyCellsTypedIntoTheGrid) {
+    // Every rejected cell is announced and left holding 0; the row is stored all the same.
+    startNewRow(dbControl);
+    const QStringList cells{QStringLiteral("GAMMA"), QStringLiteral("ABCD010101XY1"), QStringLiteral("12A"),
+                            QStringLiteral("0"),     QStringLiteral("2005"),          QStringLiteral("100"),
+                            QStringLiteral("100.5")};
+    for (int i = 0; i < cells.size(); ++i) {
+        if (i > 0) key(Qt::Key_Tab);
+        type(cells[i]);
+    }
+    key(Qt::Key_Down);
+    EXPECT_EQ(messages.texts(),
+              (QStringList{
+                  QStringLiteral("El RFC de la empresa controlada debe contener 12 caracteres. Rectifica por favor"),
+                  QStringLiteral("Debes colocar un valor númerico en esta columna. Rectifica por favor"),
+                  QStringLiteral("El número del programa KALTO debe ser mayor a 0. Rectifica por favor"),
+                  QStringLiteral("El año del programa KALTO debe ser igual o superior a 2006. Rectifica por favor"),
+                  QStringLiteral("El porcentaje de participación con respecto a la empresa controlada no debe "
+                                 "exceder el 100%. Rectifica por favor")}));
+    ASSERT_FALSE(dbControl->isEditing());
+    QVariantList stored;
+    ASSERT_TRUE(db.query(QStringLiteral("select RSOCIAL, RFC, MONTOEXP, NUMPROG, ANOPROG, PORCONT, PORCEXT, IDMCTS "
+                                        "from impects"),
+                         {}, [&](const QVariantList& r) { stored = r; return false; }));
+    ASSERT_EQ(stored.size(), 8);
+    EXPECT_EQ(stored[0].toString(), QStringLiteral("GAMMA"));
+    EXPECT_EQ(stored[1].toString(), QStringLiteral("0"));
+    EXPECT_EQ(stored[2].toDouble(), 0.0);
+    EXPECT_FALSE(stored[2].isNull());
+    EXPECT_EQ(stored[3].toDouble(), 0.0);
+    EXPECT_EQ(stored[4].toDouble(), 0.0);
+    EXPECT_EQ(stored[5].toDouble(), 100.0);
+    EXPECT_EQ(stored[6].toDouble(), 0.0);
+    EXPECT_EQ(stored[7].toString(), QStringLiteral("C"));
+
+    // Corrected amounts and programme data are taken as typed.
+    messages.clear();
+    ASSERT_TRUE(dbControl->setCurrentCell(0, 2));
+    type(QStringLiteral("999999.99"));
+    key(Qt::Key_Tab);
+    type(QStringLiteral("15"));
+    key(Qt::Key_Tab);
+    type(QStringLiteral("2006"));
+    key(Qt::Key_Down);
+    EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
+    EXPECT_DOUBLE_EQ(db.scalar(QStringLiteral("select MONTOEXP from impects")).toDouble(), 999999.99);
+    EXPECT_EQ(db.scalar(QStringLiteral("select ANOPROG from impects")).toInt(), 2006);
+}
