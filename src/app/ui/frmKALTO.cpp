@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -140,7 +141,7 @@ QWidget* frmKALTO::buildToolbar() {
     static const char* const tooltips[5] = {"Limpia toda la informacion", "Guarda la informacion",
                                             "Exporta la informacion a disco", "Imprime la solicitud del tramite",
                                             "Acerca de..."};
-    const QStyle::StandardPixmap iconos[5] = {QStyle::SP_TrashIcon, QStyle::SP_DialogSaveButton,
+    const QStyle::StandardPixmap iconos[5] = {QStyle::SP_TrashIcon, QStyle::SP_DialogApplyButton,
                                               QStyle::SP_DriveFDIcon, QStyle::SP_FileDialogDetailedView,
                                               QStyle::SP_MessageBoxInformation};
     for (int i = 0; i < 5; ++i) {
@@ -576,6 +577,12 @@ void frmKALTO::fillLists(const ListasEncabezado& listas) {
     cmbSector_->setCurrentIndex(listas.sectorIndice);
     for (QComboBox* c : {cmbTramite_, cmbModalidad_, cmbSector_}) c->blockSignals(false);
 
+    // The procedure and modality lists show their longest entry whole.
+    for (QComboBox* c : {cmbTramite_, cmbModalidad_}) {
+        c->setMinimumWidth(0);
+        c->setMinimumWidth(c->sizeHint().width());
+    }
+
     lstServicio_->clear();
     for (int i = 0; i < listas.servicios.size(); ++i) lstServicio_->addEntry(listas.servicios[i], i);
     sincronizando_ = antes;
@@ -618,17 +625,14 @@ void frmKALTO::wireHeader() {
         guardaEncabezado();
         rules_->desahogoCambiado(marcado);
     });
-    // The RFC is always shown in upper case, with the caret at its end; a pasted text passes
-    // the same position filter as typed characters.
+    // The RFC is always shown in upper case, with the caret at its end (FomateaLetra).
     connect(txtRFC_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        QString f = t.toUpper();
-        if (f.size() > txtRFC_->property("largoAnterior").toInt() + 1) f = filtraTextoRFC(f);
+        const QString f = t.toUpper();
         if (f != t) {
             txtRFC_->setText(f);
             txtRFC_->setModified(true);
         }
         txtRFC_->setCursorPosition(f.size());
-        txtRFC_->setProperty("largoAnterior", f.size());
     });
     connect(SSTabKALTO_, &QTabWidget::currentChanged, this, &frmKALTO::tabChanged);
 }
@@ -653,7 +657,6 @@ void frmKALTO::showState() {
         if (!t->isModified() && t->text() != valor) t->setText(valor);
     };
     texto(txtRFC_, e.rfc);
-    txtRFC_->setProperty("largoAnterior", txtRFC_->text().size());
     texto(txtRSocial_, e.razonSocial);
     texto(txtNumKALTO_, e.numKALTO);
     texto(txtAnioKALTO_, e.anioKALTO);
@@ -737,6 +740,21 @@ void frmKALTO::headerFocusOut(QLineEdit* edit, QFocusEvent* event) {
 }
 
 bool frmKALTO::headerKey(QObject* watched, QKeyEvent* key) {
+    if (watched == txtRFC_ && key->matches(QKeySequence::Paste)) {
+        // A pasted text passes the same position filter as typed characters.
+        QString texto = txtRFC_->text();
+        const int inicio = txtRFC_->hasSelectedText() ? txtRFC_->selectionStart() : txtRFC_->cursorPosition();
+        const int largo = txtRFC_->hasSelectedText() ? txtRFC_->selectedText().size() : 0;
+        texto.replace(inicio, largo, QApplication::clipboard()->text());
+        const QString filtrado = filtraTextoRFC(texto.toUpper());
+        if (filtrado != txtRFC_->text()) {
+            txtRFC_->setText(filtrado);
+            txtRFC_->setModified(true);
+        }
+        return true;
+    }
+    // Shortcuts (Ctrl+V, Alt+letter) are not typed characters.
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     const QString text = key->text();
     if (watched == txtRFC_) {
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
@@ -773,7 +791,8 @@ bool frmKALTO::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
         const QString mayusculas = text.toUpper();
-        if (!text.isEmpty() && mayusculas != text) {
+        const bool atajo = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        if (!atajo && !text.isEmpty() && mayusculas != text) {
             // Every letter typed in the window is upper case.
             QKeyEvent otro(QEvent::KeyPress, key->key(), key->modifiers(), key->nativeScanCode(),
                            key->nativeVirtualKey(), key->nativeModifiers(), mayusculas, key->isAutoRepeat(),

@@ -7,6 +7,7 @@
 #include "app/toolkit/PickList.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -96,6 +97,10 @@ TEST_F(WindowTest, LayoutNamesCaptionsAndAccessibility) {
     }
     EXPECT_GE(window->width(), 804);
     EXPECT_GE(window->height(), 552);
+    for (auto* c : window->findChildren<QComboBox*>())
+        if (c->objectName() != QLatin1String("cmbSector")) {
+            EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();
+        }
     for (QLabel* l : window->findChildren<QLabel*>())
         if (l->isVisible() && !l->wordWrap() && !l->text().isEmpty()) {
             EXPECT_GE(l->width(), l->sizeHint().width() - 1) << l->objectName().toStdString();
@@ -176,6 +181,13 @@ TEST_F(WindowTest, RfcIsFilteredByPositionAndCheckedOnLeaving) {
     key(Qt::Key_Tab);
     EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
     EXPECT_EQ(scalar(QStringLiteral("select rfc from imdint")).toString(), QStringLiteral(" ABC000229XY1"));
+
+    // A pasted text passes the same filter.
+    rfc->clear();
+    focus(rfc);
+    QApplication::clipboard()->setText(QStringLiteral("x abc"));
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(rfc->text(), QStringLiteral(" ABC"));
 
     // Registration number and year take digits only.
     auto* tramite = find<QComboBox>(QStringLiteral("cmbTramite"));
