@@ -487,7 +487,23 @@ bool BoundGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* even
             return false;
         }
     }
-    return QTableView::edit(index, trigger, event);
+    QWidget* before = editor_;
+    bool opened;
+    const bool typed = trigger == AnyKeyPressed && event && event->type() == QEvent::KeyPress &&
+                       !static_cast<QKeyEvent*>(event)->text().isEmpty() && !editor_;
+    if (typed) {
+        // The editor opens first and beforeEdit is told (a pick list may open, even take the
+        // focus); then the key that opened it lands in it, as the first typed character.
+        opened = QTableView::edit(index, AllEditTriggers, nullptr);
+    } else {
+        opened = QTableView::edit(index, trigger, event);
+    }
+    if (editor_ && editor_ != before) {
+        QPointer<QWidget> editor = editor_;
+        emit beforeEdit(editorIndex_.column());
+        if (typed && editor) QApplication::sendEvent(editor, event);
+    }
+    return opened;
 }
 
 void BoundGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
@@ -536,7 +552,6 @@ void BoundGrid::editorCreated(QWidget* editor, const QModelIndex& index) {
     if (auto* line = qobject_cast<QLineEdit*>(editor))
         connect(line, &QLineEdit::textChanged, this,
                 [this, line](const QString& text) { editorTextChanged(line, text); });
-    emit beforeEdit(index.column());
 }
 
 void BoundGrid::loadEditor(QWidget* editor, const QModelIndex& index) {

@@ -531,6 +531,49 @@ TEST_F(BoundGridTest, RealMessageBoxesDoNotRepeat) {
     EXPECT_EQ(fileRecords().size(), 1);
 }
 
+// A window that opens its pick list when an edit of the column begins, giving it the focus:
+// the key that began the edit still lands in the cell, and the list stays open.
+TEST_F(BoundGridTest, PickListOpenedWhenTheEditBegins) {
+    PickList list(&window);
+    list.addEntry(QStringLiteral("MÉRIDA"), 31);
+    list.addEntry(QStringLiteral("MORELIA"), 16);
+    QList<int> edits;
+    QObject::connect(grid, &BoundGrid::beforeEdit, &list, [&](int column) {
+        edits << column;
+        if (column != Ciudad) return;
+        placeUnderCell(grid, Ciudad, &list, false);
+        list.setFocus();
+    });
+    QStringList texts;
+    QObject::connect(grid, &BoundGrid::cellTextChanged, &list,
+                     [&](int column, const QString& text) { texts << QString::number(column) + text; });
+
+    ASSERT_TRUE(grid->setCurrentCell(0, Ciudad));
+    QTest::keyClicks(grid, QStringLiteral("m"));
+    EXPECT_EQ(edits, QList<int>{Ciudad});
+    EXPECT_TRUE(list.isVisible());
+    EXPECT_TRUE(list.hasFocus());
+    EXPECT_EQ(texts, QStringList{QStringLiteral("2M")});
+    ASSERT_TRUE(grid->isEditing());
+    EXPECT_EQ(grid->pendingRow()->text(IdDir), QStringLiteral("PL"));
+
+    list.setCurrentRow(1);
+    QObject::connect(&list, &PickList::accepted, grid, [&] { grid->setCurrentValue(Ciudad, list.currentText()); });
+    QTest::keyClick(&list, Qt::Key_Return);
+    EXPECT_FALSE(list.isVisible());
+    EXPECT_FALSE(grid->isCellEditorOpen());
+    EXPECT_EQ(grid->currentValue(Ciudad).toString(), QStringLiteral("MORELIA"));
+    key(Qt::Key_Down);
+    ASSERT_EQ(fileRecords().size(), 1);
+    EXPECT_EQ(fileRecords()[0][F_CIUDAD].toString(), QStringLiteral("MORELIA"));
+
+    // F2 opens the editor without a key: beforeEdit is told as well.
+    ASSERT_TRUE(grid->setCurrentCell(0, Calle));
+    QTest::keyClick(grid, Qt::Key_F2);
+    EXPECT_EQ(edits.last(), int(Calle));
+    EXPECT_TRUE(grid->isCellEditorOpen());
+}
+
 TEST_F(BoundGridTest, PickListValueStartsANewRow) {
     ASSERT_EQ(grid->currentRow(), 0);
     QSignalSpy begun(grid, &BoundGrid::rowBegun);
