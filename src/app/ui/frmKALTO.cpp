@@ -99,6 +99,9 @@ frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
 
 frmKALTO::~frmKALTO() {
     qApp->removeEventFilter(this);
+    // The grids go first: they use the data sources and the rules this window owns.
+    delete about_;
+    delete takeCentralWidget();
     if (!cerrado_) fuentes_->closeAll();
 }
 
@@ -474,14 +477,7 @@ void frmKALTO::bindGrids() {
     }
 
     // The inputs grid follows the export product selected.
-    connect(dbAnxMPE_, &BoundGrid::currentRowChanged, this, [this](int row) {
-        const QVariant id = row >= 0 && row < dbAnxMPE_->rowCount() ? dbAnxMPE_->cellValue(row, 0) : QVariant();
-        if (id.isNull() || id.toString().trimmed().isEmpty()) return;
-        DataSource* mpi = fuentes_->dtsAnxMPI();
-        mpi->setRecordSource(QStringLiteral("select * from imanexos where tipo_reg=1 and id_subord=?"),
-                             {id.toLongLong()});
-        mpi->refresh();
-    });
+    connect(dbAnxMPE_, &BoundGrid::currentRowChanged, this, [this](int row) { muestraInsumos(row, false); });
     // The stored service shows its catalogue number.
     connect(dbServicios_, &BoundGrid::rowStored, this, [this] {
         QTimer::singleShot(0, this, [this] { fuentes_->dtsServicio()->refresh(); });
@@ -556,10 +552,23 @@ bool frmKALTO::load(QString* error) {
     fillLists(listas);
     SSTabKALTO_->setCurrentIndex(0);
     paginaActual_ = 0;
+    muestraInsumos(dbAnxMPE_->rowCount() > 0 ? 0 : -1, true);
     estado_->ventanaMostrada = true;
     showState();
     if (!ok && error) *error = err;
     return ok;
+}
+
+void frmKALTO::muestraInsumos(int row, bool inicio) {
+    const bool fila = row >= 0 && row < dbAnxMPE_->rowCount();
+    const QVariant id = fila ? dbAnxMPE_->cellValue(row, 0) : QVariant();
+    const bool conId = !cellText(id).trimmed().isEmpty();
+    if (!conId && !inicio) return;  // a product without identifier keeps the inputs shown
+    DataSource* mpi = fuentes_->dtsAnxMPI();
+    // Without a selected product the inputs grid shows nothing (never the containers).
+    mpi->setRecordSource(QStringLiteral("select * from imanexos where tipo_reg=1 and id_subord=?"),
+                         {conId ? QVariant(static_cast<qint64>(leadingNumber(id))) : QVariant(qint64(-1))});
+    mpi->refresh();
 }
 
 void frmKALTO::fillLists(const ListasEncabezado& listas) {
@@ -856,6 +865,7 @@ void frmKALTO::cmdKALTO_Click(int index) {
         QString err;
         const bool ok = rules_->EstableceLigas(&listas, &err);
         fillLists(listas);
+        muestraInsumos(-1, true);
         vaciaTextos();
         showState();
         if (!ok) messages_.exclamation(err);

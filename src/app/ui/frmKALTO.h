@@ -96,6 +96,9 @@ private:
     void setInitialGeometry();
 
     void fillLists(const ListasEncabezado& listas);
+    // Points the inputs grid dbAnx(0) at the inputs of the export product in `row` of dbAnxMPE;
+    // at `inicio` (load), at none when that row has no identifier.
+    void muestraInsumos(int row, bool inicio);
     void showState();
     void vaciaTextos();
     void tabChanged(int page);

@@ -303,6 +303,10 @@ TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestart) {
     type(QStringLiteral("o'hara"));
     // The modality is stored by the save (toolbar button 1).
     find<QComboBox>(QStringLiteral("cmbModalidad"))->setCurrentIndex(4);
+    auto* sector = find<QComboBox>(QStringLiteral("cmbSector"));
+    ASSERT_GT(sector->count(), 3);
+    sector->setCurrentIndex(2);
+    const QString sectorElegido = sector->currentText();
     QTest::mouseClick(find<QToolButton>(QStringLiteral("cmdKALTO_1")), Qt::LeftButton);
     EXPECT_TRUE(messages.texts().contains(SolicitudRules::kMsgGuardado)) << messages.last().toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // hourglass taken off
@@ -315,6 +319,7 @@ TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestart) {
     EXPECT_EQ(plantas->cellValue(1, 2).toString(), QStringLiteral("SALTILLO"));
     EXPECT_EQ(find<QLineEdit>(QStringLiteral("txtRSocial"))->text(), QStringLiteral("O'HARA"));
     EXPECT_EQ(find<QComboBox>(QStringLiteral("cmbModalidad"))->currentIndex(), 4);
+    EXPECT_EQ(find<QComboBox>(QStringLiteral("cmbSector"))->currentText(), sectorElegido);
     EXPECT_EQ(find<QTabWidget>(QStringLiteral("SSTabKALTO"))->currentIndex(), 0);
 }
 
@@ -493,4 +498,80 @@ TEST_F(WindowTest, UnloadClosesEveryRecordSetWithoutSaving) {
     window->close();
     for (DataSource* s : fuentes.all()) EXPECT_FALSE(s->recordSet().isOpen()) << s->name().toStdString();
     EXPECT_EQ(scalar(QStringLiteral("select idmoda from imdint")), antes);  // the modality is stored by the save only
+}
+
+TEST_F(WindowTest, ClosingOverARefusedRowAsksFirst) {
+    BoundGrid* rep = grid(QStringLiteral("dbRepLegal"));
+    startNewRow(rep, 0);
+    type(QStringLiteral("ana"));
+    key(Qt::Key_Down);
+    ASSERT_EQ(scalar(QStringLiteral("select count(*) from imrlegal")).toInt(), 1);
+    startNewRow(rep, 0);
+    type(QStringLiteral("otro"));
+    key(Qt::Key_Down);
+    ASSERT_EQ(messages.last(), QStringLiteral("Solo puedes ingresar un representante legal. Rectifica por favor"));
+
+    messages.clear();
+    messages.answers = {false};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(messages.entries.size(), 2);  // the refusal again, then the question
+    EXPECT_EQ(messages.entries.last().kind, RecordingMessages::Kind::Question);
+    EXPECT_TRUE(rep->isEditing());
+    EXPECT_TRUE(window->fuentes().dtsRepLegal()->recordSet().isOpen());
+
+    messages.answers = {true};
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from imrlegal")).toInt(), 1);
+    EXPECT_EQ(scalar(QStringLiteral("select nomrepleg from imrlegal")).toString(), QStringLiteral("ANA"));
+}
+
+TEST_F(WindowTest, StoredServiceAndProductsShapeTheAnnexGridsAtLoad) {
+    // A services programme with a service from catalogue position 13, an export product
+    // with two inputs, and a container.
+    ASSERT_TRUE(db.execute(QStringLiteral("update imdint set idmoda = 1, idtra = 4")));
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imserv values (13, 'SERVICIO TRECE')")));
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (1, 1, 'SERVICIO TRECE', 'null', 0)")));
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (2, 1, null, '84713001', 1)")));
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (3, 1, null, '84713002', 1)")));
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (4, 2, 'CAJA', null, 0)")));
+    reopen();
+
+    BoundGrid* mpe = grid(QStringLiteral("dbAnxMPE"));
+    EXPECT_TRUE(mpe->isColumnVisible(2));   // "Descripción"
+    EXPECT_FALSE(mpe->isColumnVisible(3));  // "Fraccion"
+    EXPECT_EQ(find<QComboBox>(QStringLiteral("cmbModalidad"))->currentIndex(), 1);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from imserv")).toInt(), 1);
+
+    // The inputs grid shows the inputs of the export product, never the containers.
+    BoundGrid* insumos = window->dbAnx(0);
+    ASSERT_EQ(mpe->rowCount(), 1);
+    ASSERT_EQ(insumos->rowCount(), 2);
+    EXPECT_EQ(insumos->cellValue(0, 2).toString(), QStringLiteral("84713001"));
+    EXPECT_EQ(window->dbAnx(1)->rowCount(), 1);
+
+    // A new input typed for it gets the next identifier, kind 1 and the product as parent.
+    find<QTabWidget>(QStringLiteral("SSTabKALTO"))->setCurrentIndex(7);
+    startNewRow(insumos, 2);
+    type(QStringLiteral("84713003"));
+    key(Qt::Key_Down);
+    EXPECT_FALSE(insumos->isEditing()) << messages.last().toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select id_prod from imanexos where fraccion = '84713003'")).toInt(), 5);
+    EXPECT_EQ(scalar(QStringLiteral("select tipo_reg from imanexos where fraccion = '84713003'")).toInt(), 1);
+    EXPECT_EQ(scalar(QStringLiteral("select id_subord from imanexos where fraccion = '84713003'")).toInt(), 1);
+}
+
+TEST_F(WindowTest, InputsGridIsEmptyWithoutExportProducts) {
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (1, 2, 'TARIMA', null, 0)")));
+    reopen();
+    EXPECT_EQ(window->dbAnx(0)->rowCount(), 0);
+    EXPECT_EQ(window->dbAnx(1)->rowCount(), 1);
+    // An input typed without an export product is refused.
+    find<QTabWidget>(QStringLiteral("SSTabKALTO"))->setCurrentIndex(7);
+    startNewRow(window->dbAnx(0), 2);
+    type(QStringLiteral("84713003"));
+    key(Qt::Key_Down);
+    EXPECT_EQ(messages.last(), QStringLiteral("Seleccione un registro"));
+    EXPECT_TRUE(window->dbAnx(0)->isEditing());
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from imanexos")).toInt(), 1);
 }
