@@ -575,3 +575,20 @@ TEST_F(WindowTest, InputsGridIsEmptyWithoutExportProducts) {
     EXPECT_TRUE(window->dbAnx(0)->isEditing());
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from imanexos")).toInt(), 1);
 }
+
+TEST_F(WindowTest, HeaderTextTheTableCannotHoldIsReportedAndKept) {
+    auto* rsocial = find<QLineEdit>(QStringLiteral("txtRSocial"));
+    focus(rsocial);
+    type(QStringLiteral("acme"));
+    key(Qt::Key_Tab);
+    ASSERT_EQ(scalar(QStringLiteral("select apepatraz from imdint")).toString(), QStringLiteral("ACME"));
+
+    focus(rsocial);
+    rsocial->end(false);
+    type(QStringLiteral(" \u03A9"));  // a letter Windows-1252 cannot hold
+    key(Qt::Key_Tab);
+    ASSERT_FALSE(messages.entries.isEmpty());
+    EXPECT_TRUE(messages.last().startsWith(QStringLiteral("No se pudo guardar el dato Razon Social"))) << messages.last().toStdString();
+    EXPECT_EQ(rsocial->text(), QStringLiteral("ACME \u03A9"));  // what was typed stays on screen
+    EXPECT_EQ(scalar(QStringLiteral("select apepatraz from imdint")).toString(), QStringLiteral("ACME"));
+}
