@@ -6,6 +6,6 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 scripts/build.sh
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" build/KALTO "$@"
+  exec xvfb-run -a -s "-screen 0 1600x1200x24" build/KALTO "$@"
 fi
 exec build/KALTO "$@"

@@ -289,6 +289,8 @@ QWidget* frmKALTO::buildTabs() {
     SSTabKALTO_->tabBar()->setElideMode(Qt::ElideNone);
     SSTabKALTO_->tabBar()->setUsesScrollButtons(true);
     SSTabKALTO_->tabBar()->setExpanding(false);
+    // Compact tabs, so that the nine captions fit side by side on an ordinary screen.
+    SSTabKALTO_->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
     SSTabKALTO_->tabBar()->installEventFilter(this);
     ml->addWidget(SSTabKALTO_);
 
@@ -421,6 +423,7 @@ void frmKALTO::setInitialGeometry() {
     // wide enough for the whole tab strip where the screen allows it.
     QSize size = centralWidget()->minimumSizeHint().expandedTo(QSize(kAnchoCliente, kAltoCliente));
     int tabs = 0;
+    SSTabKALTO_->tabBar()->adjustSize();
     for (int i = 0; i < SSTabKALTO_->count(); ++i) tabs += SSTabKALTO_->tabBar()->tabRect(i).width();
     const int tabsWidth = tabs + 2 * layout()->contentsMargins().left() + 24;
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
