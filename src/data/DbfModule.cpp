@@ -79,24 +79,28 @@ int xDisconnect(sqlite3_vtab* vtab) {
     return SQLITE_OK;
 }
 
-// An equality on an integer column is answered from the table's index. The constraint is
-// not omitted: SQLite checks it again, so a value that is no integer can scan instead.
+// Equalities on integer columns are answered from the table's indexes: every one is passed
+// to xFilter (idxNum holds their columns as bits), which starts from the shortest list of
+// records. The constraints are not omitted: SQLite checks them again, so a value that is
+// no integer can scan instead.
 int xBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
     DbfTable* table = tableOf(vtab);
     const double rows = table ? table->recordCount() + 1.0 : 1e6;
     info->estimatedCost = rows;
     info->estimatedRows = static_cast<sqlite3_int64>(rows);
     info->idxNum = 0;
+    int used = 0;
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
-        if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || c.iColumn < 0) continue;
-        if (!table || !table->isIntegerField(c.iColumn)) continue;
-        info->idxNum = c.iColumn + 1;
-        info->aConstraintUsage[i].argvIndex = 1;
+        if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || c.iColumn < 0 || c.iColumn > 30) continue;
+        if (!table || !table->isIntegerField(c.iColumn) || (info->idxNum & (1 << c.iColumn))) continue;
+        info->idxNum |= 1 << c.iColumn;
+        info->aConstraintUsage[i].argvIndex = ++used;
         info->aConstraintUsage[i].omit = 0;
-        info->estimatedCost = 10;
+    }
+    if (used) {
+        info->estimatedCost = 10.0 / used;
         info->estimatedRows = 10;
-        break;
     }
     return SQLITE_OK;
 }
@@ -117,6 +121,27 @@ void skipDeleted(DbfCursor* c) {
     while (c->pos < c->end && c->table->isDeleted(c->pos)) ++c->pos;
 }
 
+// The integer key an equality constraint's value stands for; false when it is no integer
+// (a fraction then matches no record: *none is set).
+bool integerKey(sqlite3_value* v, qint64* key, bool* none) {
+    switch (sqlite3_value_numeric_type(v)) {
+    case SQLITE_INTEGER:
+        *key = sqlite3_value_int64(v);
+        return true;
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_value_double(v);
+        if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9e15) {
+            *key = static_cast<qint64>(d);
+            return true;
+        }
+        *none = std::isfinite(d);
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
 int xFilter(sqlite3_vtab_cursor* cursor, int idxNum, const char*, int argc, sqlite3_value** argv) {
     auto* c = reinterpret_cast<DbfCursor*>(cursor);
     c->table = tableOf(cursor->pVtab);
@@ -128,31 +153,25 @@ int xFilter(sqlite3_vtab_cursor* cursor, int idxNum, const char*, int argc, sqli
         setError(cursor->pVtab, QStringLiteral("La tabla ya no está abierta."));
         return SQLITE_ERROR;
     }
-    if (idxNum > 0 && argc == 1) {
-        sqlite3_value* v = argv[0];
-        int type = sqlite3_value_numeric_type(v);
-        bool exact = false;
+    // The arguments come in column order of the bits of idxNum.
+    const QList<int>* shortest = nullptr;
+    int arg = 0;
+    for (int column = 0; column <= 30 && arg < argc; ++column) {
+        if (!(idxNum & (1 << column))) continue;
         qint64 key = 0;
-        if (type == SQLITE_INTEGER) {
-            key = sqlite3_value_int64(v);
-            exact = true;
-        } else if (type == SQLITE_FLOAT) {
-            double d = sqlite3_value_double(v);
-            if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9e15) {
-                key = static_cast<qint64>(d);
-                exact = true;
-            } else if (std::isfinite(d)) {
-                c->indexed = true;  // no integer equals a fraction: no rows
-                return SQLITE_OK;
-            }
+        bool none = false;
+        if (integerKey(argv[arg++], &key, &none)) {
+            const QList<int>* hits = c->table->lookup(column, key);
+            if (hits && (!shortest || hits->size() < shortest->size())) shortest = hits;
+        } else if (none) {
+            c->indexed = true;  // no integer equals a fraction: no rows
+            return SQLITE_OK;
         }
-        if (exact) {
-            if (const QList<int>* hits = c->table->lookup(idxNum - 1, key)) {
-                c->indexed = true;
-                c->recnos = *hits;
-                return SQLITE_OK;
-            }
-        }
+    }
+    if (shortest) {
+        c->indexed = true;
+        c->recnos = *shortest;
+        return SQLITE_OK;
     }
     skipDeleted(c);
     return SQLITE_OK;
