@@ -302,6 +302,18 @@ QVariant readNumeric(const char* p, int width, int decimals) {
         --e;
     if (b == e)
         return {};
+    // The usual case, a plain integer, without building a decimal.
+    if (e - b <= 18) {
+        int i = b;
+        const bool negative = p[i] == '-';
+        if (negative)
+            ++i;
+        qint64 v = 0;
+        while (i < e && p[i] >= '0' && p[i] <= '9')
+            v = v * 10 + (p[i++] - '0');
+        if (i == e && i > b + (negative ? 1 : 0))
+            return decimals == 0 ? QVariant(negative ? -v : v) : QVariant(double(negative ? -v : v));
+    }
     bool stars = true;
     for (int i = b; i < e; ++i)
         stars = stars && p[i] == '*';
