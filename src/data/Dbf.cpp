@@ -1,5 +1,7 @@
 #include "data/Dbf.h"
 
+#include "data/Values.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -261,35 +263,12 @@ bool isBlank(const char* p, int n) {
     return true;
 }
 
-bool isNullVariant(const QVariant& v) {
-    return !v.isValid() || v.isNull() || v.typeId() == QMetaType::Nullptr;
-}
-
 bool isTextVariant(const QVariant& v) {
     const int t = v.typeId();
     return t == QMetaType::QString || t == QMetaType::QByteArray || t == QMetaType::QChar;
 }
 
-bool isNumberVariant(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Bool:
-        return true;
-    default:
-        return false;
-    }
-}
+bool isNumberVariant(const QVariant& v) { return isNumberValue(v) || v.typeId() == QMetaType::Bool; }
 
 // ---------------------------------------------------------------------------------------------
 // Field values
@@ -452,7 +431,7 @@ bool encodeNumeric(const DbfField& f, const QVariant& v, char* dest, QString* er
 
 bool encodeLogical(const DbfField& f, const QVariant& v, char* dest, QString* error) {
     bool value = false;
-    if (isNullVariant(v)) {
+    if (isNullValue(v)) {
         value = false;
     } else if (v.typeId() == QMetaType::Bool) {
         value = v.toBool();
@@ -985,7 +964,7 @@ bool DbfTable::encode(const QVariantList& values, QByteArray* record, QString* e
                 return false;
             continue;
         }
-        if (isNullVariant(v))
+        if (isNullValue(v))
             continue;
         bool ok = true;
         switch (f.type) {

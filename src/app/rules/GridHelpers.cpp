@@ -1,33 +1,12 @@
 #include "app/rules/GridHelpers.h"
 
 #include "app/rules/Messages.h"
+#include "data/Values.h"
 
 #include <QLocale>
 #include <QRegularExpression>
 
 namespace kalto {
-
-namespace {
-
-bool holdsNumber(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
-
-}  // namespace
 
 bool MensajeLongGrid(const GridRow& row, int column, int maxLength, const QString& mensaje, Messages& messages) {
     if (cellText(row.value(column)).length() <= maxLength) return false;
@@ -41,7 +20,7 @@ void FomateaLetra(QString& text, int mode) {
 
 void FomateaLetra(GridRow& row, int column, int mode) {
     const QVariant value = row.value(column);
-    if (value.isNull() || holdsNumber(value)) return;
+    if (value.isNull() || isNumberValue(value)) return;
     QString text = value.toString();
     FomateaLetra(text, mode);
     if (text != value.toString()) row.setValue(column, text);
@@ -64,7 +43,7 @@ bool isNumericValue(const QVariant& value) {
 
 std::optional<double> numericValue(const QVariant& value) {
     if (value.isNull() || !value.isValid()) return std::nullopt;
-    if (holdsNumber(value)) return value.toDouble();
+    if (isNumberValue(value)) return value.toDouble();
     static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)\\s*$"));
     const QString text = value.toString();
     if (!number.match(text).hasMatch()) return std::nullopt;
@@ -99,7 +78,7 @@ double leadingNumber(const QString& text) {
 }
 
 double leadingNumber(const QVariant& value) {
-    if (holdsNumber(value)) return value.toDouble();
+    if (isNumberValue(value)) return value.toDouble();
     return leadingNumber(cellText(value));
 }
 

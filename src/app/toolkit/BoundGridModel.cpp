@@ -4,6 +4,7 @@
 #include "data/DataSource.h"
 #include "data/Dbf.h"
 #include "data/RecordSet.h"
+#include "data/Values.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -12,24 +13,6 @@
 namespace kalto {
 
 namespace {
-
-bool isNumberType(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // A number typed as text: digits with an optional sign and one decimal point.
 bool parseNumber(const QString& text, QVariant* out) {
@@ -207,7 +190,7 @@ bool BoundGridModel::toColumnValue(int column, const QVariant& in, QVariant* out
         if (!isText) *out = displayText(in, column);
         return true;
     case DbfType::Numeric: {
-        if (isNumberType(in)) return true;
+        if (isNumberValue(in)) return true;
         if (in.typeId() == QMetaType::Bool) {
             *out = in.toBool() ? 1 : 0;
             return true;
@@ -223,7 +206,7 @@ bool BoundGridModel::toColumnValue(int column, const QVariant& in, QVariant* out
     }
     case DbfType::Logical: {
         if (in.typeId() == QMetaType::Bool) return true;
-        if (isNumberType(in)) {
+        if (isNumberValue(in)) {
             *out = in.toDouble() != 0;
             return true;
         }
