@@ -30,7 +30,9 @@ bool canShowCompanyAddresses(const QString& name, const QString& rfc, Messages& 
             "Debes seleccionar una empresa para verificar su información de domicilio fiscal y de plantas."));
         return false;
     }
-    if (rfc.trimmed().isEmpty()) {
+    // A company's addresses are kept under its RFC: a rejected RFC (left as 0) or a partial
+    // one cannot identify the company, and addresses stored under it would be lost to it.
+    if (rfc.trimmed().size() < 12) {
         messages.exclamation(QStringLiteral(
             "Debes capturar el RFC de la empresa para verificar su información de domicilio fiscal y de plantas. "
             "Rectifica por favor"));

@@ -285,6 +285,12 @@ TEST_F(Records, OpeningNeedsASelectedCompanyWithRfc) {
     EXPECT_FALSE(canShowCompanyAddresses(QStringLiteral("ALFA"), QStringLiteral("  "), messages));
     EXPECT_EQ(messages.entries.size(), 1);
     messages.clear();
+    // Nor under the 0 a rejected RFC leaves, which every such company would share.
+    EXPECT_FALSE(canShowCompanyAddresses(QStringLiteral("ALFA"), QStringLiteral("0"), messages));
+    EXPECT_EQ(messages.entries.size(), 1);
+    messages.clear();
+    EXPECT_TRUE(canShowCompanyAddresses(QStringLiteral("ALFA"), QStringLiteral("ABCD010101XY1"), messages));
+    EXPECT_TRUE(messages.entries.isEmpty());
     EXPECT_TRUE(canShowCompanyAddresses(QStringLiteral("ALFA"), QStringLiteral(" ABC010101XY1"), messages));
     EXPECT_TRUE(messages.entries.isEmpty());
 }
