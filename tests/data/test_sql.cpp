@@ -329,3 +329,46 @@ TEST_F(Sql, AnnexIdentifiersStayWithinSixteenBits) {
 }
 
 }  // namespace
+
+namespace {
+
+// The remaining statements the windows issue, in the form they are issued, each with the
+// rows it must give.
+TEST_F(Sql, CatalogueAndSectoralStatements) {
+    const QString key = db.scalar(QStringLiteral("select cve_sector from csector")).toString();
+    ASSERT_FALSE(key.isEmpty());
+    EXPECT_EQ(rows(QStringLiteral("Select * from csector where cve_sector = ?"), {key}).size(), 1);
+    const QString unit = db.scalar(QStringLiteral("select cve_med from imunidmd")).toString();
+    auto units = rows(QStringLiteral("Select u_medida from imunidmd where cve_med = ?"), {unit});
+    ASSERT_EQ(units.size(), 1);
+    EXPECT_FALSE(units[0][0].toString().isEmpty());
+
+    const QString sector = QStringLiteral("insert into Sector (IDSECTOR, CVE_SECTOR, DESCRIPCIO) values (?,?,?)");
+    exec(sector, {1, QStringLiteral("B"), QStringLiteral("SEGUNDO")});
+    exec(sector, {1, QStringLiteral("A"), QStringLiteral("PRIMERO")});
+    exec(sector, {1, QVariant(), QStringLiteral("SIN CLAVE")});
+    exec(sector, {2, QStringLiteral("C"), QStringLiteral("OTRO PROGRAMA")});
+    auto chosen = rows(QStringLiteral(
+        "select * from sector where cve_sector is not null and (idsector = 1) order by idsector, cve_sector"));
+    ASSERT_EQ(chosen.size(), 2);
+    EXPECT_EQ(chosen[0][1].toString(), QStringLiteral("A"));
+
+    const QString goods = QStringLiteral(
+        "insert into mercbi (IDSECTOR, TIPO_PROGR, FRACCION, ANEXO, TIPOBIEN) values (?,?,?,?,?)");
+    exec(goods, {QStringLiteral("A"), 1, QStringLiteral("84713002"), 1, 1});
+    exec(goods, {QStringLiteral("A"), 1, QStringLiteral("84713001"), 1, 1});
+    exec(goods, {QStringLiteral(" "), 1, QStringLiteral("11111111"), 1, 1});  // a blank key reads as NULL
+    exec(goods, {QStringLiteral("B"), 0, QStringLiteral("22222222"), 1, 1});
+    auto printed = rows(QStringLiteral(
+        "select * from mercbi where idsector <> ' ' and anexo = 1 and tipo_progr <> 0 and anexo <> 0 and "
+        "tipobien <> 0 order by idsector, tipo_progr, anexo, tipobien, fraccion"));
+    ASSERT_EQ(printed.size(), 2);
+    EXPECT_EQ(printed[0][2].toString(), QStringLiteral("84713001"));
+
+    for (const char* kind : {"C", "S", "M", "T"})
+        EXPECT_TRUE(db.execute(QStringLiteral("Select * from impects Where idmcts = '%1'").arg(QLatin1String(kind))));
+    for (const char* table : {"datoprov", "catdirpl", "imdir", "imrlegal", "impects", "improd", "imserv", "imanexos"})
+        exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
+}
+
+}  // namespace
