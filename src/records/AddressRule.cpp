@@ -7,16 +7,8 @@ namespace kalto {
 
 namespace {
 
-struct AddressColumn {
-    const char* caption;
-    const char* field;
-    int width;
-    int maxLength;
-    const char* message;
-};
-
 // clang-format off
-const AddressColumn kColumns[] = {
+const LimitedColumn kColumnList[] = {
     {"Calle y No.",            "CALLEYNO", 220, 100, "La calle puede contener como máximo 100 caracteres."},
     {"C.P.",                   "CP",        60,   5, "El código postal puede contener como máximo 5 caracteres."},
     {"Ciudad",                 "CIUDAD",   140,  60, "La ciudad puede contener como máximo 60 caracteres."},
@@ -28,7 +20,7 @@ const AddressColumn kColumns[] = {
     {"e-mail",                 "EMAIL",    180,  50, "El e-mail puede contener como máximo 50 caracteres."},
 };
 // clang-format on
-constexpr int kLimited = sizeof(kColumns) / sizeof(kColumns[0]);
+constexpr LimitedColumns kColumns{kColumnList};
 
 }  // namespace
 
@@ -38,21 +30,15 @@ QString AddressRule::recordSource(const QString& kindCode) {
 }
 
 QList<GridColumn> AddressRule::columns() {
-    QList<GridColumn> out;
-    for (const auto& c : kColumns)
-        out.append({QString::fromUtf8(c.caption), QString::fromLatin1(c.field), true, c.width});
+    QList<GridColumn> out = kColumns.gridColumns();
     // The kind code is written by the program; the user never types it.
     out.append({QStringLiteral("IDDIR"), QStringLiteral("IDDIR"), false, 40});
     return out;
 }
 
-int AddressRule::maxLength(int column) {
-    return column >= 0 && column < kLimited ? kColumns[column].maxLength : -1;
-}
+int AddressRule::maxLength(int column) { return kColumns.maxLength(column); }
 
-QString AddressRule::lengthMessage(int column) {
-    return column >= 0 && column < kLimited ? QString::fromUtf8(kColumns[column].message) : QString();
-}
+QString AddressRule::lengthMessage(int column) { return kColumns.message(column); }
 
 AddressRule::AddressRule(Messages& messages, QString kindCode, std::function<int()> storedRows)
     : messages_(messages), kindCode_(std::move(kindCode)), storedRows_(std::move(storedRows)) {}
@@ -84,8 +70,7 @@ void AddressRule::textChanged(GridRow&, int column, QString& text) {
 void AddressRule::cellAccepted(GridRow& row, int column) {
     // A value put in without typing (pasted) gets the same letter case.
     if (const int mode = letterCase(column); mode >= 0) FomateaLetra(row, column, mode);
-    const int max = maxLength(column);
-    if (max >= 0) MensajeLongGrid(row, column, max, lengthMessage(column), messages_);
+    kColumns.warn(row, column, messages_);
 }
 
 bool AddressRule::beforeInsert(GridRow&) {

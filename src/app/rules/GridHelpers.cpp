@@ -8,6 +8,23 @@
 
 namespace kalto {
 
+QList<GridColumn> LimitedColumns::gridColumns() const {
+    QList<GridColumn> out;
+    for (const auto& c : columns_)
+        out.append({QString::fromUtf8(c.caption), QString::fromLatin1(c.field), true, c.width});
+    return out;
+}
+
+int LimitedColumns::maxLength(int column) const { return contains(column) ? columns_[column].maxLength : -1; }
+
+QString LimitedColumns::message(int column) const {
+    return contains(column) ? QString::fromUtf8(columns_[column].message) : QString();
+}
+
+void LimitedColumns::warn(const GridRow& row, int column, Messages& messages) const {
+    if (contains(column)) MensajeLongGrid(row, column, maxLength(column), message(column), messages);
+}
+
 bool MensajeLongGrid(const GridRow& row, int column, int maxLength, const QString& mensaje, Messages& messages) {
     if (cellText(row.value(column)).length() <= maxLength) return false;
     messages.exclamation(mensaje + kRectifica);

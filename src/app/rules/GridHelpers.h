@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <optional>
+#include <span>
 
 namespace kalto {
 
@@ -20,6 +21,30 @@ inline const QString kRectifica = QStringLiteral(" Rectifica por favor");
 // shows `mensaje` + " Rectifica por favor" (exclamation). The value is left as typed.
 // Returns whether the message was shown.
 bool MensajeLongGrid(const GridRow& row, int column, int maxLength, const QString& mensaje, Messages& messages);
+
+// A typed text column with its length limit and the message shown when a value is longer.
+struct LimitedColumn {
+    const char* caption;
+    const char* field;
+    int width;
+    int maxLength;
+    const char* message;  // without the ending " Rectifica por favor"
+};
+
+// The leading columns of a grid, each with its limit, by grid column index.
+class LimitedColumns {
+public:
+    constexpr explicit LimitedColumns(std::span<const LimitedColumn> columns) : columns_(columns) {}
+    QList<GridColumn> gridColumns() const;
+    int maxLength(int column) const;     // -1 past the table
+    QString message(int column) const;   // empty past the table
+    bool contains(int column) const { return column >= 0 && column < int(columns_.size()); }
+    // MensajeLongGrid for `column` when it is one of the table's.
+    void warn(const GridRow& row, int column, Messages& messages) const;
+
+private:
+    std::span<const LimitedColumn> columns_;
+};
 
 // Letter case: mode 1 turns `text` into upper case, any other mode into lower case.
 void FomateaLetra(QString& text, int mode);

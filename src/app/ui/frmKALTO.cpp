@@ -609,26 +609,22 @@ void frmKALTO::LlenaListas() {
 // ---------------------------------------------------------------- header
 
 void frmKALTO::wireHeader() {
-    connect(cmbTramite_, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (sincronizando_) return;
-        if (!commitGrids()) {
-            showState();
-            return;
-        }
-        guardaEncabezado();
-        Hourglass reloj;
-        rules_->tramiteSeleccionado(i);
-    });
-    connect(cmbModalidad_, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (sincronizando_) return;
-        if (!commitGrids()) {
-            showState();
-            return;
-        }
-        guardaEncabezado();
-        Hourglass reloj;
-        rules_->modalidadSeleccionada(i);
-    });
+    // A new procedure or modality first stores what is being typed; a refused row keeps the
+    // lists where they were.
+    auto cambio = [this](void (SolicitudRules::*handler)(int)) {
+        return [this, handler](int i) {
+            if (sincronizando_) return;
+            if (!commitGrids()) {
+                showState();
+                return;
+            }
+            guardaEncabezado();
+            Hourglass reloj;
+            (rules_.get()->*handler)(i);
+        };
+    };
+    connect(cmbTramite_, &QComboBox::currentIndexChanged, this, cambio(&SolicitudRules::tramiteSeleccionado));
+    connect(cmbModalidad_, &QComboBox::currentIndexChanged, this, cambio(&SolicitudRules::modalidadSeleccionada));
     connect(cmbSector_, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (sincronizando_) return;
         rules_->sectorSeleccionado(cmbSector_->itemData(i));
