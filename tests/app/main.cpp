@@ -1,6 +1,5 @@
 // Runs the main-window rule tests inside a QCoreApplication (the data layer needs one).
 #include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
