@@ -8,8 +8,10 @@
 #include "data/Database.h"
 #include "support/TestFolder.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -74,7 +76,35 @@ protected:
         focus(g);
         ASSERT_TRUE(g->setCurrentCell(g->gridModel()->addNewRow(), column));
     }
+    // Types the cells of a new row from `column` on, Tab between them; the row is left in edit.
+    void typeRow(BoundGrid* g, const QStringList& cells, int column = 0) {
+        startNewRow(g, column);
+        for (int i = 0; i < cells.size(); ++i) {
+            if (i > 0) key(Qt::Key_Tab);
+            type(cells[i]);
+        }
+    }
+    // The same, the row left with Down.
+    void addRow(BoundGrid* g, const QStringList& cells, int column = 0) {
+        typeRow(g, cells, column);
+        key(Qt::Key_Down);
+    }
+    // Types into a header field and leaves it with Tab.
+    void fill(const QString& field, const QString& text) {
+        focus(find(field));
+        type(text);
+        key(Qt::Key_Tab);
+    }
+    // The first column of every row a grid shows.
+    static QStringList streets(BoundGrid* g) {
+        QStringList out;
+        for (int r = 0; r < g->rowCount(); ++r) out << g->cellValue(r, 0).toString();
+        return out;
+    }
+    QTabWidget* tab() const { return find<QTabWidget>(QStringLiteral("SSTabKALTO")); }
+    void click(const QString& button) { QTest::mouseClick(find<QAbstractButton>(button), Qt::LeftButton); }
     QVariant scalar(const QString& sql) { return db.scalar(sql); }
+    int count(const QString& sql) { return db.scalar(sql).toInt(); }
 
     TestFolder folder;
     Database db;
