@@ -81,8 +81,8 @@ TEST(VerificaConValor, TextBoxAndGrid) {
     EXPECT_EQ(gridRequerido(1, valor, titulo, QStringLiteral("Planta"), QStringLiteral("0,2"), m), 0);
     EXPECT_EQ(gridRequerido(1, valor, titulo, QStringLiteral("Planta"), QStringLiteral("2, 1,0"), m), 1);
     EXPECT_EQ(m.texts(), (QStringList{QStringLiteral("El Siguiente campo RFC es Requerido"),
-                                      QStringLiteral("Debes ingresar por lo menos un registro en la tabla de  Planta es "
-                                                     "Requerido"),
+                                      QStringLiteral("Debes ingresar por lo menos un registro en la tabla de  "
+                                                     "Planta es Requerido"),
                                       QStringLiteral("El Siguiente campo C1 de la tabla Planta es Requerido")}));
     for (const auto& e : m.entries) EXPECT_EQ(e.kind, RecordingMessages::Kind::Stop);
 }

@@ -31,7 +31,7 @@ protected:
         estado.ventanaMostrada = true;
         msgs.clear();
     }
-    QVariant dint(const char* col) { return db.scalar(QStringLiteral("select %1 from imdint").arg(QLatin1String(col))); }
+    QVariant dint(const char* c) { return db.scalar(QStringLiteral("select %1 from imdint").arg(QLatin1String(c))); }
     int filas(const QString& tabla) { return db.scalar(QStringLiteral("select count(*) from ") + tabla).toInt(); }
     void exec(const QString& sql, const QVariantList& params = {}) {
         QString err;
@@ -41,7 +41,7 @@ protected:
         exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, idmcts) values ('E', ?, ?, 'C')"),
              {QString::fromLatin1(rfc), monto});
     }
-    void servicio(int idserv) { exec(QStringLiteral("insert into imserv (idserv, servicio) values (?, 'S')"), {idserv}); }
+    void servicio(int id) { exec(QStringLiteral("insert into imserv (idserv, servicio) values (?, 'S')"), {id}); }
 
     test::TestFolder folder;
     Database db;
@@ -58,7 +58,8 @@ const QString kGuardado = QStringLiteral("La informacion ha sido guardada satisf
 
 TEST_F(SolicitudTest, LoadRestoresTheStoredHeader) {
     // Procedure from idtra; modality by position; sector by item code. The load's quiet saves keep the codes.
-    exec(QStringLiteral("update imdint set idtra = 4, idmoda = 2, idsectorm = ?, dprev = 1"), {listas.sectores[2].codigo});
+    exec(QStringLiteral("update imdint set idtra = 4, idmoda = 2, idsectorm = ?, dprev = 1"),
+         {listas.sectores[2].codigo});
     recarga();
     EXPECT_EQ(listas.tramiteIndice, kProgramaNuevo);
     EXPECT_EQ(listas.modalidadIndice, kTerciarizacion);
@@ -128,9 +129,9 @@ TEST_F(SolicitudTest, ControladoraRules) {
     controlada(" AAA010101AA1", 250000000.00);
     controlada(" BBB010101BB2", 249999999.99);
     EXPECT_FALSE(rules->GuardaInformacion());
-    EXPECT_EQ(msgs.texts(), QStringList{QStringLiteral("La modalidad KALTO seleccionada es Controladora de empresas. El "
-                                                       "monto de exportaciones debes ser mayor o igual a 500 millones. "
-                                                       "Rectifica por favor.")});
+    EXPECT_EQ(msgs.texts(), QStringList{QStringLiteral("La modalidad KALTO seleccionada es Controladora de empresas. "
+                                                       "El monto de exportaciones debes ser mayor o igual a 500 "
+                                                       "millones. Rectifica por favor.")});
     // Exactly 500 million in two companies passes both rules.
     exec(QStringLiteral("update impects set montoexp = 250000000 where rfc = ' BBB010101BB2'"));
     msgs.clear();
@@ -205,8 +206,9 @@ TEST_F(SolicitudTest, ClearingAsksFirst) {
     exec(QStringLiteral("insert into improd (id_prod, fraccion) values (1, '12345678')"));
     servicio(3);
     exec(QStringLiteral("insert into imanexos (id_prod, tipo_reg, id_subord) values (1, 1, 0)"));
-    exec(QStringLiteral("update imdint set rfc = ' ABC010101XY1', apepatraz = 'EMPRESA', idsectorm = 4, idtra = 3,"
-                        " numekalto = '12', aniokalto = '2000', idmoda = 2, dprev = 1, numefola = '9', aniofola = '2001'"));
+    exec(QStringLiteral("update imdint set rfc = ' ABC010101XY1', apepatraz = 'EMPRESA', idsectorm = 4, idtra = 3, "
+                        "numekalto = '12', aniokalto = '2000', idmoda = 2, dprev = 1, numefola = '9', "
+                        "aniofola = '2001'"));
     ASSERT_TRUE(fuentes->refreshAll());
     int vaciados = 0;
     rules->setVaciaTextos([&] { ++vaciados; });

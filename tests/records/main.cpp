@@ -1,6 +1,5 @@
 // Runs the record-grid rule tests inside a QCoreApplication.
 #include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
