@@ -18,6 +18,9 @@
 
 #include <memory>
 
+// Readable failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace kalto::test {
 
 class WindowTest : public ::testing::Test {
