@@ -19,9 +19,7 @@ def main():
     table = dbfread.DBF(sys.argv[1], load=True)
     fields = ['%s %s %d %d' % (f.name, f.type, f.length, f.decimal_count) for f in table.fields]
     records = [[plain(v) for v in record.values()] for record in table.records]
-    types = [[type(v).__name__ for v in record.values()] for record in table.records]
-    json.dump({'encoding': table.encoding, 'fields': fields, 'records': records, 'types': types},
-              sys.stdout, ensure_ascii=True)
+    json.dump({'encoding': table.encoding, 'fields': fields, 'records': records}, sys.stdout, ensure_ascii=True)
 
 
 if __name__ == '__main__':
