@@ -8,142 +8,86 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QToolButton>
-
-#include <unistd.h>
 
 using namespace kalto;
+using namespace Qt::StringLiterals;
 using kalto::test::WindowTest;
 
-namespace {
-
-// PATH pointed at a folder of our own for the length of a test.
-class PathScope {
-public:
-    explicit PathScope(const QString& path) : old_(qgetenv("PATH")) { qputenv("PATH", path.toLocal8Bit()); }
-    ~PathScope() { qputenv("PATH", old_); }
-
-private:
-    QByteArray old_;
-};
-
-frmInfoVersion* aboutWindow() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<frmInfoVersion*>(w); f && f->isVisible()) return f;
-    return nullptr;
-}
-
-}  // namespace
-
 TEST_F(WindowTest, AboutWindowShowsTheProgramAndStartsTheSystemInformation) {
-    QTest::mouseClick(find<QToolButton>(QStringLiteral("cmdKALTO_4")), Qt::LeftButton);
-    frmInfoVersion* about = aboutWindow();
+    click(u"cmdKALTO_4"_s);
+    QPointer<frmInfoVersion> about;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<frmInfoVersion*>(w); f && f->isVisible()) about = f;
     ASSERT_NE(about, nullptr);
-    EXPECT_FALSE(about->isModal());
-    EXPECT_EQ(about->windowTitle(), QStringLiteral("Acerca de KALTO"));
-    EXPECT_EQ(about->findChild<QLabel*>(QStringLiteral("lblTitle"))->text(), QStringLiteral("KALTO"));
-    EXPECT_EQ(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version 2.0.0"));
-    EXPECT_EQ(about->findChild<QLabel*>(QStringLiteral("lblDescripcion"))->text(),
-              QStringLiteral("Disco de Captura KALTO"));
-    EXPECT_FALSE(about->findChild<QLabel*>(QStringLiteral("Label3"))->text().isEmpty());
-    auto* ok = about->findChild<QPushButton*>(QStringLiteral("cmdOK"));
-    auto* sysInfo = about->findChild<QPushButton*>(QStringLiteral("cmdSysInfo"));
-    ASSERT_NE(ok, nullptr);
-    ASSERT_NE(sysInfo, nullptr);
-    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
-    EXPECT_EQ(sysInfo->text(), QStringLiteral("&System Info..."));
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-
-    // The main window stays usable while it is open (modeless).
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(about->isModal());  // the main window stays usable
+    EXPECT_EQ(about->windowTitle(), u"Acerca de KALTO"_s);
+    const std::pair<const char*, const char*> textos[] = {
+        {"lblTitle", "KALTO"}, {"lblVersion", "Version 2.0.0"}, {"lblDescripcion", "Disco de Captura KALTO"},
+        {"cmdOK", "OK"}, {"cmdSysInfo", "&System Info..."}};
+    for (auto [name, text] : textos) {
+        QWidget* w = about->findChild<QWidget*>(QString::fromLatin1(name));
+        ASSERT_NE(w, nullptr) << name;
+        EXPECT_EQ(w->property("text").toString(), QString::fromLatin1(text));
+    }
+    auto* sysInfo = about->findChild<QPushButton*>(u"cmdSysInfo"_s);
 
     // No system-information program on the PATH: the message with the default title.
-    QTemporaryDir vacio;
-    {
-        PathScope path(vacio.path());
-        QTest::mouseClick(sysInfo, Qt::LeftButton);
-    }
-    ASSERT_FALSE(messages.entries.isEmpty());
-    EXPECT_EQ(messages.entries.last().kind, RecordingMessages::Kind::Plain);
-    EXPECT_EQ(messages.last(), QStringLiteral("System Information Is Unavailable At This Time"));
-    EXPECT_TRUE(messages.entries.last().title.isEmpty());
+    const auto restaura = qScopeGuard([antes = qgetenv("PATH")] { qputenv("PATH", antes); });
+    QTemporaryDir bin;
+    qputenv("PATH", bin.path().toLocal8Bit());
+    QTest::mouseClick(sysInfo, Qt::LeftButton);
+    ASSERT_EQ(messages.entries.size(), 1);
+    EXPECT_EQ(messages.entries[0].kind, RecordingMessages::Kind::Plain);
+    EXPECT_EQ(messages.entries[0].text, u"System Information Is Unavailable At This Time"_s);
+    EXPECT_TRUE(messages.entries[0].title.isEmpty());
 
     // With one installed, it is started and nothing is said.
     messages.clear();
-    QTemporaryDir bin;
-    const QString programa = bin.filePath(QStringLiteral("hardinfo"));
-    const QString marca = bin.filePath(QStringLiteral("ran"));
-    {
-        QFile f(programa);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(marca).toLocal8Bit());
-        f.close();
-        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    {
-        PathScope path(bin.path() + QStringLiteral(":/usr/bin:/bin"));
-        EXPECT_EQ(frmInfoVersion::buscaInfoSistema(), programa);
-        QTest::mouseClick(sysInfo, Qt::LeftButton);
-    }
+    const QString programa = bin.filePath(u"hardinfo"_s), marca = bin.filePath(u"ran"_s);
+    QFile f(programa);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(u"#!/bin/sh\ntouch '%1'\n"_s.arg(marca).toLocal8Bit());
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("PATH", (bin.path() + u":/usr/bin:/bin"_s).toLocal8Bit());
+    EXPECT_EQ(frmInfoVersion::buscaInfoSistema(), programa);
+    QTest::mouseClick(sysInfo, Qt::LeftButton);
     EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marca), 5000);
-
-    QTest::mouseClick(ok, Qt::LeftButton);
-    QApplication::processEvents();
-    EXPECT_EQ(aboutWindow(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marca); }, 5000));
+    QTest::mouseClick(about->findChild<QPushButton*>(u"cmdOK"_s), Qt::LeftButton);
+    EXPECT_TRUE(!about || !about->isVisible());
 }
 
-TEST(BloqueoDatos, OneProgramPerDataFolder) {
+TEST(BloqueoDatos, OneProgramPerDataFolderAndAStaleLockIsTakenOver) {
     QTemporaryDir carpeta;
     QString error;
     {
         BloqueoDatos primero(carpeta.path());
         ASSERT_TRUE(primero.toma(&error)) << error.toStdString();
-        EXPECT_TRUE(QFile::exists(QDir(carpeta.path()).filePath(QStringLiteral("KALTO.lck"))));
-
         BloqueoDatos segundo(carpeta.path());
         EXPECT_FALSE(segundo.toma(&error));
-        EXPECT_TRUE(error.contains(QStringLiteral("ya se está ejecutando"))) << error.toStdString();
+        EXPECT_TRUE(error.contains(u"ya se está ejecutando"_s)) << error.toStdString();
         EXPECT_TRUE(error.contains(QDir::toNativeSeparators(carpeta.path()))) << error.toStdString();
-
-        // Another folder is free.
-        QTemporaryDir otra;
-        BloqueoDatos tercero(otra.path());
-        EXPECT_TRUE(tercero.toma(&error));
     }
-    // Released when the program ends.
-    BloqueoDatos despues(carpeta.path());
+    BloqueoDatos despues(carpeta.path());  // released when the program ends
     EXPECT_TRUE(despues.toma(&error)) << error.toStdString();
-}
 
-TEST(BloqueoDatos, StaleLockOfADeadProgramIsTakenOver) {
-    QTemporaryDir carpeta;
-    // The pid of a program that has ended.
+    // A lock left behind by a program that has ended is taken over.
+    QTemporaryDir otra;
     QProcess p;
-    p.start(QStringLiteral("/bin/true"));
+    p.start(u"/bin/true"_s);
+    ASSERT_TRUE(p.waitForStarted());
+    const qint64 pid = p.processId();
     ASSERT_TRUE(p.waitForFinished());
-    const qint64 pid = p.processId() ? p.processId() : 999999;
-    QFile lock(QDir(carpeta.path()).filePath(BloqueoDatos::kArchivo));
+    QFile lock(QDir(otra.path()).filePath(BloqueoDatos::kArchivo));
     ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
-    lock.write(QByteArray::number(pid > 0 ? pid : 999999) + "\nKALTO\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    lock.write(QByteArray::number(pid) + "\nKALTO\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     lock.close();
-
-    QString error;
-    BloqueoDatos bloqueo(carpeta.path());
+    BloqueoDatos bloqueo(otra.path());
     EXPECT_TRUE(bloqueo.toma(&error)) << error.toStdString();
-}
-
-TEST(BloqueoDatos, FolderThatCannotBeWrittenIsNamed) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
-    QTemporaryDir carpeta;
-    QFile::setPermissions(carpeta.path(), QFile::ReadOwner | QFile::ExeOwner);
-    QString error;
-    BloqueoDatos bloqueo(carpeta.path());
-    EXPECT_FALSE(bloqueo.toma(&error));
-    EXPECT_TRUE(error.contains(QDir::toNativeSeparators(carpeta.path()))) << error.toStdString();
-    QFile::setPermissions(carpeta.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
