@@ -1,18 +1,15 @@
 // Pick lists under a grid cell, the message boxes and the hourglass pointer.
 
-#include "app/rules/RecordingMessages.h"
 #include "app/toolkit/BoundGrid.h"
 #include "app/toolkit/Hourglass.h"
 #include "app/toolkit/MessageBoxMessages.h"
 #include "app/toolkit/PickList.h"
 #include "data/DataSource.h"
-#include "data/Database.h"
 #include "support/TestFolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -20,185 +17,81 @@
 
 using namespace kalto;
 
-namespace {
-
 TEST(PickList, PlacedUnderTheCellAndClosedByKeys) {
     test::TestFolder folder;
     Database db;
-    QString error;
-    ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
+    ASSERT_TRUE(folder.open(db));
     DataSource source(QStringLiteral("dtsProducto"), &db, QStringLiteral("improd"));
-    ASSERT_TRUE(source.refresh(&error)) << error.toStdString();
-    RecordingMessages messages;
-
+    ASSERT_TRUE(source.refresh());
     QWidget window;
     auto* grid = new BoundGrid(&window);
-    grid->move(30, 40);
-    grid->resize(600, 300);
-    grid->bind(&source,
-               {{QStringLiteral("Fracción"), QStringLiteral("FRACCION"), true, 90},
-                {QStringLiteral("UMID"), QStringLiteral("UMID"), false, 50},
-                {QStringLiteral("Unidad Medida"), QStringLiteral("UM"), true, 120}},
-               nullptr, &messages);
+    grid->setGeometry(30, 40, 600, 300);
+    const QList<GridColumn> columns{{{}, QStringLiteral("FRACCION"), true, 90},
+                                    {{}, QStringLiteral("UMID"), false, 50},  // hidden
+                                    {{}, QStringLiteral("UM"), true, 120}};
+    grid->bind(&source, columns, nullptr, nullptr);
     auto* list = new PickList(&window);
-    list->setObjectName(QStringLiteral("lstUM"));
-    EXPECT_FALSE(list->isVisible());
     list->addEntry(QStringLiteral("KILOGRAMO"), 1);
     list->addEntry(QStringLiteral("LITRO"), 8);
-    list->addEntry(QStringLiteral("PIEZA"), 6);
-    list->resize(50, 80);
-    window.resize(700, 400);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    list->setCurrentRow(2);
 
-    // A hidden column: nothing happens, the list stays where it was.
-    const QPoint before = list->pos();
-    placeUnderCell(grid, 1, list, false);
-    EXPECT_FALSE(list->isVisible());
-    EXPECT_EQ(list->pos(), before);
-    placeUnderCell(nullptr, 2, list, false);
-    placeUnderCell(grid, 2, nullptr, false);
-    EXPECT_FALSE(list->isVisible());
-
-    ASSERT_TRUE(grid->setCurrentRow(0));
-    placeUnderCell(grid, 2, list, false);
-    EXPECT_TRUE(list->isVisible());
-    const QPoint cell = grid->viewport()->mapTo(&window, QPoint(grid->columnLeft(2), grid->rowTop(0)));
-    EXPECT_EQ(list->x(), cell.x());
-    EXPECT_EQ(list->y(), cell.y() + grid->rowHeight());
-    EXPECT_EQ(list->width(), 121);
-    EXPECT_EQ(list->height(), 80);
-    EXPECT_EQ(list->currentRow(), 0);
+    // At the left of the column (the hidden one takes no room), under the current row, one pixel
+    // wider than the column, or twice as wide.
     placeUnderCell(grid, 2, list, true);
     EXPECT_EQ(list->width(), 240);
+    placeUnderCell(grid, 2, list, false);
+    EXPECT_EQ(list->pos(), grid->viewport()->mapTo(&window, QPoint(90, grid->rowHeight())));
+    EXPECT_EQ(list->width(), 121);
+    const QPoint second = list->visualItemRect(list->item(1)).center();
 
-    // Following what is typed.
-    EXPECT_TRUE(list->selectByPrefix(QStringLiteral("li")));
-    EXPECT_EQ(list->currentText(), QStringLiteral("LITRO"));
-    EXPECT_EQ(list->currentData(), 8);
-    EXPECT_FALSE(list->selectByPrefix(QStringLiteral("zz")));
-    EXPECT_EQ(list->currentText(), QStringLiteral("LITRO"));
-
-    // Enter accepts with the entry still current, hides, and gives the focus to the grid.
+    // Enter accepts (the entry still current) and gives the focus back to the grid; Escape cancels;
+    // a double click acts as Enter; losing the focus closes the list, choosing nothing.
     QStringList chosen;
     QObject::connect(list, &PickList::accepted, [&] { chosen << list->currentText(); });
-    QSignalSpy cancelled(list, &PickList::cancelled);
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_Return);
-    EXPECT_EQ(chosen, QStringList{QStringLiteral("LITRO")});
-    EXPECT_FALSE(list->isVisible());
-    EXPECT_TRUE(grid->hasFocus());
-
-    placeUnderCell(grid, 2, list, false);
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_Escape);
-    EXPECT_EQ(cancelled.count(), 1);
-    EXPECT_EQ(chosen.size(), 1);
-    EXPECT_FALSE(list->isVisible());
-
-    // A double click acts as Enter.
-    placeUnderCell(grid, 2, list, false);
-    const QRect second = list->visualItemRect(list->item(1));
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, second.center());
-    EXPECT_EQ(chosen.last(), QStringLiteral("LITRO"));
-    EXPECT_EQ(chosen.size(), 2);
-    EXPECT_FALSE(list->isVisible());
-
-    // Losing the focus hides it.
-    placeUnderCell(grid, 2, list, false);
-    list->setFocus();
-    ASSERT_TRUE(list->hasFocus());
-    grid->setFocus();
-    EXPECT_FALSE(list->isVisible());
-    EXPECT_EQ(chosen.size(), 2);
+    QObject::connect(list, &PickList::cancelled, [&] { chosen << QStringLiteral("-"); });
+    const auto closes = [&](auto action) {
+        placeUnderCell(grid, 2, list, false);
+        action();
+        return !list->isVisible();
+    };
+    EXPECT_TRUE(closes([&] { QTest::keyClick(list, Qt::Key_Return); }) && grid->hasFocus());
+    EXPECT_TRUE(closes([&] { QTest::keyClick(list, Qt::Key_Escape); }));
+    EXPECT_TRUE(closes([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, second); }));
+    EXPECT_TRUE(closes([&] { list->setFocus(); grid->setFocus(); }));
+    EXPECT_EQ(chosen.join(u',').toStdString(), "KILOGRAMO,-,LITRO");
 }
 
-// Checks the message box that `show` opens and answers it with `answer`.
-struct BoxSeen {
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QString title;
-    QString text;
-    QMessageBox::StandardButtons buttons;
-};
-
-BoxSeen answerBox(const std::function<void()>& show, QMessageBox::StandardButton answer) {
-    BoxSeen seen;
-    QTimer::singleShot(0, [&] {
+TEST(MessageBoxMessages, IconsTitlesAnswersAndTheHourglass) {
+    // Each box shown is noted as "icon title buttons pointer" (icons: 0 none, 2 warning, 3 critical,
+    // 4 question; pointer: -1 none, 0 the arrow) and answered: Ok, or the next of `answers`.
+    QStringList seen;
+    QList<QMessageBox::StandardButton> answers{QMessageBox::Yes, QMessageBox::No};
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
-        seen = {box->icon(), box->windowTitle(), box->text(), box->standardButtons()};
-        if (QAbstractButton* b = box->button(answer)) b->click();
-        else box->reject();
+        seen << QStringLiteral("%1 %2 %3 %4").arg(box->icon()).arg(box->windowTitle()).arg(box->buttons().size())
+                    .arg(QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : -1);
+        box->button(box->buttons().size() == 1 ? QMessageBox::Ok : answers.takeFirst())->click();
     });
-    show();
-    return seen;
-}
-
-TEST(MessageBoxMessages, IconsTitlesAndAnswers) {
-    MessageBoxMessages messages;
-    BoxSeen s = answerBox([&] { messages.exclamation(QStringLiteral("Valor rechazado. Rectifica por favor")); },
-                          QMessageBox::Ok);
-    EXPECT_EQ(s.icon, QMessageBox::Warning);
-    EXPECT_EQ(s.title, QStringLiteral("KALTO"));
-    EXPECT_EQ(s.text, QStringLiteral("Valor rechazado. Rectifica por favor"));
-    EXPECT_EQ(s.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-
-    s = answerBox([&] { messages.stop(QStringLiteral("Falta un campo"), QStringLiteral("Otro título")); },
-                  QMessageBox::Ok);
-    EXPECT_EQ(s.icon, QMessageBox::Critical);
-    EXPECT_EQ(s.title, QStringLiteral("Otro título"));
-
-    s = answerBox([&] { messages.information(QStringLiteral("Impreso")); }, QMessageBox::Ok);
-    EXPECT_EQ(s.icon, QMessageBox::Information);
-
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Disco de Captura"));
-    s = answerBox([&] { messages.plain(QStringLiteral("Sin título")); }, QMessageBox::Ok);
-    EXPECT_EQ(s.icon, QMessageBox::NoIcon);
-    EXPECT_EQ(s.title, QStringLiteral("Disco de Captura"));
-
-    bool yes = false;
-    s = answerBox([&] { yes = messages.askYesNo(QStringLiteral("¿Continuar?")); }, QMessageBox::Yes);
-    EXPECT_TRUE(yes);
-    EXPECT_EQ(s.icon, QMessageBox::Question);
-    EXPECT_EQ(s.buttons, QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No));
-    s = answerBox([&] { yes = messages.askYesNo(QStringLiteral("¿Borrar?"), true); }, QMessageBox::No);
-    EXPECT_FALSE(yes);
-    EXPECT_EQ(s.icon, QMessageBox::Warning);
-
-    // A message during long work shows the ordinary pointer, and the hourglass comes back.
-    {
-        Hourglass wait;
-        Qt::CursorShape during = Qt::WaitCursor;
-        QTimer::singleShot(0, [&] {
-            if (QGuiApplication::overrideCursor()) during = QGuiApplication::overrideCursor()->shape();
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
-        });
-        messages.exclamation(QStringLiteral("Aviso"));
-        EXPECT_EQ(during, Qt::ArrowCursor);
-        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    boxes.start(5);
+    MessageBoxMessages m;
+    m.exclamation(QStringLiteral("Rectifica por favor"));
+    m.stop(QStringLiteral("Falta"), QStringLiteral("Otro"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Disco"));
+    m.plain(QStringLiteral("Sin título"));
+    EXPECT_TRUE(m.askYesNo(QStringLiteral("¿Seguir?")));
+    EXPECT_FALSE(m.askYesNo(QStringLiteral("¿Borrar?"), true));
+    {  // Hourglasses nest, each taking off only its own pointer, once.
+        Hourglass outer, inner;
+        inner.restore();
+        inner.restore();
+        m.exclamation(QStringLiteral("Aviso"));  // with the arrow; the hourglass comes back after it
+        EXPECT_TRUE(QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
     }
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(QGuiApplication::overrideCursor());
+    EXPECT_EQ(seen.join(u',').toStdString(),
+              "2 KALTO 1 -1,3 Otro 1 -1,0 Disco 1 -1,4 KALTO 2 -1,2 KALTO 2 -1,2 KALTO 1 0");
 }
-
-TEST(Hourglass, NestsAndRestoresOnce) {
-    ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    {
-        Hourglass outer;
-        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        {
-            Hourglass inner;
-            inner.restore();
-            inner.restore();  // a second restore takes nothing more off
-            EXPECT_FALSE(inner.isActive());
-            ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-        }
-        EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
-    }
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-}
-
-}  // namespace
