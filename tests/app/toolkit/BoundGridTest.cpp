@@ -245,6 +245,7 @@ TEST_F(BoundGridTest, RefreshKeepsAPendingNewRow) {
     ASSERT_TRUE(db.execute(QStringLiteral("insert into imdir (iddir, calleyno, rfc) values (?, ?, ?)"),
                            {QStringLiteral("PL"), QStringLiteral("DE FUERA"), QStringLiteral("ABC010101XY1")}));
     ASSERT_TRUE(source->refresh());
+    EXPECT_TRUE(grid->isEditing()) << "kept in edit, not stored";
     EXPECT_EQ(grid->rowCount(), 3);
     EXPECT_EQ(grid->cellValue(2, Calle).toString(), QStringLiteral("A MEDIAS"));
     EXPECT_EQ(grid->currentRow(), 2);
@@ -319,6 +320,9 @@ TEST_F(BoundGridTest, NumbersConvertedInOnePlace) {
                 {QStringLiteral("Capacidad Instalada"), QStringLiteral("VOLUMEN"), true, 80},
                 {QStringLiteral("Porcentaje Utilizado"), QStringLiteral("PORCUT"), true, 80}},
                nullptr, &messages);
+    QVariant out;  // a decimal point, never a comma
+    EXPECT_TRUE(grid->gridModel()->toColumnValue(2, QStringLiteral(" 7.5 "), &out, nullptr) && out == QVariant(7.5));
+    EXPECT_FALSE(grid->gridModel()->toColumnValue(1, QStringLiteral("1,5"), &out, nullptr));
     ASSERT_TRUE(grid->setCurrentValue(0, QStringLiteral(" 0101")));
     grid->gridModel()->acceptValue(0, 1, QStringLiteral("doce"));
     EXPECT_EQ(grid->currentValue(1).toString(), QStringLiteral("doce"));
