@@ -469,9 +469,9 @@ void frmKALTO::bindGrids() {
     for (int i = 0; i < 4; ++i) {
         std::function<QVariant()> padre;
         if (i == 0)
+            // The product whose inputs the grid shows, while an export product is selected.
             padre = [this]() -> QVariant {
-                const int r = dbAnxMPE_->currentRow();
-                return r >= 0 && r < dbAnxMPE_->rowCount() ? dbAnxMPE_->cellValue(r, 0) : QVariant();
+                return productoEn(dbAnxMPE_->currentRow()).isNull() ? QVariant() : insumosDe_;
             };
         dbAnx_[i]->bind(anexos[i], columnas::anexo(i),
                         regla(new AnexoAltaRule(db_, messages_, columnas::tipoRegistroAnexo(i),
@@ -479,8 +479,20 @@ void frmKALTO::bindGrids() {
                         &messages_);
     }
 
-    // The inputs grid follows the export product selected.
-    connect(dbAnxMPE_, &BoundGrid::currentRowChanged, this, [this](int row) { muestraInsumos(row, false); });
+    // The inputs grid follows the export product selected (or just stored). An input in edit
+    // is stored first, under the product it was typed for: the grid stores it from the event
+    // loop once it has lost the focus, so the inputs follow after that, never from inside
+    // this notification.
+    auto sigue = [this] {
+        if (!dbAnx_[0]->isEditing()) {
+            muestraInsumos(dbAnxMPE_->currentRow(), false);
+        } else if (!insumosDiferidos_) {
+            insumosDiferidos_ = true;
+            QTimer::singleShot(0, this, &frmKALTO::siguenInsumos);
+        }
+    };
+    connect(dbAnxMPE_, &BoundGrid::currentRowChanged, this, sigue);
+    connect(dbAnxMPE_, &BoundGrid::rowStored, this, sigue);
     // The stored service shows its catalogue number.
     connect(dbServicios_, &BoundGrid::rowStored, this, [this] {
         QTimer::singleShot(0, this, [this] { fuentes_->dtsServicio()->refresh(); });
@@ -562,16 +574,38 @@ bool frmKALTO::load(QString* error) {
     return ok;
 }
 
-void frmKALTO::muestraInsumos(int row, bool inicio) {
+QVariant frmKALTO::productoEn(int row) const {
     const bool fila = row >= 0 && row < dbAnxMPE_->rowCount();
     const QVariant id = fila ? dbAnxMPE_->cellValue(row, 0) : QVariant();
-    const bool conId = !cellText(id).trimmed().isEmpty();
-    if (!conId && !inicio) return;  // a product without identifier keeps the inputs shown
+    if (cellText(id).trimmed().isEmpty()) return QVariant();
+    return QVariant(static_cast<qint64>(leadingNumber(id)));
+}
+
+void frmKALTO::muestraInsumos(int row, bool inicio) {
+    const QVariant producto = productoEn(row);
+    if (producto.isNull() && !inicio) return;  // a product without identifier keeps the inputs shown
+    if (!inicio && producto == insumosDe_) return;  // already shown
+    insumosDe_ = producto;
     DataSource* mpi = fuentes_->dtsAnxMPI();
     // Without a selected product the inputs grid shows nothing (never the containers).
     mpi->setRecordSource(QStringLiteral("select * from imanexos where tipo_reg=1 and id_subord=?"),
-                         {conId ? QVariant(static_cast<qint64>(leadingNumber(id))) : QVariant(qint64(-1))});
+                         {producto.isNull() ? QVariant(qint64(-1)) : producto});
     mpi->refresh();
+}
+
+void frmKALTO::siguenInsumos() {
+    insumosDiferidos_ = false;
+    if (!dbAnx_[0]->isEditing()) {
+        muestraInsumos(dbAnxMPE_->currentRow(), false);
+        return;
+    }
+    // The input was refused and stays in edit: its product is selected again.
+    if (insumosDe_.isNull() || productoEn(dbAnxMPE_->currentRow()) == insumosDe_) return;
+    for (int r = 0; r < dbAnxMPE_->rowCount(); ++r)
+        if (productoEn(r) == insumosDe_) {
+            dbAnxMPE_->setCurrentRow(r);
+            return;
+        }
 }
 
 void frmKALTO::fillLists(const ListasEncabezado& listas) {

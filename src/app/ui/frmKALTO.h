@@ -11,6 +11,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QVariant>
 
 #include <array>
 #include <memory>
@@ -99,6 +100,10 @@ private:
     // Points the inputs grid dbAnx(0) at the inputs of the export product in `row` of dbAnxMPE;
     // at `inicio` (load), at none when that row has no identifier.
     void muestraInsumos(int row, bool inicio);
+    // The inputs follow dbAnxMPE once an input in edit has been stored or refused.
+    void siguenInsumos();
+    // The identifier of the export product in `row` of dbAnxMPE; null when it has none.
+    QVariant productoEn(int row) const;
     void showState();
     void vaciaTextos();
     void tabChanged(int page);
@@ -154,6 +159,8 @@ private:
 
     QPointer<frmInfoVersion> about_;
     int paginaActual_ = 0;
+    QVariant insumosDe_;  // the export product whose inputs dbAnx(0) shows; null for none
+    bool insumosDiferidos_ = false;
     bool sincronizando_ = false;
     bool cambiandoPagina_ = false;
     bool cerrado_ = false;

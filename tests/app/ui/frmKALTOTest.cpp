@@ -332,4 +332,27 @@ TEST_F(WindowTest, AnnexGridsFollowTheStoredProducts) {
     EXPECT_EQ(count(u"select count(*) from imanexos where fraccion = '84713003' and id_prod = 5 and tipo_reg = 1 "
                     u"and id_subord = 1"_s),
               1);
+
+    // Clicking another export product while an input is being typed stores the input under
+    // the product it was typed for, and a changed input keeps its product.
+    ASSERT_TRUE(db.execute(u"insert into imanexos values (9, 1, 'OTRO', null, 0)"_s));
+    tab()->setCurrentIndex(kPagContenedores);
+    tab()->setCurrentIndex(kPagMateriasPrimas);
+    ASSERT_EQ(mpe->rowCount(), 2);
+    ASSERT_EQ(mpe->currentRow(), 0);
+    auto clickProduct = [&](int row) {
+        QTest::mouseClick(mpe->viewport(), Qt::LeftButton, {}, mpe->visualRect(mpe->model()->index(row, 0)).center());
+        QApplication::processEvents();
+    };
+    typeRow(insumos, {u"84713004"_s}, 2);
+    clickProduct(1);
+    EXPECT_EQ(count(u"select count(*) from imanexos where fraccion = '84713004' and id_subord = 1"_s), 1);
+    EXPECT_EQ(insumos->rowCount(), 0);
+    clickProduct(0);
+    ASSERT_EQ(insumos->rowCount(), 4);
+    focus(insumos);
+    ASSERT_TRUE(insumos->setCurrentCell(0, 2));
+    type(u"9"_s);
+    clickProduct(1);
+    EXPECT_EQ(count(u"select count(*) from imanexos where tipo_reg = 1 and id_subord = 1"_s), 4);
 }
