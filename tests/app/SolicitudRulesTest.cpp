@@ -109,6 +109,14 @@ TEST_F(SolicitudTest, SavingStoresTheHeader) {
     EXPECT_EQ(dint("aniofola").toString(), QStringLiteral("2003"));
     ASSERT_EQ(msgs.texts(), QStringList{kGuardado});
     EXPECT_TRUE(msgs.entries[0].kind == RecordingMessages::Kind::Exclamation && msgs.entries[0].title == "KALTO");
+    // A statement that fails (a code the table cannot hold) is told instead of the success message.
+    estado.sectorCodigo = 1234567;
+    msgs.clear();
+    EXPECT_FALSE(rules->GuardaInformacion());
+    ASSERT_EQ(msgs.entries.size(), 1);
+    EXPECT_TRUE(msgs.last().startsWith(SolicitudRules::kMsgNoGuardado) && msgs.last().contains("IDSECTORM"))
+        << msgs.last().toStdString();
+    EXPECT_EQ(dint("idsectorm").toInt(), 0);
     // The quiet save shows nothing and does not store the modality.
     estado.modalidad = kServicios;
     msgs.clear();

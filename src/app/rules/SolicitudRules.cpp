@@ -11,6 +11,8 @@
 namespace kalto {
 
 const QString SolicitudRules::kMsgGuardado = QStringLiteral("La informacion ha sido guardada satisfactoriamente");
+const QString SolicitudRules::kMsgNoGuardado =
+    QStringLiteral("No se pudo guardar toda la información de la solicitud:\n");
 const QString SolicitudRules::kMsgMontoControladora = QStringLiteral(
     "La modalidad KALTO seleccionada es Controladora de empresas. El monto de exportaciones debes ser mayor o "
     "igual a 500 millones. Rectifica por favor.");
@@ -360,14 +362,20 @@ bool SolicitudRules::guardaCampo(CampoEncabezado campo, const QString& texto, QS
 
 bool SolicitudRules::GuardaInformacion(const QString& modo) {
     const bool completo = modo != QLatin1String("0");
+    // A failing statement is skipped and the next one runs; the full save then tells what was
+    // not stored instead of claiming success.
+    QStringList fallos;
+    auto ejecuta = [&](const QString& sql) {
+        QString err;
+        if (!EjecutaSentencia(sql, {}, &err)) fallos << err;
+    };
     // The folio year of the desahogo is the user's: the save does not touch it.
-    if (completo) EjecutaSentencia(QStringLiteral("update imdint set idmoda = %1").arg(estado_.modalidad));
+    if (completo) ejecuta(QStringLiteral("update imdint set idmoda = %1").arg(estado_.modalidad));
 
     const int mayores = serviciosMayores();
     const int menores = serviciosMenores();
     if (estado_.ventanaMostrada)
-        EjecutaSentencia(
-            QStringLiteral("update imdint set idtra = %1").arg(codigoTramite(estado_.tramite, mayores, menores)));
+        ejecuta(QStringLiteral("update imdint set idtra = %1").arg(codigoTramite(estado_.tramite, mayores, menores)));
 
     bool numero = false;
     qlonglong sector = estado_.sectorCodigo.isNull() ? 0 : estado_.sectorCodigo.toLongLong(&numero);
@@ -375,16 +383,21 @@ bool SolicitudRules::GuardaInformacion(const QString& modo) {
         const double d = estado_.sectorCodigo.toDouble(&numero);
         sector = numero ? static_cast<qlonglong>(d) : 0;
     }
-    EjecutaSentencia(QStringLiteral("update imdint set idsectorm = %1").arg(sector));
+    ejecuta(QStringLiteral("update imdint set idsectorm = %1").arg(sector));
 
     fuentes_.refreshAll();
 
     if (estado_.modalidad == kControladora && estado_.tramite == kProgramaNuevo && !verificaControladora())
         return false;
 
-    EjecutaSentencia(QStringLiteral("update imanexos set tipo_reg = 1 where tipo_reg is null"));
+    ejecuta(QStringLiteral("update imanexos set tipo_reg = 1 where tipo_reg is null"));
 
-    if (completo) mensajes_.exclamation(kMsgGuardado);
+    if (!completo) return true;
+    if (!fallos.isEmpty()) {
+        mensajes_.exclamation(kMsgNoGuardado + fallos.join(QLatin1Char('\n')));
+        return false;
+    }
+    mensajes_.exclamation(kMsgGuardado);
     return true;
 }
 

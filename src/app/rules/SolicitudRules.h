@@ -108,7 +108,8 @@ public:
 
     // ----- saving -----
     // Full save with an empty mode, quiet save with "0". True when it ran to its end, false
-    // when a "Controladora" rule stopped it (after its message).
+    // when a "Controladora" rule stopped it (after its message) or, in the full save, when a
+    // statement failed (told with kMsgNoGuardado and the reasons instead of kMsgGuardado).
     bool GuardaInformacion(const QString& modo = QString());
     // Deletes every imserv row when the stored modality is not "Servicios".
     void BorraServicios();
@@ -130,6 +131,7 @@ public:
 
     // The exact texts of this object's messages.
     static const QString kMsgGuardado;
+    static const QString kMsgNoGuardado;
     static const QString kMsgMontoControladora;
     static const QString kMsgEmpresasControladora;
     static const QString kMsgLimpia;
