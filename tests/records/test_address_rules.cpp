@@ -66,7 +66,9 @@ TEST_F(Records, LengthLimitsAndCase) {
     struct Case { GridRule* rule; int column; const char *typed, *shown; };
     const Case cases[] = {{&plant, 3, "col. ñandú", "COL. ÑANDÚ"}, {&plant, 8, "VENTAS@ALFA.MX", "ventas@alfa.mx"},
                           {&plant, 4, "ext abc", "ext abc"},       {&rep, 4, "director", "DIRECTOR"},
-                          {&rep, 5, "JUAN@ALFA.MX", "juan@alfa.mx"}};
+                          {&rep, 5, "JUAN@ALFA.MX", "juan@alfa.mx"},
+                          // µ and ƒ have no capital the tables can hold: they stay as typed.
+                          {&plant, 0, "calle µ 5 ƒ", "CALLE µ 5 ƒ"}};
     for (const auto& c : cases) {
         QString text = QString::fromUtf8(c.typed);
         c.rule->textChanged(row, c.column, text);
