@@ -735,7 +735,7 @@ struct CampoDe {
 };
 }  // namespace
 
-void frmKALTO::escribeCampo(QLineEdit* edit) {
+bool frmKALTO::escribeCampo(QLineEdit* edit) {
     const std::array<CampoDe, 6> campos{{{txtRFC_, CampoEncabezado::RFC},
                                          {txtRSocial_, CampoEncabezado::RazonSocial},
                                          {txtNumKALTO_, CampoEncabezado::NumKALTO},
@@ -744,7 +744,7 @@ void frmKALTO::escribeCampo(QLineEdit* edit) {
                                          {txtADSol_, CampoEncabezado::AnioFolio}}};
     for (const CampoDe& c : campos) {
         if (c.edit != edit) continue;
-        if (!edit->isModified()) return;
+        if (!edit->isModified()) return true;
         const QString texto = edit->text();
         edit->setModified(false);
         QString err;
@@ -752,19 +752,24 @@ void frmKALTO::escribeCampo(QLineEdit* edit) {
             messages_.exclamation(QStringLiteral("No se pudo guardar el dato %1: %2")
                                       .arg(edit->accessibleName(), err));
             edit->setModified(true);
+            return false;
         }
-        return;
+        return true;
     }
+    return true;
 }
 
-void frmKALTO::guardaEncabezado() {
+bool frmKALTO::guardaEncabezado() {
     if (txtRFC_->isModified()) {
         QString v = txtRFC_->text();
         VerificaRFC(v, RfcHeld13, messages_);
         if (v != txtRFC_->text()) txtRFC_->setText(v);
         txtRFC_->setModified(true);
     }
-    for (QLineEdit* t : {txtRFC_, txtRSocial_, txtNumKALTO_, txtAnioKALTO_, txtNDSol_, txtADSol_}) escribeCampo(t);
+    bool ok = true;
+    for (QLineEdit* t : {txtRFC_, txtRSocial_, txtNumKALTO_, txtAnioKALTO_, txtNDSol_, txtADSol_})
+        ok = escribeCampo(t) && ok;
+    return ok;
 }
 
 void frmKALTO::headerFocusOut(QLineEdit* edit, QFocusEvent* event) {
@@ -905,8 +910,8 @@ void frmKALTO::cmdKALTO_Click(int index) {
         break;
     }
     case 1: {
-        if (!commitGrids()) return;
-        guardaEncabezado();
+        // A header text the table could not take is not reported as saved.
+        if (!commitGrids() || !guardaEncabezado()) return;
         Hourglass reloj;
         rules_->GuardaInformacion(QString());
         break;
@@ -982,6 +987,7 @@ void frmKALTO::closeEvent(QCloseEvent* event) {
     QList<BoundGrid*> rechazados;
     for (BoundGrid* g : grids_)
         if ((g->isEditing() || g->isCellEditorOpen()) && !g->commit()) rechazados << g;
+    const bool encabezado = guardaEncabezado();
     if (!rechazados.isEmpty() &&
         !messages_.askYesNo(QStringLiteral("Hay un renglón que no se pudo guardar. ¿Deseas salir de todos modos y "
                                            "descartarlo?"),
@@ -989,8 +995,14 @@ void frmKALTO::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (rechazados.isEmpty() && !encabezado &&
+        !messages_.askYesNo(QStringLiteral("Hay un dato del encabezado que no se pudo guardar. ¿Deseas salir de "
+                                           "todos modos y descartarlo?"),
+                            true)) {
+        event->ignore();
+        return;
+    }
     for (BoundGrid* g : rechazados) g->discard();
-    guardaEncabezado();
     if (about_) about_->close();
     fuentes_->closeAll();
     cerrado_ = true;

@@ -74,8 +74,9 @@ public:
 
     // Stores the pending row of every grid (messages on refusal). False when one refused.
     bool commitGrids();
-    // Writes the header texts that were edited and not yet stored.
-    void guardaEncabezado();
+    // Writes the header texts that were edited and not yet stored. False when one could not
+    // be stored (the message has been shown; the text stays on screen).
+    bool guardaEncabezado();
 
 public slots:
     // Toolbar button cmdKALTO(index).
@@ -109,7 +110,7 @@ private:
     void tabChanged(int page);
     bool headerKey(QObject* watched, QKeyEvent* key);
     void headerFocusOut(QLineEdit* edit, QFocusEvent* event);
-    void escribeCampo(QLineEdit* edit);
+    bool escribeCampo(QLineEdit* edit);
     void listChosen(PickList* list);
     void notAvailable();
 

@@ -94,6 +94,16 @@ TEST_F(WindowTest, TypedLettersAreStoredUpperCaseAndUnstorableTextIsKept) {
     key(Qt::Key_Down);
     EXPECT_EQ(scalar(u"select calleyno || '|' || email || '|' || iddir from imdir"_s).toString(),
               u"AV. JUÁREZ 5|ventas@acme.mx|FL"_s);
+
+    // The header text that could not be stored is not passed over: no save is reported, and
+    // closing asks first.
+    messages.clear();
+    click(u"cmdKALTO_1"_s);
+    EXPECT_FALSE(messages.texts().contains(SolicitudRules::kMsgGuardado));
+    messages.answers = {false, true};
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(messages.entries.last().kind, RecordingMessages::Kind::Question);
+    EXPECT_TRUE(window->close());
 }
 
 TEST_F(WindowTest, RfcIsFilteredByPositionAndCheckedOnLeaving) {
