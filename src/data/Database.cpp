@@ -82,6 +82,8 @@ void Database::close() {
         sqlite3_close_v2(db_);
         db_ = nullptr;
     }
+    // Record sets may still hold these tables: they keep reading them but write no more.
+    for (const auto& t : std::as_const(tables_)) t->closeFile();
     tables_.clear();
     names_.clear();
 }
@@ -276,7 +278,8 @@ bool Database::pack(const QString& name, QString* error) {
     }
     if ((*it)->deletedCount() == 0) return true;
     const QString path = (*it)->path();
-    tables_.erase(it);  // record sets still holding it keep reading the old copy
+    (*it)->closeFile();  // record sets still holding it keep reading the old copy, never writing it
+    tables_.erase(it);
     const bool packed = DbfTable::pack(path, error);
     QString reopenError;
     std::unique_ptr<DbfTable> table = DbfTable::open(path, &reopenError);

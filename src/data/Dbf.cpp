@@ -988,8 +988,19 @@ bool DbfTable::writeAt(qint64 offset, const char* data, qint64 size, QString* er
     return false;
 }
 
+void DbfTable::closeFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
 bool DbfTable::checkWritable(int recno, bool existing, QString* error) const {
-    if (readOnly_ || fd_ < 0) {
+    if (fd_ < 0) {
+        setError(error, QStringLiteral("No se pueden guardar cambios en el archivo %1: se volvió a abrir; "
+                                       "vuelve a cargar los datos.").arg(shownPath(path_)));
+        return false;
+    }
+    if (readOnly_) {
         setError(error, QStringLiteral("No se pueden guardar cambios en el archivo %1: es de solo lectura.").arg(shownPath(path_)));
         return false;
     }

@@ -77,6 +77,11 @@ public:
     const QList<int>* lookup(int field, qint64 key);
     bool isIntegerField(int field) const;
 
+    // Closes the file: the copy in memory stays readable and every write is refused. For a
+    // table whose file was replaced by a pack, or whose folder was closed, so that a write
+    // through an old pointer never lands in a file nobody reads.
+    void closeFile();
+
     // Increases with every change of the file; lets readers know their copy is stale.
     quint64 changeCount() const { return changes_; }
 

@@ -287,6 +287,13 @@ TEST_F(Sql, RecordSetOperations) {
     dts.setRecordSource(QStringLiteral("select * from nada"));
     EXPECT_FALSE(dts.refresh(&error));
     EXPECT_TRUE(error.contains(QStringLiteral("nada")));
+
+    // After a pack the record set reads its old copy; no write reaches the replaced file.
+    ASSERT_TRUE(db.pack(QStringLiteral("imanexos"), &error)) << error.toStdString();
+    EXPECT_EQ(rs.value(2).toString(), QStringLiteral("CAJA DE CARTÓN"));
+    EXPECT_FALSE(rs.table()->update(rs.recordNumber(0) - 1, rs.rowValues(0), &error));
+    ASSERT_TRUE(rs.refresh());
+    EXPECT_TRUE(rs.updateRow(0, rs.rowValues(0), &error)) << error.toStdString();
 }
 
 TEST_F(Sql, ProductIdForAnAnnexRowAndTheDigitFilter) {
