@@ -92,7 +92,8 @@ frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
     wireLists();
     rules_->setVaciaTextos([this] { vaciaTextos(); });
     connect(estado_.get(), &SolicitudState::changed, this, &frmKALTO::showState);
-    // Key preview: the window sees every key typed into any of its controls first.
+    // Key preview: the window sees every key typed into any of its controls first (and the
+    // header fields' focus changes: no filter of their own, or each event would come twice).
     qApp->installEventFilter(this);
     setInitialGeometry();
 }
@@ -198,7 +199,6 @@ QWidget* frmKALTO::buildHeader() {
         t->setAccessibleDescription(tooltip);
         const int chars = std::min(maxLength, 14) + 2;
         t->setMinimumWidth(t->fontMetrics().horizontalAdvance(QLatin1Char('W')) * chars);
-        t->installEventFilter(this);
         return t;
     };
 
@@ -291,7 +291,6 @@ QWidget* frmKALTO::buildTabs() {
     SSTabKALTO_->tabBar()->setExpanding(false);
     // Compact tabs, so that the nine captions fit side by side on an ordinary screen.
     SSTabKALTO_->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
-    SSTabKALTO_->tabBar()->installEventFilter(this);
     ml->addWidget(SSTabKALTO_);
 
     static const char* const captions[9] = {"1. Domicilio Fiscal / Rep Legal", "2. Domicilios Plantas",

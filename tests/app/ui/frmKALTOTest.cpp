@@ -81,6 +81,7 @@ TEST_F(WindowTest, TypedLettersAreStoredUpperCaseAndUnstorableTextIsKept) {
     EXPECT_EQ(scalar(u"select apepatraz from imdint"_s).toString(), u"ACME, S.A. ÑANDÚ"_s);
     // A letter the table cannot hold: said, kept on screen, the stored value untouched.
     fill(u"txtRSocial"_s, u" \u03A9"_s);
+    EXPECT_EQ(messages.texts().size(), 1);
     EXPECT_TRUE(messages.last().startsWith(u"No se pudo guardar el dato Razon Social"_s))
         << messages.last().toStdString();
     EXPECT_EQ(find<QLineEdit>(u"txtRSocial"_s)->text(), u"ACME, S.A. ÑANDÚ \u03A9"_s);
