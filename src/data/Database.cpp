@@ -2,6 +2,7 @@
 
 #include "data/DbfModule.h"
 #include "data/TableCatalogue.h"
+#include "data/Values.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,35 +19,18 @@ bool bindAll(sqlite3_stmt* stmt, const QVariantList& params, QString* error) {
     for (int i = 0; i < params.size(); ++i) {
         const QVariant& v = params[i];
         int rc;
-        if (!v.isValid() || v.isNull()) {
+        if (isNullValue(v)) {
             rc = sqlite3_bind_null(stmt, i + 1);
+        } else if (v.typeId() == QMetaType::Bool) {
+            rc = sqlite3_bind_int(stmt, i + 1, v.toBool() ? 1 : 0);
+        } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+            rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+        } else if (isNumberValue(v)) {
+            rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
         } else {
-            switch (v.typeId()) {
-            case QMetaType::Bool:
-                rc = sqlite3_bind_int(stmt, i + 1, v.toBool() ? 1 : 0);
-                break;
-            case QMetaType::Int:
-            case QMetaType::UInt:
-            case QMetaType::LongLong:
-            case QMetaType::ULongLong:
-            case QMetaType::Short:
-            case QMetaType::UShort:
-                rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
-                break;
-            case QMetaType::Double:
-            case QMetaType::Float:
-                rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
-                break;
-            case QMetaType::QDate: {
-                const QByteArray s = v.toDate().toString(Qt::ISODate).toUtf8();
-                rc = sqlite3_bind_text(stmt, i + 1, s.constData(), s.size(), SQLITE_TRANSIENT);
-                break;
-            }
-            default: {
-                const QByteArray s = v.toString().toUtf8();
-                rc = sqlite3_bind_text(stmt, i + 1, s.constData(), s.size(), SQLITE_TRANSIENT);
-            }
-            }
+            const QByteArray s = v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate).toUtf8()
+                                                                : v.toString().toUtf8();
+            rc = sqlite3_bind_text(stmt, i + 1, s.constData(), s.size(), SQLITE_TRANSIENT);
         }
         if (rc != SQLITE_OK) {
             if (error) *error = QStringLiteral("No se pudo asignar el valor %1 de la sentencia.").arg(i + 1);

@@ -72,6 +72,10 @@ TEST_F(Sql, MissingCatalogueOrUnwritableFolderIsAClearError) {
 
 TEST_F(Sql, AggregatesOverEmptyAndFilledTables) {
     EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv")).toInt(), 0);
+    // Every number is bound as a number, whatever its C++ type.
+    for (const QVariant& n : {QVariant::fromValue(5L), QVariant::fromValue<quint8>(5), QVariant::fromValue(5ULL)})
+        EXPECT_EQ(db.scalar(QStringLiteral("select typeof(?)"), {n}).toString(), QStringLiteral("integer"))
+            << n.typeName();
     EXPECT_TRUE(db.scalar(QStringLiteral("Select max(id_prod) from imanexos")).isNull());
     EXPECT_TRUE(db.scalar(QStringLiteral("Select sum(montoexp) from impects where idmcts = 'C' ")).isNull());
     RecordSet empty(&db, QStringLiteral("select * from imanexos where tipo_reg=2"));
