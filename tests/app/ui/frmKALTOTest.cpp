@@ -366,4 +366,14 @@ TEST_F(WindowTest, AnnexGridsFollowTheStoredProducts) {
     type(u"9"_s);
     clickProduct(1);
     EXPECT_EQ(count(u"select count(*) from imanexos where tipo_reg = 1 and id_subord = 1"_s), 4);
+    // An input refused on the way out stays in edit with its own product selected again.
+    ASSERT_TRUE(db.execute(u"insert into imanexos values (32767, 2, 'TOPE', null, 0)"_s));
+    clickProduct(0);
+    typeRow(insumos, {u"84713005"_s}, 2);
+    messages.clear();
+    clickProduct(1);
+    EXPECT_EQ(messages.texts().size(), 1);
+    EXPECT_EQ(mpe->currentRow(), 0);
+    EXPECT_TRUE(insumos->isEditing());
+    EXPECT_EQ(insumos->cellValue(4, 2).toString(), u"84713005"_s);
 }
