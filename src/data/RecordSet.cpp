@@ -203,6 +203,15 @@ bool RecordSet::updateRow(int row, const QVariantList& values, QString* error) {
     return table_->update(recnos_[row], values, error);
 }
 
+bool RecordSet::updateRecord(int recordNumber, const QVariantList& values, QString* error) {
+    if (!writable(error, &values)) return false;
+    if (recordNumber <= 0 || recordNumber > table_->recordCount() || table_->isDeleted(recordNumber - 1)) {
+        if (error) *error = QStringLiteral("El registro ya no existe en la tabla.");
+        return false;
+    }
+    return table_->update(recordNumber - 1, values, error);
+}
+
 bool RecordSet::removeRow(int row, QString* error) {
     if (!writable(error)) return false;
     if (row < 0 || row >= recnos_.size()) {

@@ -72,6 +72,9 @@ public:
     bool insertRow(const QVariantList& values, int* row, QString* error);
     bool updateRow(int row, const QVariantList& values, QString* error);
     bool removeRow(int row, QString* error);
+    // Rewrites the record `recordNumber` (1-based) of the table, also when a refresh has
+    // left it out of this record set; the same checks as updateRow.
+    bool updateRecord(int recordNumber, const QVariantList& values, QString* error);
 
     // The add/edit/update cycle on the current row.
     void addNew();

@@ -337,6 +337,15 @@ TEST_F(Sql, AnnexIdentifiersStayWithinSixteenBits) {
     ASSERT_TRUE(rs.open());
     EXPECT_FALSE(rs.insertRow({70000, QStringLiteral("12345678")}, nullptr, &error));
     EXPECT_EQ(rs.count(), 0);
+
+    // A record written by its number (a grid row a refresh left out) passes the same checks.
+    RecordSet annexes(&db, QStringLiteral("select * from imanexos where tipo_reg = 2"));
+    ASSERT_TRUE(annexes.open());
+    EXPECT_EQ(annexes.count(), 0);
+    EXPECT_FALSE(annexes.updateRecord(1, {40000, 1, QStringLiteral("X"), QStringLiteral("12345678"), 0}, &error));
+    EXPECT_TRUE(annexes.updateRecord(1, {32767, 1, QStringLiteral("Y"), QStringLiteral("12345678"), 0}, &error));
+    EXPECT_EQ(db.scalar(QStringLiteral("select descrip from imanexos")).toString(), QStringLiteral("Y"));
+    EXPECT_FALSE(annexes.updateRecord(9, {1, 1, QStringLiteral("Z"), QString(), 0}, &error));
 }
 
 }  // namespace

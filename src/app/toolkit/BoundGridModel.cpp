@@ -363,7 +363,7 @@ bool BoundGridModel::writePending(QString* error, int* recno) {
     }
     *recno = row.recordNumber();
     if (position >= 0) return rs->updateRow(position, values, error);
-    return table->update(row.recordNumber() - 1, values, error);
+    return rs->updateRecord(row.recordNumber(), values, error);
 }
 
 bool BoundGridModel::commit() {
