@@ -423,6 +423,14 @@ bool SolicitudRules::verificaControladora() {
     return true;
 }
 
+bool SolicitudRules::admiteServicio() {
+    if (db_.scalar(QStringLiteral("Select count(*) from imserv")).toInt() == 0) return true;
+    mensajes_.exclamation(QStringLiteral(
+        "Has dado de alta previamente algún servicio. Sólo se puede presentar un servicio por solicitud. "
+        "Rectifica por favor"));
+    return false;
+}
+
 void SolicitudRules::BorraServicios() {
     DataSource* aux = fuentes_.dtsAux();
     aux->setRecordSource(QStringLiteral("Select idtra, idmoda  from imdint"));

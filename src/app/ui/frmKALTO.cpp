@@ -49,9 +49,6 @@ const QString kAyuda =
 const QString kConsideraciones =
     QStringLiteral("Para verificar las consideraciones generales del llenado oprima el icono de impresión");
 const QString kNoDisponible = QStringLiteral("Esta función todavía no está disponible en esta versión del programa.");
-const QString kMsgUnServicio = QStringLiteral(
-    "Has dado de alta previamente algún servicio. Sólo se puede presentar un servicio por solicitud. "
-    "Rectifica por favor");
 // Characters the tab strip admits from the keyboard (upper-cased), besides Backspace.
 const QString kTeclasPestanas = QStringLiteral("/., 0123456789ABCDEFGHIJKLMNÑOPQRSTUVWXYZ");
 
@@ -963,14 +960,9 @@ void frmKALTO::wireLists() {
 void frmKALTO::listChosen(PickList* list) {
     const int pos = list->currentRow();
     if (list == lstServicio_) {
-        const int servicios = db_.scalar(QStringLiteral("Select count(*) from imserv")).toInt();
-        if (servicios == 0) {
-            if (pos >= 0) {
-                dbServicios_->setCurrentValue(1, list->currentText());
-                dbServicios_->setCurrentValue(0, pos);
-            }
-        } else {
-            messages_.exclamation(kMsgUnServicio);
+        if (rules_->admiteServicio() && pos >= 0) {
+            dbServicios_->setCurrentValue(1, list->currentText());
+            dbServicios_->setCurrentValue(0, pos);
         }
     } else if (list == lstUM_) {
         if (pos >= 0) {
