@@ -6,8 +6,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace kalto {
 
@@ -80,23 +82,29 @@ int xDisconnect(sqlite3_vtab* vtab) {
 }
 
 // Equalities on integer columns are answered from the table's indexes: every one is passed
-// to xFilter (idxNum holds their columns as bits), which starts from the shortest list of
-// records. The constraints are not omitted: SQLite checks them again, so a value that is
-// no integer can scan instead.
+// to xFilter (idxNum holds their columns as bits, and the values come in the order of those
+// columns, whatever the order the statement writes them in), which starts from the shortest
+// list of records. The constraints are not omitted: SQLite checks them again, so a value that
+// is no integer can scan instead.
 int xBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
     DbfTable* table = tableOf(vtab);
     const double rows = table ? table->recordCount() + 1.0 : 1e6;
     info->estimatedCost = rows;
     info->estimatedRows = static_cast<sqlite3_int64>(rows);
     info->idxNum = 0;
-    int used = 0;
+    int constraintOf[31];  // per column: the first usable equality on it
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
         if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || c.iColumn < 0 || c.iColumn > 30) continue;
         if (!table || !table->isIntegerField(c.iColumn) || (info->idxNum & (1 << c.iColumn))) continue;
         info->idxNum |= 1 << c.iColumn;
-        info->aConstraintUsage[i].argvIndex = ++used;
-        info->aConstraintUsage[i].omit = 0;
+        constraintOf[c.iColumn] = i;
+    }
+    int used = 0;
+    for (int column = 0; column <= 30; ++column) {
+        if (!(info->idxNum & (1 << column))) continue;
+        info->aConstraintUsage[constraintOf[column]].argvIndex = ++used;
+        info->aConstraintUsage[constraintOf[column]].omit = 0;
     }
     if (used) {
         info->estimatedCost = 10.0 / used;
@@ -306,10 +314,45 @@ QString textArg(sqlite3_value* v) {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
 }
 
+// The weight of a case-folded character when text is put in order: a letter with accents,
+// a diaeresis or a cedilla weighs as its base letter, ñ as a letter of its own between n and
+// o, every other character as itself.
+quint32 primaryWeight(QChar c) {
+    static const std::vector<quint32> weights = [] {
+        std::vector<quint32> w(0x10000);
+        for (quint32 u = 0; u < 0x10000; ++u) {
+            char16_t base = static_cast<char16_t>(u);
+            while (QChar(base).decompositionTag() == QChar::Canonical) {
+                const QString parts = QChar(base).decomposition();
+                if (parts.isEmpty() || parts.at(0).isSurrogate()) break;
+                base = parts.at(0).unicode();
+            }
+            base = QChar(base).toCaseFolded().unicode();
+            w[u] = u == 0xF1 ? 2u * 'n' + 1 : 2u * base;  // ñ
+        }
+        return w;
+    }();
+    return weights[c.unicode()];
+}
+
+// The KALTO collation. Two texts are equal when they are equal once letter case is folded
+// (so "ARBOL" = "arbol" but "árbol" is another word, as LIKE has it too). The order is
+// Spanish: first by letters weighed as above, letter case ignored, then, for texts that differ
+// only in accents, by the folded characters themselves, which puts "arbol" right before
+// "árbol". Both steps depend on the folded text alone, so the order is total and agrees with
+// equality.
 int collate(void*, int n1, const void* s1, int n2, const void* s2) {
-    const QString a = QString::fromUtf8(static_cast<const char*>(s1), n1);
-    const QString b = QString::fromUtf8(static_cast<const char*>(s2), n2);
-    int r = foldCase(a).compare(foldCase(b));
+    if (n1 == n2 && (n1 == 0 || std::memcmp(s1, s2, size_t(n1)) == 0)) return 0;
+    const QString a = foldCase(QString::fromUtf8(static_cast<const char*>(s1), n1));
+    const QString b = foldCase(QString::fromUtf8(static_cast<const char*>(s2), n2));
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const quint32 wa = primaryWeight(a.at(i));
+        const quint32 wb = primaryWeight(b.at(i));
+        if (wa != wb) return wa < wb ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    const int r = a.compare(b);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
@@ -347,12 +390,18 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 }  // namespace
 
-bool registerDbfModule(sqlite3* db, Database* owner, QString* error) {
+bool registerTextFunctions(sqlite3* db, QString* error) {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     int rc = sqlite3_create_collation(db, "KALTO", SQLITE_UTF8, nullptr, collate);
     if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr);
-    if (rc == SQLITE_OK) rc = sqlite3_create_module(db, "dbf", &kModule, owner);
+    if (rc != SQLITE_OK && error) *error = QString::fromUtf8(sqlite3_errmsg(db));
+    return rc == SQLITE_OK;
+}
+
+bool registerDbfModule(sqlite3* db, Database* owner, QString* error) {
+    if (!registerTextFunctions(db, error)) return false;
+    const int rc = sqlite3_create_module(db, "dbf", &kModule, owner);
     if (rc != SQLITE_OK && error) *error = QString::fromUtf8(sqlite3_errmsg(db));
     return rc == SQLITE_OK;
 }

@@ -392,3 +392,72 @@ TEST_F(Sql, CatalogueAndSectoralStatements) {
 }
 
 }  // namespace
+
+namespace {
+
+// Several equalities on integer columns give the same rows whatever order they are written
+// in, for queries, updates and record sets alike.
+TEST_F(Sql, IntegerEqualitiesInAnyOrder) {
+    annex(1, 1, QStringLiteral("A"), QStringLiteral("11111111"), 0);
+    annex(2, 1, QStringLiteral("B"), QStringLiteral("22222222"), 1);
+    annex(3, 2, QStringLiteral("C"), QStringLiteral("33333333"), 0);
+    annex(4, 2, QStringLiteral("D"), QStringLiteral("44444444"), 0);
+    const auto count = [&](const char* where) {
+        return db.scalar(QStringLiteral("select count(*) from imanexos where %1").arg(QLatin1String(where))).toInt();
+    };
+    EXPECT_EQ(count("id_prod = 2 and id_subord = 1"), 1);
+    EXPECT_EQ(count("id_subord = 1 and id_prod = 2"), 1);
+    EXPECT_EQ(count("id_subord = 0 and tipo_reg = 2 and id_prod = 4"), 1);
+    EXPECT_EQ(count("tipo_reg = 2 and id_prod = 4 and id_subord = 0"), 1);
+    EXPECT_EQ(count("id_subord = ? and id_prod = ?"), 0);  // unbound values are NULL: nothing equals them
+
+    exec(QStringLiteral("update imanexos set descrip = 'X' where id_subord = 0 and id_prod = 4"));
+    EXPECT_EQ(db.changes(), 1);
+    EXPECT_EQ(db.scalar(QStringLiteral("select descrip from imanexos where id_prod = 4")).toString().toStdString(), "X");
+    exec(QStringLiteral("delete from imanexos where id_subord = ? and id_prod = ?"), {0, 3});
+    EXPECT_EQ(db.changes(), 1);
+
+    RecordSet rs(&db, QStringLiteral("select * from imanexos where id_subord = 0 and tipo_reg = 2"));
+    ASSERT_TRUE(rs.open());
+    EXPECT_EQ(rs.count(), 1);
+
+    // Text and fractional values against integer columns, IN lists and NULL comparisons.
+    EXPECT_EQ(count("id_subord = '0' and id_prod = '4'"), 1);
+    EXPECT_EQ(count("id_subord = 0.0 and id_prod = 4.0"), 1);
+    EXPECT_EQ(count("id_subord = 0 and id_prod = 4.5"), 0);
+    EXPECT_EQ(count("id_prod in ('4', 2, 9) and id_subord in (1, 0)"), 2);
+    EXPECT_EQ(count("id_subord in (1, 0) and id_prod in (4, '2')"), 2);
+    EXPECT_EQ(count("id_prod = null or id_subord = null"), 0);
+    EXPECT_EQ(count("id_prod is null"), 0);
+    // Deleted records never come back through the index.
+    EXPECT_EQ(count("id_prod = 3"), 0);
+    EXPECT_EQ(count("id_prod in (1, 3) and id_subord = 0"), 1);
+}
+
+// Text sorts as Spanish does with the same collation as '=' and LIKE: an accented letter
+// with its base letter (right after it: equality keeps telling them apart), Ñ between N and
+// O, letter case ignored.
+TEST_F(Sql, TextSortsAsSpanish) {
+    const QStringList words{QStringLiteral("Zapato"), QStringLiteral("árbol"),  QStringLiteral("Ñandú"),
+                            QStringLiteral("nube"),   QStringLiteral("ola"),    QStringLiteral("Élite"),
+                            QStringLiteral("arco"),   QStringLiteral("ARBOL"),  QStringLiteral("año"),
+                            QStringLiteral("anzuelo"), QStringLiteral("eco"),   QStringLiteral("Arbol")};
+    int id = 1;
+    for (const QString& w : words) annex(id++, 1, w, QStringLiteral("11111111"), 0);
+    QStringList sorted;
+    for (const auto& r : rows(QStringLiteral("select descrip from imanexos order by descrip, id_prod")))
+        sorted << r[0].toString();
+    const QStringList expected{QStringLiteral("anzuelo"), QStringLiteral("año"),   QStringLiteral("ARBOL"),
+                               QStringLiteral("Arbol"),   QStringLiteral("árbol"), QStringLiteral("arco"),
+                               QStringLiteral("eco"),     QStringLiteral("Élite"), QStringLiteral("nube"),
+                               QStringLiteral("Ñandú"),   QStringLiteral("ola"),   QStringLiteral("Zapato")};
+    EXPECT_EQ(sorted.join(QLatin1Char(' ')).toStdString(), expected.join(QLatin1Char(' ')).toStdString());
+    // Equality and grouping agree with the order: ARBOL and Arbol are one value, árbol another.
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos where descrip = 'arbol'")).toInt(), 2);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(distinct descrip) from imanexos")).toInt(), 11);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos where descrip between 'a' and 'b'")).toInt(), 6);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos where descrip > 'n' and descrip < 'o'")).toInt(), 2);
+    EXPECT_EQ(db.scalar(QStringLiteral("select max(descrip) from imanexos")).toString().toStdString(), "Zapato");
+}
+
+}  // namespace
