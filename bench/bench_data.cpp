@@ -4,7 +4,7 @@
 //  (c) opening that data folder and refreshing the 22 data sources of the main window.
 // Usage: bench_data <folder holding the catalogue .DBF files>
 
-#include "app/rules/MainDataSources.h"
+#include "app/MainDataSources.h"
 #include "data/Database.h"
 
 #include <QCoreApplication>

@@ -3,9 +3,9 @@
 // left (the Down key in a grid) to its record in the file.
 // Usage: QT_QPA_PLATFORM=offscreen bench_window <folder holding the catalogue .DBF files>
 
-#include "app/rules/RecordingMessages.h"
-#include "app/toolkit/BoundGrid.h"
-#include "app/toolkit/BoundGridModel.h"
+#include "support/RecordingMessages.h"
+#include "toolkit/BoundGrid.h"
+#include "toolkit/BoundGridModel.h"
 #include "app/ui/frmKALTO.h"
 #include "data/Database.h"
 

@@ -1,8 +1,8 @@
 // Disco de Captura KALTO: opens the data folder (the executable's, or $KALTO_DATOS) and
 // shows the main window on the request stored there.
 
-#include "app/toolkit/MessageBoxMessages.h"
-#include "app/ui/BloqueoDatos.h"
+#include "toolkit/MessageBoxMessages.h"
+#include "app/DataFolderLock.h"
 #include "app/ui/frmKALTO.h"
 #include "data/Database.h"
 
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    kalto::BloqueoDatos bloqueo(carpeta);
+    kalto::DataFolderLock bloqueo(carpeta);
     QString error;
     if (!bloqueo.toma(&error)) {
         messages.stop(error);

@@ -1,7 +1,7 @@
 #include "records/AddressRule.h"
 
-#include "app/rules/GridHelpers.h"
-#include "app/rules/Messages.h"
+#include "core/GridHelpers.h"
+#include "core/Messages.h"
 
 namespace kalto {
 

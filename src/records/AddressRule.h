@@ -3,7 +3,7 @@
 // addresses of a related company. All show the columns of imdir in the same order, with
 // the same length limits; the kind code (IDDIR) tells the grids apart.
 
-#include "app/rules/GridRule.h"
+#include "core/GridRule.h"
 
 #include <QString>
 

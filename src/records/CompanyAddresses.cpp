@@ -1,6 +1,6 @@
 #include "records/CompanyAddresses.h"
 
-#include "app/rules/Messages.h"
+#include "core/Messages.h"
 
 namespace kalto {
 

@@ -1,8 +1,8 @@
 #include "records/CompanyRules.h"
 
-#include "app/rules/GridHelpers.h"
-#include "app/rules/Messages.h"
-#include "app/rules/VerificaRFC.h"
+#include "core/GridHelpers.h"
+#include "core/Messages.h"
+#include "core/VerificaRFC.h"
 
 namespace kalto {
 

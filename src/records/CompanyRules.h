@@ -4,7 +4,7 @@
 // Each grid writes its kind code into a new row and checks every accepted cell; a failed
 // check shows its message and leaves 0 in the cell, and never blocks storing the row.
 
-#include "app/rules/GridRule.h"
+#include "core/GridRule.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // The legal representative grid (imrlegal): one row, upper-case names, lower-case e-mail,
 // and a length warning per column.
 
-#include "app/rules/GridRule.h"
+#include "core/GridRule.h"
 
 #include <functional>
 

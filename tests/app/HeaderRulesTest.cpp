@@ -1,8 +1,8 @@
 // The header's rules that need no tables: list lookup, tab pages, the RFC key filter, the required-value check.
 
-#include "app/rules/RecordingMessages.h"
-#include "app/rules/SolicitudRules.h"
-#include "app/rules/VerificaConValor.h"
+#include "support/RecordingMessages.h"
+#include "app/RequestRules.h"
+#include "core/VerificaConValor.h"
 
 #include <gtest/gtest.h>
 

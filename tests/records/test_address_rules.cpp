@@ -1,6 +1,6 @@
 // The address grids (the applicant's and a related company's) and the legal representative.
 
-#include "app/rules/RecordingMessages.h"
+#include "support/RecordingMessages.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
 #include "records/AddressRule.h"

@@ -1,6 +1,6 @@
 // The related-company grids: controlled, outsourcing, submanufacturing (and served) companies.
 
-#include "app/rules/RecordingMessages.h"
+#include "support/RecordingMessages.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
 #include "records/CompanyRules.h"

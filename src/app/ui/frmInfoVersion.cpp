@@ -1,6 +1,6 @@
 #include "app/ui/frmInfoVersion.h"
 
-#include "app/rules/Messages.h"
+#include "core/Messages.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,15 +1,16 @@
 #include "app/ui/frmKALTO.h"
 
-#include "app/rules/ColumnasGrids.h"
-#include "app/rules/GridHelpers.h"
-#include "app/rules/MainDataSources.h"
-#include "app/rules/Messages.h"
-#include "app/rules/SolicitudState.h"
-#include "app/rules/VerificaConValor.h"
-#include "app/rules/VerificaRFC.h"
-#include "app/toolkit/BoundGrid.h"
-#include "app/toolkit/Hourglass.h"
-#include "app/toolkit/PickList.h"
+#include "annexes/AnnexGrids.h"
+#include "core/GridHelpers.h"
+#include "app/MainDataSources.h"
+#include "core/Messages.h"
+#include "core/RequestState.h"
+#include "core/VerificaConValor.h"
+#include "core/KeyFilters.h"
+#include "core/VerificaRFC.h"
+#include "toolkit/BoundGrid.h"
+#include "toolkit/Hourglass.h"
+#include "toolkit/PickList.h"
 #include "app/ui/frmInfoVersion.h"
 #include "data/Database.h"
 #include "data/mdlKALTO.h"
@@ -78,8 +79,8 @@ frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
       db_(db),
       messages_(messages),
       fuentes_(std::make_unique<MainDataSources>(&db)),
-      estado_(std::make_unique<SolicitudState>()),
-      rules_(std::make_unique<SolicitudRules>(db, *fuentes_, *estado_, messages)) {
+      estado_(std::make_unique<RequestState>()),
+      rules_(std::make_unique<RequestRules>(db, *fuentes_, *estado_, messages)) {
     setObjectName(QStringLiteral("frmKALTO"));
     setWindowTitle(QStringLiteral("K A L T O     2.0"));
     setAccessibleName(QStringLiteral("KALTO 2.0"));
@@ -88,7 +89,7 @@ frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
     wireHeader();
     wireLists();
     rules_->setVaciaTextos([this] { vaciaTextos(); });
-    connect(estado_.get(), &SolicitudState::changed, this, &frmKALTO::showState);
+    connect(estado_.get(), &RequestState::changed, this, &frmKALTO::showState);
     // Key preview: the window sees every key typed into any of its controls first (and the
     // header fields' focus changes: no filter of their own, or each event would come twice).
     qApp->installEventFilter(this);
@@ -457,9 +458,9 @@ void frmKALTO::bindGrids() {
     empresa(dbSubmanufactura_, f.dtsSubmanufactura(), CompanyGrid::submanufacturing());
     empresa(dbEServicios_, f.dtsEServicios(), CompanyGrid::serviceCompanies());
 
-    dbServicios_->bind(f.dtsServicio(), columnas::servicios(), regla(new ServicioAltaRule(db_)), &messages_);
+    dbServicios_->bind(f.dtsServicio(), columnas::servicios(), regla(new ServiceInsertRule(db_)), &messages_);
     dbProducto_->bind(f.dtsProducto(), columnas::productos(), nullptr, &messages_);
-    dbAnxMPE_->bind(f.dtsAnxMPE(), columnas::anexoExportacion(), regla(new AnexoAltaRule(db_, messages_, 1, 4)),
+    dbAnxMPE_->bind(f.dtsAnxMPE(), columnas::anexoExportacion(), regla(new AnnexInsertRule(db_, messages_, 1, 4)),
                     &messages_);
     DataSource* anexos[4] = {f.dtsAnxMPI(), f.dtsAnxC(), f.dtsAnxH(), f.dtsAnxR()};
     for (int i = 0; i < 4; ++i) {
@@ -470,7 +471,7 @@ void frmKALTO::bindGrids() {
                 return productoEn(dbAnxMPE_->currentRow()).isNull() ? QVariant() : insumosDe_;
             };
         dbAnx_[i]->bind(anexos[i], columnas::anexo(i),
-                        regla(new AnexoAltaRule(db_, messages_, columnas::tipoRegistroAnexo(i),
+                        regla(new AnnexInsertRule(db_, messages_, columnas::tipoRegistroAnexo(i),
                                                 columnas::columnaSubordinado(i), padre)),
                         &messages_);
     }
@@ -641,7 +642,7 @@ void frmKALTO::LlenaListas() {
 void frmKALTO::wireHeader() {
     // A new procedure or modality first stores what is being typed; a refused row keeps the
     // lists where they were.
-    auto cambio = [this](void (SolicitudRules::*handler)(int)) {
+    auto cambio = [this](void (RequestRules::*handler)(int)) {
         return [this, handler](int i) {
             if (sincronizando_) return;
             if (!commitGrids()) {
@@ -653,8 +654,8 @@ void frmKALTO::wireHeader() {
             (rules_.get()->*handler)(i);
         };
     };
-    connect(cmbTramite_, &QComboBox::currentIndexChanged, this, cambio(&SolicitudRules::tramiteSeleccionado));
-    connect(cmbModalidad_, &QComboBox::currentIndexChanged, this, cambio(&SolicitudRules::modalidadSeleccionada));
+    connect(cmbTramite_, &QComboBox::currentIndexChanged, this, cambio(&RequestRules::tramiteSeleccionado));
+    connect(cmbModalidad_, &QComboBox::currentIndexChanged, this, cambio(&RequestRules::modalidadSeleccionada));
     connect(cmbSector_, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (sincronizando_) return;
         rules_->sectorSeleccionado(cmbSector_->itemData(i));
@@ -684,7 +685,7 @@ void frmKALTO::showState() {
     ++profundidad;
     const bool antes = sincronizando_;
     sincronizando_ = true;
-    const SolicitudState& e = *estado_;
+    const RequestState& e = *estado_;
     for (QComboBox* c : {cmbTramite_, cmbModalidad_}) c->blockSignals(true);
     if (cmbTramite_->currentIndex() != e.tramite) cmbTramite_->setCurrentIndex(e.tramite);
     if (cmbModalidad_->currentIndex() != e.modalidad) cmbModalidad_->setCurrentIndex(e.modalidad);
@@ -817,7 +818,7 @@ bool frmKALTO::headerKey(QObject* watched, QKeyEvent* key) {
     }
     if (watched == txtNumKALTO_ || watched == txtAnioKALTO_) {
         if (text.isEmpty()) return false;  // movement and editing keys
-        return mdlKALTO::FiltroDigito(text.at(0).unicode()) == 0;
+        return digitKeyFilter(text.at(0).unicode()) == 0;
     }
     if (watched == SSTabKALTO_->tabBar()) {
         if (text.isEmpty() || !text.at(0).isPrint()) return false;
@@ -948,8 +949,7 @@ int frmKALTO::VerificaConValor(BoundGrid* grid, int tab, const QString& campos) 
 void frmKALTO::ColocaListaGrid(BoundGrid* grid, int column, PickList* list) {
     if (!grid || !list) return;
     LlenaListas();
-    placeUnderCell(grid, column, list, list->objectName() == QLatin1String("lstFraccion"));
-    list->setFocus();
+    kalto::ColocaListaGrid(grid, column, list);
 }
 
 void frmKALTO::wireLists() {

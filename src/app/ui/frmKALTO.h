@@ -7,7 +7,7 @@
 // The toolbar button array cmdKALTO(i) is named "cmdKALTO_<i>" and carries the property
 // "index"; the annex grid array dbAnx(i) is named "dbAnx_<i>" and carries "index" too.
 
-#include "app/rules/SolicitudRules.h"
+#include "app/RequestRules.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -33,7 +33,7 @@ class GridRule;
 class MainDataSources;
 class Messages;
 class PickList;
-class SolicitudState;
+class RequestState;
 class frmInfoVersion;
 
 class frmKALTO : public QMainWindow {
@@ -50,8 +50,8 @@ public:
     Database& database() { return db_; }
     Messages& messages() { return messages_; }
     MainDataSources& fuentes() { return *fuentes_; }
-    SolicitudState& estado() { return *estado_; }
-    SolicitudRules& rules() { return *rules_; }
+    RequestState& estado() { return *estado_; }
+    RequestRules& rules() { return *rules_; }
 
     // The grids, by name ("dbDomFiscal", ..., "dbAnx_0") and the annex array.
     BoundGrid* grid(const QString& name) const;
@@ -117,8 +117,8 @@ private:
     Database& db_;
     Messages& messages_;
     std::unique_ptr<MainDataSources> fuentes_;
-    std::unique_ptr<SolicitudState> estado_;
-    std::unique_ptr<SolicitudRules> rules_;
+    std::unique_ptr<RequestState> estado_;
+    std::unique_ptr<RequestRules> rules_;
     std::vector<std::unique_ptr<GridRule>> gridRules_;
 
     // Toolbar.

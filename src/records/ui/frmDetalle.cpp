@@ -1,7 +1,7 @@
 #include "records/ui/frmDetalle.h"
 
-#include "app/rules/Messages.h"
-#include "app/toolkit/BoundGrid.h"
+#include "core/Messages.h"
+#include "toolkit/BoundGrid.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
 

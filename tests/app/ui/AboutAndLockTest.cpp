@@ -3,7 +3,7 @@
 
 #include "WindowFixture.h"
 
-#include "app/ui/BloqueoDatos.h"
+#include "app/DataFolderLock.h"
 #include "app/ui/frmInfoVersion.h"
 
 #include <QDir>
@@ -63,18 +63,18 @@ TEST_F(WindowTest, AboutWindowShowsTheProgramAndStartsTheSystemInformation) {
     EXPECT_TRUE(!about || !about->isVisible());
 }
 
-TEST(BloqueoDatos, OneProgramPerDataFolderAndAStaleLockIsTakenOver) {
+TEST(DataFolderLock, OneProgramPerDataFolderAndAStaleLockIsTakenOver) {
     QTemporaryDir carpeta;
     QString error;
     {
-        BloqueoDatos primero(carpeta.path());
+        DataFolderLock primero(carpeta.path());
         ASSERT_TRUE(primero.toma(&error)) << error.toStdString();
-        BloqueoDatos segundo(carpeta.path());
+        DataFolderLock segundo(carpeta.path());
         EXPECT_FALSE(segundo.toma(&error));
         EXPECT_TRUE(error.contains(u"ya se está ejecutando"_s)) << error.toStdString();
         EXPECT_TRUE(error.contains(QDir::toNativeSeparators(carpeta.path()))) << error.toStdString();
     }
-    BloqueoDatos despues(carpeta.path());  // released when the program ends
+    DataFolderLock despues(carpeta.path());  // released when the program ends
     EXPECT_TRUE(despues.toma(&error)) << error.toStdString();
 
     // A lock left behind by a program that has ended is taken over.
@@ -84,10 +84,10 @@ TEST(BloqueoDatos, OneProgramPerDataFolderAndAStaleLockIsTakenOver) {
     ASSERT_TRUE(p.waitForStarted());
     const qint64 pid = p.processId();
     ASSERT_TRUE(p.waitForFinished());
-    QFile lock(QDir(otra.path()).filePath(BloqueoDatos::kArchivo));
+    QFile lock(QDir(otra.path()).filePath(DataFolderLock::kArchivo));
     ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
     lock.write(QByteArray::number(pid) + "\nKALTO\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     lock.close();
-    BloqueoDatos bloqueo(otra.path());
+    DataFolderLock bloqueo(otra.path());
     EXPECT_TRUE(bloqueo.toma(&error)) << error.toStdString();
 }

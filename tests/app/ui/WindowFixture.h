@@ -1,9 +1,9 @@
 #pragma once
 // The real main window on a temporary data folder holding the delivered catalogues.
 
-#include "app/rules/RecordingMessages.h"
-#include "app/toolkit/BoundGrid.h"
-#include "app/toolkit/BoundGridModel.h"
+#include "support/RecordingMessages.h"
+#include "toolkit/BoundGrid.h"
+#include "toolkit/BoundGridModel.h"
 #include "app/ui/frmKALTO.h"
 #include "data/Database.h"
 #include "support/TestFolder.h"

@@ -3,9 +3,9 @@
 
 #include "WindowFixture.h"
 
-#include "app/rules/MainDataSources.h"
-#include "app/rules/SolicitudRules.h"
-#include "app/toolkit/PickList.h"
+#include "app/MainDataSources.h"
+#include "app/RequestRules.h"
+#include "toolkit/PickList.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -100,7 +100,7 @@ TEST_F(WindowTest, TypedLettersAreStoredUpperCaseAndUnstorableTextIsKept) {
     // closing asks first.
     messages.clear();
     click(u"cmdKALTO_1"_s);
-    EXPECT_FALSE(messages.texts().contains(SolicitudRules::kMsgGuardado));
+    EXPECT_FALSE(messages.texts().contains(RequestRules::kMsgGuardado));
     messages.answers = {false, true};
     EXPECT_FALSE(window->close());
     EXPECT_EQ(messages.entries.last().kind, RecordingMessages::Kind::Question);
@@ -199,7 +199,7 @@ TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestartAndClearedOnlyWhenConf
     sector->setCurrentIndex(2);
     const QString sectorElegido = sector->currentText();
     click(u"cmdKALTO_1"_s);
-    EXPECT_TRUE(messages.texts().contains(SolicitudRules::kMsgGuardado)) << messages.last().toStdString();
+    EXPECT_TRUE(messages.texts().contains(RequestRules::kMsgGuardado)) << messages.last().toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // hourglass taken off
 
     reopen();
@@ -214,7 +214,7 @@ TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestartAndClearedOnlyWhenConf
     // Clearing asks first: No keeps everything, Yes empties the tables and the screen.
     messages.answers = {false, true};
     click(u"cmdKALTO_0"_s);
-    EXPECT_EQ(messages.last(), SolicitudRules::kMsgLimpia);
+    EXPECT_EQ(messages.last(), RequestRules::kMsgLimpia);
     EXPECT_EQ(count(u"select count(*) from imdir"_s), 2);
     EXPECT_EQ(find<QLineEdit>(u"txtRSocial"_s)->text(), u"O'HARA"_s);
     click(u"cmdKALTO_0"_s);
@@ -244,7 +244,7 @@ TEST_F(WindowTest, EscapeDiscardsARefusedRowStaysInEditAndClosingAsks) {
     // Neither the save nor a change of page leaves the refused row behind.
     messages.clear();
     click(u"cmdKALTO_1"_s);
-    EXPECT_FALSE(messages.texts().contains(SolicitudRules::kMsgGuardado));
+    EXPECT_FALSE(messages.texts().contains(RequestRules::kMsgGuardado));
     tab()->setCurrentIndex(kPagPlantas);
     EXPECT_EQ(tab()->currentIndex(), kPagDomicilioFiscal);
     EXPECT_EQ(fiscal->cellValue(1, 0).toString(), u"SEGUNDA 2"_s);

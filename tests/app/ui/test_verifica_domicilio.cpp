@@ -4,8 +4,8 @@
 
 #include "WindowFixture.h"
 
-#include "app/rules/MainDataSources.h"
-#include "app/rules/SolicitudState.h"
+#include "app/MainDataSources.h"
+#include "core/RequestState.h"
 #include "data/DataSource.h"
 #include "records/ui/frmDetalle.h"
 

@@ -2,9 +2,9 @@
 // rules its grids keep while typing and on closing. The way there from the main window, and
 // which rows each company sees, are tested with the main window.
 
-#include "app/rules/RecordingMessages.h"
-#include "app/toolkit/BoundGrid.h"
-#include "app/toolkit/BoundGridModel.h"
+#include "support/RecordingMessages.h"
+#include "toolkit/BoundGrid.h"
+#include "toolkit/BoundGridModel.h"
 #include "data/Database.h"
 #include "records/ui/frmDetalle.h"
 #include "support/TestFolder.h"

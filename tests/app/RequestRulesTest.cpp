@@ -1,8 +1,8 @@
 // The main window's rules over a real data folder: loading, saving, services, header handlers, clearing.
 
-#include "app/rules/MainDataSources.h"
-#include "app/rules/RecordingMessages.h"
-#include "app/rules/SolicitudRules.h"
+#include "app/MainDataSources.h"
+#include "support/RecordingMessages.h"
+#include "app/RequestRules.h"
 #include "data/Database.h"
 #include "support/TestFolder.h"
 
@@ -20,7 +20,7 @@ protected:
         QString err;
         ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
         fuentes = std::make_unique<MainDataSources>(&db);
-        rules = std::make_unique<SolicitudRules>(db, *fuentes, estado, msgs);
+        rules = std::make_unique<RequestRules>(db, *fuentes, estado, msgs);
         recarga();
     }
     // Binds as at load, after the tables were prepared behind the window's back.
@@ -45,10 +45,10 @@ protected:
 
     test::TestFolder folder;
     Database db;
-    SolicitudState estado;
+    RequestState estado;
     RecordingMessages msgs;
     std::unique_ptr<MainDataSources> fuentes;
-    std::unique_ptr<SolicitudRules> rules;
+    std::unique_ptr<RequestRules> rules;
     ListasEncabezado listas;
 };
 
@@ -114,7 +114,7 @@ TEST_F(SolicitudTest, SavingStoresTheHeader) {
     msgs.clear();
     EXPECT_FALSE(rules->GuardaInformacion());
     ASSERT_EQ(msgs.entries.size(), 1);
-    EXPECT_TRUE(msgs.last().startsWith(SolicitudRules::kMsgNoGuardado) && msgs.last().contains("IDSECTORM"))
+    EXPECT_TRUE(msgs.last().startsWith(RequestRules::kMsgNoGuardado) && msgs.last().contains("IDSECTORM"))
         << msgs.last().toStdString();
     EXPECT_EQ(dint("idsectorm").toInt(), 0);
     // The quiet save shows nothing and does not store the modality.

@@ -2,7 +2,7 @@
 // Shared operations of the editable grids: the column-length warning, the letter-case
 // normaliser, and the reading of a cell as a number.
 
-#include "app/rules/GridRule.h"
+#include "core/GridRule.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,7 +1,7 @@
-#include "app/toolkit/BoundGrid.h"
+#include "toolkit/BoundGrid.h"
 
-#include "app/toolkit/BoundGridModel.h"
-#include "app/toolkit/MessageBoxMessages.h"
+#include "toolkit/BoundGridModel.h"
+#include "toolkit/MessageBoxMessages.h"
 #include "data/DataSource.h"
 
 #include <QApplication>

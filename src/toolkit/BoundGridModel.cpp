@@ -1,6 +1,6 @@
-#include "app/toolkit/BoundGridModel.h"
+#include "toolkit/BoundGridModel.h"
 
-#include "app/rules/Messages.h"
+#include "core/Messages.h"
 #include "data/DataSource.h"
 #include "data/Dbf.h"
 #include "data/RecordSet.h"

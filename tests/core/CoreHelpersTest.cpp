@@ -1,8 +1,8 @@
 // The RFC check and the shared grid helpers.
 
-#include "app/rules/GridHelpers.h"
-#include "app/rules/RecordingMessages.h"
-#include "app/rules/VerificaRFC.h"
+#include "core/GridHelpers.h"
+#include "support/RecordingMessages.h"
+#include "core/VerificaRFC.h"
 
 #include <gtest/gtest.h>
 

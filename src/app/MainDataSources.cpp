@@ -1,4 +1,4 @@
-#include "app/rules/MainDataSources.h"
+#include "app/MainDataSources.h"
 
 #include "data/Database.h"
 

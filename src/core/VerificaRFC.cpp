@@ -1,8 +1,8 @@
-#include "app/rules/VerificaRFC.h"
+#include "core/VerificaRFC.h"
 
-#include "app/rules/GridHelpers.h"
-#include "app/rules/GridRule.h"
-#include "app/rules/Messages.h"
+#include "core/GridHelpers.h"
+#include "core/GridRule.h"
+#include "core/Messages.h"
 
 namespace kalto {
 

@@ -14,7 +14,7 @@
 // before a row is stored or deleted, keys admitted) comes from a GridRule; messages go
 // through Messages. Rows are identified by record number, never by their place in the view.
 
-#include "app/rules/GridRule.h"
+#include "core/GridRule.h"
 
 #include <QList>
 #include <QPersistentModelIndex>

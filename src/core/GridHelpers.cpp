@@ -1,6 +1,6 @@
-#include "app/rules/GridHelpers.h"
+#include "core/GridHelpers.h"
 
-#include "app/rules/Messages.h"
+#include "core/Messages.h"
 #include "data/Dbf.h"
 #include "data/Values.h"
 

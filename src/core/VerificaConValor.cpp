@@ -1,7 +1,7 @@
-#include "app/rules/VerificaConValor.h"
+#include "core/VerificaConValor.h"
 
-#include "app/rules/GridHelpers.h"
-#include "app/rules/Messages.h"
+#include "core/GridHelpers.h"
+#include "core/Messages.h"
 
 namespace kalto::verificaconvalor {
 

@@ -1,7 +1,7 @@
-#include "app/rules/SolicitudRules.h"
+#include "app/RequestRules.h"
 
-#include "app/rules/MainDataSources.h"
-#include "app/rules/Messages.h"
+#include "app/MainDataSources.h"
+#include "core/Messages.h"
 #include "data/Database.h"
 #include "data/TableCatalogue.h"
 #include "data/mdlKALTO.h"
@@ -10,16 +10,16 @@
 
 namespace kalto {
 
-const QString SolicitudRules::kMsgGuardado = QStringLiteral("La informacion ha sido guardada satisfactoriamente");
-const QString SolicitudRules::kMsgNoGuardado =
+const QString RequestRules::kMsgGuardado = QStringLiteral("La informacion ha sido guardada satisfactoriamente");
+const QString RequestRules::kMsgNoGuardado =
     QStringLiteral("No se pudo guardar toda la información de la solicitud:\n");
-const QString SolicitudRules::kMsgMontoControladora = QStringLiteral(
+const QString RequestRules::kMsgMontoControladora = QStringLiteral(
     "La modalidad KALTO seleccionada es Controladora de empresas. El monto de exportaciones debes ser mayor o "
     "igual a 500 millones. Rectifica por favor.");
-const QString SolicitudRules::kMsgEmpresasControladora = QStringLiteral(
+const QString RequestRules::kMsgEmpresasControladora = QStringLiteral(
     "La modalidad KALTO seleccionada es Controladora de empresas. Deben registrarse por lo menos 2 empresas "
     "controladas. Rectifica por favor.");
-const QString SolicitudRules::kMsgLimpia =
+const QString RequestRules::kMsgLimpia =
     QStringLiteral("Será eliminada toda la información de la solicitud. Estas seguro de continuar?");
 
 // ----- free rules -----
@@ -162,16 +162,16 @@ QString columnaEncabezado(CampoEncabezado campo) {
     return QString();
 }
 
-// ----- SolicitudRules -----
+// ----- RequestRules -----
 
-SolicitudRules::SolicitudRules(Database& db, MainDataSources& fuentes, SolicitudState& estado, Messages& mensajes)
+RequestRules::RequestRules(Database& db, MainDataSources& fuentes, RequestState& estado, Messages& mensajes)
     : db_(db), fuentes_(fuentes), estado_(estado), mensajes_(mensajes) {}
 
-bool SolicitudRules::EjecutaSentencia(const QString& sql, const QVariantList& params, QString* error) {
+bool RequestRules::EjecutaSentencia(const QString& sql, const QVariantList& params, QString* error) {
     return mdlKALTO::EjecutaSentencia(db_, sql, params, error, &ultimaSentencia_);
 }
 
-bool SolicitudRules::EstableceLigas(ListasEncabezado* listas, QString* error) {
+bool RequestRules::EstableceLigas(ListasEncabezado* listas, QString* error) {
     fuentes_.bind(&db_);
 
     ListasEncabezado l;
@@ -225,7 +225,7 @@ bool SolicitudRules::EstableceLigas(ListasEncabezado* listas, QString* error) {
     return ok;
 }
 
-void SolicitudRules::cargaEncabezado() {
+void RequestRules::cargaEncabezado() {
     const RecordSet& dint = fuentes_.dtsDatosInt()->recordSet();
     const bool hayFila = dint.isOpen() && dint.count() > 0;
     auto texto = [&](const char* columna) {
@@ -241,7 +241,7 @@ void SolicitudRules::cargaEncabezado() {
     estado_.folioHabilitado = estado_.desahogo;
 }
 
-QList<ListEntry> SolicitudRules::LlenaListas() {
+QList<ListEntry> RequestRules::LlenaListas() {
     QList<ListEntry> out;
     DataSource* um = fuentes_.dtsUM();
     RecordSet& rs = um->recordSet();
@@ -251,7 +251,7 @@ QList<ListEntry> SolicitudRules::LlenaListas() {
     return out;
 }
 
-int SolicitudRules::cuentaServicios(const QString& sql) {
+int RequestRules::cuentaServicios(const QString& sql) {
     DataSource* aux = fuentes_.dtsAux();
     aux->setRecordSource(sql);
     if (!aux->refresh()) return 0;
@@ -259,17 +259,17 @@ int SolicitudRules::cuentaServicios(const QString& sql) {
     return rs.count() > 0 ? rs.valueAt(0, 0).toInt() : 0;
 }
 
-int SolicitudRules::serviciosMayores() {
+int RequestRules::serviciosMayores() {
     const int n = cuentaServicios(QStringLiteral("Select count(*) from imserv where idserv >= 13"));
     estado_.descripcionEnAnxMPE = n > 0;
     return n;
 }
 
-int SolicitudRules::serviciosMenores() {
+int RequestRules::serviciosMenores() {
     return cuentaServicios(QStringLiteral("Select count(*) from imserv where idserv < 13"));
 }
 
-void SolicitudRules::cambioPagina(int nueva) {
+void RequestRules::cambioPagina(int nueva) {
     estado_.productoDisponible = true;
     RecordSet& dir = fuentes_.dtsDireccion()->recordSet();
     if (dir.isOpen() && !dir.eof()) {
@@ -284,7 +284,7 @@ void SolicitudRules::cambioPagina(int nueva) {
 
 // ----- header handlers -----
 
-void SolicitudRules::tramiteSeleccionado(int indice) {
+void RequestRules::tramiteSeleccionado(int indice) {
     estado_.tramite = indice;
     estado_.paginas.fill(false);
     estado_.registroHabilitado = false;
@@ -309,7 +309,7 @@ void SolicitudRules::tramiteSeleccionado(int indice) {
     estado_.notifyChanged();
 }
 
-void SolicitudRules::modalidadSeleccionada(int indice) {
+void RequestRules::modalidadSeleccionada(int indice) {
     estado_.modalidad = indice;
     GuardaInformacion(QStringLiteral("0"));
     BorraServicios();
@@ -320,12 +320,12 @@ void SolicitudRules::modalidadSeleccionada(int indice) {
     estado_.notifyChanged();
 }
 
-void SolicitudRules::sectorSeleccionado(const QVariant& codigo) {
+void RequestRules::sectorSeleccionado(const QVariant& codigo) {
     estado_.sectorCodigo = codigo;
     estado_.notifyChanged();
 }
 
-void SolicitudRules::desahogoCambiado(bool marcado) {
+void RequestRules::desahogoCambiado(bool marcado) {
     estado_.desahogo = marcado;
     estado_.folioHabilitado = marcado;
     if (marcado) {
@@ -341,7 +341,7 @@ void SolicitudRules::desahogoCambiado(bool marcado) {
     estado_.notifyChanged();
 }
 
-bool SolicitudRules::guardaCampo(CampoEncabezado campo, const QString& texto, QString* error) {
+bool RequestRules::guardaCampo(CampoEncabezado campo, const QString& texto, QString* error) {
     switch (campo) {
     case CampoEncabezado::RFC: estado_.rfc = texto; break;
     case CampoEncabezado::RazonSocial: estado_.razonSocial = texto; break;
@@ -360,7 +360,7 @@ bool SolicitudRules::guardaCampo(CampoEncabezado campo, const QString& texto, QS
 
 // ----- saving -----
 
-bool SolicitudRules::GuardaInformacion(const QString& modo) {
+bool RequestRules::GuardaInformacion(const QString& modo) {
     const bool completo = modo != QLatin1String("0");
     // A failing statement is skipped and the next one runs; the full save then tells what was
     // not stored instead of claiming success.
@@ -401,7 +401,7 @@ bool SolicitudRules::GuardaInformacion(const QString& modo) {
     return true;
 }
 
-bool SolicitudRules::verificaControladora() {
+bool RequestRules::verificaControladora() {
     DataSource* aux = fuentes_.dtsAux();
     const RecordSet& rs = aux->recordSet();
 
@@ -423,7 +423,7 @@ bool SolicitudRules::verificaControladora() {
     return true;
 }
 
-bool SolicitudRules::admiteServicio() {
+bool RequestRules::admiteServicio() {
     if (db_.scalar(QStringLiteral("Select count(*) from imserv")).toInt() == 0) return true;
     mensajes_.exclamation(QStringLiteral(
         "Has dado de alta previamente algún servicio. Sólo se puede presentar un servicio por solicitud. "
@@ -431,7 +431,7 @@ bool SolicitudRules::admiteServicio() {
     return false;
 }
 
-void SolicitudRules::BorraServicios() {
+void RequestRules::BorraServicios() {
     DataSource* aux = fuentes_.dtsAux();
     aux->setRecordSource(QStringLiteral("Select idtra, idmoda  from imdint"));
     aux->refresh();
@@ -445,7 +445,7 @@ void SolicitudRules::BorraServicios() {
 
 // ----- clearing -----
 
-bool SolicitudRules::LimpiaInformacion() {
+bool RequestRules::LimpiaInformacion() {
     if (!mensajes_.askYesNo(kMsgLimpia)) return false;
 
     BorraContenidoSol(6);
@@ -479,7 +479,7 @@ bool SolicitudRules::LimpiaInformacion() {
     return true;
 }
 
-void SolicitudRules::BorraContenidoSol(int n) {
+void RequestRules::BorraContenidoSol(int n) {
     const QStringList& tablas = requestTables();
     for (int i = 0; i < n && i < tablas.size(); ++i) EjecutaSentencia(QStringLiteral("DELETE FROM ") + tablas[i]);
     fuentes_.refreshTagged();

@@ -9,12 +9,12 @@
 
 namespace kalto {
 
-class BloqueoDatos {
+class DataFolderLock {
 public:
     static inline const QString kArchivo = QStringLiteral("KALTO.lck");
 
-    explicit BloqueoDatos(const QString& carpeta);
-    ~BloqueoDatos();
+    explicit DataFolderLock(const QString& carpeta);
+    ~DataFolderLock();
 
     // True when this program now holds the folder. Otherwise *error holds the Spanish
     // message to show (another copy is running there, or the lock could not be written).

@@ -1,9 +1,9 @@
 // Pick lists under a grid cell, the message boxes and the hourglass pointer.
 
-#include "app/toolkit/BoundGrid.h"
-#include "app/toolkit/Hourglass.h"
-#include "app/toolkit/MessageBoxMessages.h"
-#include "app/toolkit/PickList.h"
+#include "toolkit/BoundGrid.h"
+#include "toolkit/Hourglass.h"
+#include "toolkit/MessageBoxMessages.h"
+#include "toolkit/PickList.h"
 #include "data/DataSource.h"
 #include "support/TestFolder.h"
 

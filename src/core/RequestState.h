@@ -31,10 +31,10 @@ enum Modalidad { kIndustrial = 0, kServicios = 1, kTerciarizacion = 2, kControla
 
 using PaginasDisponibles = std::array<bool, kNumPaginas>;
 
-class SolicitudState : public QObject {
+class RequestState : public QObject {
     Q_OBJECT
 public:
-    explicit SolicitudState(QObject* parent = nullptr) : QObject(parent) { paginas.fill(true); }
+    explicit RequestState(QObject* parent = nullptr) : QObject(parent) { paginas.fill(true); }
 
     // The lists' selections.
     int tramite = -1;        // cmbTramite index

@@ -53,6 +53,11 @@ private:
 // column's width when `doubleWidth`; selects its first entry, shows it and raises it. The
 // list becomes a companion of the grid (its focus does not count as leaving the grid).
 // Errors (no grid, no list, a hidden column) are ignored: the list stays where it was.
-void placeUnderCell(BoundGrid* grid, int column, QWidget* list, bool doubleWidth);
+void placeUnderCell(BoundGrid* grid, int column, PickList* list, bool doubleWidth);
+
+// Opens a pick list under a grid cell and gives it the focus: the list shows its entries
+// as they are now (callers refill it first when its entries may have changed). The tariff
+// item list ("lstFraccion") is twice the column's width.
+void ColocaListaGrid(BoundGrid* grid, int column, PickList* list);
 
 }  // namespace kalto

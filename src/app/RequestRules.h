@@ -3,7 +3,7 @@
 // the header lists, the header's reactions to the procedure, modality and desahogo choices,
 // saving, removing services that the stored modality does not allow, and clearing.
 
-#include "app/rules/SolicitudState.h"
+#include "core/RequestState.h"
 
 #include <QList>
 #include <QString>
@@ -67,13 +67,13 @@ struct ListasEncabezado {
     int modalidadIndice = -1;
 };
 
-class SolicitudRules {
+class RequestRules {
 public:
-    SolicitudRules(Database& db, MainDataSources& fuentes, SolicitudState& estado, Messages& mensajes);
+    RequestRules(Database& db, MainDataSources& fuentes, RequestState& estado, Messages& mensajes);
 
     Database& database() { return db_; }
     MainDataSources& fuentes() { return fuentes_; }
-    SolicitudState& estado() { return estado_; }
+    RequestState& estado() { return estado_; }
 
     // The window empties every text box when asked (clearing).
     void setVaciaTextos(std::function<void()> f) { vaciaTextos_ = std::move(f); }
@@ -145,7 +145,7 @@ private:
 
     Database& db_;
     MainDataSources& fuentes_;
-    SolicitudState& estado_;
+    RequestState& estado_;
     Messages& mensajes_;
     std::function<void()> vaciaTextos_;
     QString ultimaSentencia_;

@@ -1,4 +1,4 @@
-#include "app/toolkit/MessageBoxMessages.h"
+#include "toolkit/MessageBoxMessages.h"
 
 #include <QApplication>
 #include <QMessageBox>

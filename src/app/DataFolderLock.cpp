@@ -1,20 +1,20 @@
-#include "app/ui/BloqueoDatos.h"
+#include "app/DataFolderLock.h"
 
 #include <QDir>
 
 namespace kalto {
 
-BloqueoDatos::BloqueoDatos(const QString& carpeta)
+DataFolderLock::DataFolderLock(const QString& carpeta)
     : carpeta_(carpeta), lock_(std::make_unique<QLockFile>(QDir(carpeta).filePath(kArchivo))) {
     // A lock is never stale while its program runs, however long: only a dead owner frees it.
     lock_->setStaleLockTime(0);
 }
 
-BloqueoDatos::~BloqueoDatos() = default;
+DataFolderLock::~DataFolderLock() = default;
 
-bool BloqueoDatos::tomado() const { return lock_->isLocked(); }
+bool DataFolderLock::tomado() const { return lock_->isLocked(); }
 
-bool BloqueoDatos::toma(QString* error) {
+bool DataFolderLock::toma(QString* error) {
     if (lock_->isLocked()) return true;
     if (lock_->tryLock(0)) return true;
     const QString carpeta = QDir::toNativeSeparators(QDir(carpeta_).absolutePath());

@@ -2,7 +2,7 @@
 // Messages shown in real message boxes: title "KALTO" unless another is given, parented to
 // the active window, with the ordinary arrow pointer even while the hourglass is up.
 
-#include "app/rules/Messages.h"
+#include "core/Messages.h"
 
 #include <QPointer>
 #include <QWidget>

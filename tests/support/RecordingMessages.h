@@ -1,7 +1,7 @@
 #pragma once
 // Messages that are recorded instead of shown, with scripted answers to questions.
 
-#include "app/rules/Messages.h"
+#include "core/Messages.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "app/rules/ColumnasGrids.h"
+#include "annexes/AnnexGrids.h"
 
-#include "app/rules/GridHelpers.h"
-#include "app/rules/Messages.h"
+#include "core/GridHelpers.h"
+#include "core/Messages.h"
 #include "data/Database.h"
 #include "data/mdlKALTO.h"
 
@@ -57,18 +57,18 @@ int columnaSubordinado(int indice) { return indice == 1 || indice == 2 ? 4 : 3; 
 
 }  // namespace columnas
 
-void ServicioAltaRule::afterInsert(const GridRow&) {
+void ServiceInsertRule::afterInsert(const GridRow&) {
     // The list gave the 0-based position; the catalogue counts from 1. imserv holds one row.
     db_.execute(QStringLiteral("update imserv set idserv = idserv + 1"));
 }
 
-const QString AnexoAltaRule::kMsgSeleccione = QStringLiteral("Seleccione un registro");
+const QString AnnexInsertRule::kMsgSeleccione = QStringLiteral("Seleccione un registro");
 
-AnexoAltaRule::AnexoAltaRule(Database& db, Messages& mensajes, int tipoReg, int columnaPadre,
+AnnexInsertRule::AnnexInsertRule(Database& db, Messages& mensajes, int tipoReg, int columnaPadre,
                              std::function<QVariant()> padre)
     : db_(db), mensajes_(mensajes), tipoReg_(tipoReg), columnaPadre_(columnaPadre), padre_(std::move(padre)) {}
 
-bool AnexoAltaRule::sella(GridRow& row) {
+bool AnnexInsertRule::sella(GridRow& row) {
     QVariant padre = 0;
     if (padre_) {
         padre = padre_();

@@ -1,6 +1,6 @@
-#include "app/toolkit/PickList.h"
+#include "toolkit/PickList.h"
 
-#include "app/toolkit/BoundGrid.h"
+#include "toolkit/BoundGrid.h"
 
 #include <QKeyEvent>
 
@@ -85,7 +85,7 @@ void PickList::focusOutEvent(QFocusEvent* event) {
     hide();
 }
 
-void placeUnderCell(BoundGrid* grid, int column, QWidget* list, bool doubleWidth) {
+void placeUnderCell(BoundGrid* grid, int column, PickList* list, bool doubleWidth) {
     if (!grid || !list || !grid->isColumnVisible(column)) return;
     QWidget* host = list->parentWidget();
     const int row = grid->currentRow() >= 0 ? grid->currentRow() : 0;
@@ -106,6 +106,16 @@ void placeUnderCell(BoundGrid* grid, int column, QWidget* list, bool doubleWidth
     grid->addCompanionWidget(list);
     list->show();
     list->raise();
+}
+
+}  // namespace kalto
+
+namespace kalto {
+
+void ColocaListaGrid(BoundGrid* grid, int column, PickList* list) {
+    if (!grid || !list) return;
+    placeUnderCell(grid, column, list, list->objectName() == QLatin1String("lstFraccion"));
+    list->setFocus();
 }
 
 }  // namespace kalto

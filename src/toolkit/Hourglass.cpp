@@ -1,4 +1,4 @@
-#include "app/toolkit/Hourglass.h"
+#include "toolkit/Hourglass.h"
 
 #include <QApplication>
 

@@ -9,7 +9,7 @@
 // The model keeps its own copy of the values it shows, read from the record set when it is
 // loaded and after each write, so what the view shows changes only when the model says so.
 
-#include "app/rules/GridRule.h"
+#include "core/GridRule.h"
 #include "data/DataSource.h"
 #include "data/Dbf.h"
 

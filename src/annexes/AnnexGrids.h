@@ -4,7 +4,7 @@
 // identifier, its kind code and its parent link; the services grid turns the list
 // position it was given into the catalogue number.
 
-#include "app/rules/GridRule.h"
+#include "core/GridRule.h"
 
 #include <QVariant>
 
@@ -33,9 +33,9 @@ int columnaSubordinado(int indice);
 
 // The services grid: the pick list writes the 0-based catalogue position into IDSERV; once
 // the row is stored it becomes the 1-based catalogue number.
-class ServicioAltaRule : public GridRule {
+class ServiceInsertRule : public GridRule {
 public:
-    explicit ServicioAltaRule(Database& db) : db_(db) {}
+    explicit ServiceInsertRule(Database& db) : db_(db) {}
     void afterInsert(const GridRow& row) override;
 
 private:
@@ -47,9 +47,9 @@ private:
 // (`padre`, the export product's identifier for inputs; 0 for every other grid).
 // An identifier above 32767, or an input without a selected export product, refuses the
 // row with a message.
-class AnexoAltaRule : public GridRule {
+class AnnexInsertRule : public GridRule {
 public:
-    AnexoAltaRule(Database& db, Messages& mensajes, int tipoReg, int columnaPadre,
+    AnnexInsertRule(Database& db, Messages& mensajes, int tipoReg, int columnaPadre,
                   std::function<QVariant()> padre = {});
 
     bool beforeInsert(GridRow& row) override { return sella(row); }

@@ -1,11 +1,11 @@
 // The bound grid driven through its real widget, its model watched by the model tester: rows
 // stored only when the user leaves them, refusals, write failures, deletes, refreshes, pick lists.
 
-#include "app/rules/RecordingMessages.h"
-#include "app/toolkit/BoundGrid.h"
-#include "app/toolkit/BoundGridModel.h"
-#include "app/toolkit/MessageBoxMessages.h"
-#include "app/toolkit/PickList.h"
+#include "support/RecordingMessages.h"
+#include "toolkit/BoundGrid.h"
+#include "toolkit/BoundGridModel.h"
+#include "toolkit/MessageBoxMessages.h"
+#include "toolkit/PickList.h"
 #include "data/DataSource.h"
 #include "data/Dbf.h"
 #include "support/TestFolder.h"
