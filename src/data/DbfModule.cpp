@@ -129,9 +129,10 @@ void skipDeleted(DbfCursor* c) {
     while (c->pos < c->end && c->table->isDeleted(c->pos)) ++c->pos;
 }
 
-// The integer key an equality constraint's value stands for; false when it is no integer
-// (a fraction then matches no record: *none is set).
-bool integerKey(sqlite3_value* v, qint64* key, bool* none) {
+// The integer key an equality constraint's value stands for; false when it is no integer the
+// index can answer for (a fraction or a very large number, which a field written by another
+// program may still hold: that column then does not narrow the records).
+bool integerKey(sqlite3_value* v, qint64* key) {
     switch (sqlite3_value_numeric_type(v)) {
     case SQLITE_INTEGER:
         *key = sqlite3_value_int64(v);
@@ -142,7 +143,6 @@ bool integerKey(sqlite3_value* v, qint64* key, bool* none) {
             *key = static_cast<qint64>(d);
             return true;
         }
-        *none = std::isfinite(d);
         return false;
     }
     default:
@@ -167,13 +167,9 @@ int xFilter(sqlite3_vtab_cursor* cursor, int idxNum, const char*, int argc, sqli
     for (int column = 0; column <= 30 && arg < argc; ++column) {
         if (!(idxNum & (1 << column))) continue;
         qint64 key = 0;
-        bool none = false;
-        if (integerKey(argv[arg++], &key, &none)) {
+        if (integerKey(argv[arg++], &key)) {
             const QList<int>* hits = c->table->lookup(column, key);
             if (hits && (!shortest || hits->size() < shortest->size())) shortest = hits;
-        } else if (none) {
-            c->indexed = true;  // no integer equals a fraction: no rows
-            return SQLITE_OK;
         }
     }
     if (shortest) {

@@ -461,3 +461,46 @@ TEST_F(Sql, TextSortsAsSpanish) {
 }
 
 }  // namespace
+
+namespace {
+
+// A table written by another program may hold a fraction or a very large number in a field
+// declared without decimals: an equality finds it as a scan would.
+TEST_F(Sql, EqualityFindsFractionsAndLargeNumbersInIntegerFields) {
+    const QString path = folder.file(QStringLiteral("AJENO.DBF"));
+    QString error;
+    ASSERT_TRUE(DbfTable::create(path, {{QStringLiteral("CANT"), DbfType::Numeric, 4, 0},
+                                        {QStringLiteral("GRANDE"), DbfType::Numeric, 19, 0}}, &error))
+        << error.toStdString();
+    {
+        auto t = DbfTable::open(path, &error);
+        ASSERT_TRUE(t) << error.toStdString();
+        int recno;
+        ASSERT_TRUE(t->append({qint64(25), qint64(1)}, &recno, &error)) << error.toStdString();
+        ASSERT_TRUE(t->append({qint64(7), QStringLiteral("1000000000000000000")}, &recno, &error)) << error.toStdString();
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const int first = bytes.indexOf("  25");
+    ASSERT_GT(first, 0);
+    bytes.replace(first, 4, " 2.5");
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+
+    db.close();
+    ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
+    const auto count = [&](const char* where) {
+        return db.scalar(QStringLiteral("select count(*) from ajeno where %1").arg(QLatin1String(where))).toInt();
+    };
+    EXPECT_EQ(count("cant = 2.5"), 1);
+    EXPECT_EQ(count("cant = '2.5'"), 1);
+    EXPECT_EQ(count("cant = 7"), 1);
+    EXPECT_EQ(count("cant = 2"), 0);
+    EXPECT_EQ(count("grande = 1e18"), 1);
+    EXPECT_EQ(count("grande = 1000000000000000000"), 1);
+    EXPECT_EQ(count("grande = 1 and cant = 2.5"), 1);
+}
+
+}  // namespace
