@@ -1,0 +1,306 @@
+#include "print/FormateaInf.h"
+
+#include "core/GridHelpers.h"
+#include "data/Values.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace kalto {
+
+namespace {
+
+const QChar LF = QLatin1Char('\n');
+const QChar kFiscalEnd = QChar(11);  // the fiscal-address block ends with this, not with LF
+
+QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
+
+// A value as it prints: nothing for null, numbers in plain decimal, texts as stored.
+QString text(const QVariant& value) { return isNullValue(value) ? QString() : cellText(value); }
+QString field(const QVariantList& row, int column) { return text(row.value(column)); }
+
+// VB-style Trim on the composed blocks: only blanks count as empty.
+bool onlyBlanks(const QString& s) {
+    return std::all_of(s.begin(), s.end(), [](QChar c) { return c == QLatin1Char(' '); });
+}
+
+std::optional<double> number(const QVariant& value) { return numericValue(value); }
+
+// The text the program writes into a description or tariff item that has none ("null " for
+// the description of a product's annex row, "null" for the tariff item of a service's).
+bool isPlaceholder(const QVariant& value) {
+    return !isNullValue(value) && !isNumberValue(value) && value.toString().trimmed() == QLatin1String("null");
+}
+bool printable(const QVariant& value) { return !isNullValue(value) && !isPlaceholder(value); }
+
+// Columns of imanexos.
+enum AnnexColumn { kIdProd = 0, kTipoReg = 1, kDescrip = 2, kFraccion = 3, kIdSubord = 4 };
+
+bool numberIs(const QVariant& value, double wanted) {
+    const auto n = number(value);
+    return n && *n == wanted;
+}
+bool numberAbove(const QVariant& value, double limit) {
+    const auto n = number(value);
+    return n && *n > limit;
+}
+
+// ORDER BY on numbers: nulls first, then by value. Rows that tie keep their stored order.
+int compareNumbers(const QVariant& a, const QVariant& b) {
+    const auto x = number(a), y = number(b);
+    if (!x || !y) return (x ? 1 : 0) - (y ? 1 : 0);
+    return *x < *y ? -1 : (*x > *y ? 1 : 0);
+}
+
+// The value printed for an export product of the annexes: its description when the programme
+// is described by text and it has one, otherwise its tariff item. A placeholder is never
+// printed: a service's product (tariff item "null") shows its description instead.
+QString exportProductValue(const QVariantList& row, bool byDescription) {
+    if (byDescription && printable(row.value(kDescrip))) return field(row, kDescrip);
+    if (printable(row.value(kFraccion))) return field(row, kFraccion);
+    if (isPlaceholder(row.value(kFraccion)) && printable(row.value(kDescrip))) return field(row, kDescrip);
+    return QString();
+}
+
+// The value printed for a container, tool or rework row: its tariff item, or its description
+// when it has none.
+QString groupRowValue(const QVariantList& row) {
+    if (printable(row.value(kFraccion))) return field(row, kFraccion);
+    return printable(row.value(kDescrip)) ? field(row, kDescrip) : QString();
+}
+
+// The nine address lines (fields by position of imdir), the e-mail line only for the fiscal address.
+QString addressLines(const QVariantList& r, bool fiscal) {
+    QString s;
+    s += QStringLiteral("CALLE Y NUMERO   ") + field(r, 1) + LF;
+    s += QStringLiteral("COLONIA   ") + field(r, 4) + LF;
+    s += QStringLiteral("C.P.   ") + field(r, 2) + LF;
+    s += QStringLiteral("DEL/MUN  ") + field(r, 8) + LF;
+    s += QStringLiteral("ESTADO   ") + field(r, 7) + LF;
+    s += QStringLiteral("CIUDAD   ") + field(r, 3) + LF;
+    s += QStringLiteral("TELEFONO   ") + field(r, 5) + LF;
+    s += QStringLiteral("FAX   ") + field(r, 9);
+    if (!fiscal) return s + LF;
+    s += LF + QStringLiteral("E-MAIL  ") + field(r, 6) + kFiscalEnd;
+    return s;
+}
+
+}  // namespace
+
+QString spanishMonthName(int month) {
+    static const char* const names[] = {"enero", "febrero", "marzo",      "abril",   "mayo",      "junio",
+                                        "julio", "agosto",  "septiembre", "octubre", "noviembre", "diciembre"};
+    return month >= 1 && month <= 12 ? QString::fromLatin1(names[month - 1]) : QString();
+}
+
+QString annexGroupTitle(int kind) {
+    switch (kind) {
+    case 1: return QStringLiteral("Materias Primas");
+    case 2: return QStringLiteral("Contenedores");
+    case 3: return QStringLiteral("Herramientas");
+    case 4: return QStringLiteral("Retrabajo");
+    default: return QString();
+    }
+}
+
+bool FormateaInf(const ReportSnapshot& s, const QDate& today, ReportText* out, QString* error) {
+    ReportText local;
+    ReportText& r = out ? *out : local;
+    r = ReportText();
+    if (error) error->clear();
+    const bool newProgramme = s.procedure == 0;
+    const bool extension = s.procedure == 1;
+
+    // Title lines.
+    r.header = QStringLiteral("RUVANA") + LF + QStringLiteral("SOLICITUD DE ") +
+               (newProgramme ? QStringLiteral("AUTORIZACIÓN") : QStringLiteral("AMPLIACIÓN")) +
+               QStringLiteral(" DE PROGRAMA KALTO") + LF + LF + QStringLiteral("DATOS GENERALES");
+
+    // Fiscal address (the first row) and, for a new programme, the plants.
+    if (!s.fiscalAddresses.isEmpty())
+        r.addresses = LF + QStringLiteral("DOMICILIO FISCAL") + LF + LF + addressLines(s.fiscalAddresses.first(), true);
+    if (newProgramme) {
+        int n = 0;
+        for (const QVariantList& plant : s.plants)
+            r.addresses += LF + QStringLiteral("DOMICILIO DE PLANTA ") + QString::number(++n) + LF + LF +
+                           addressLines(plant, false);
+    } else {
+        r.addresses += LF;
+    }
+
+    // Controlled companies.
+    if (s.modality == 3) {
+        int n = 0;
+        for (const QVariantList& c : s.controlledCompanies) {
+            r.groupCompanies += LF + QStringLiteral("EMPRESA CONTROLADA : ") + QString::number(++n) + LF;
+            r.groupCompanies += QStringLiteral("RAZON SOCIAL         : ") + field(c, 0) + LF;
+            r.groupCompanies += QStringLiteral("RFC                  : ") + field(c, 1) + LF;
+            r.groupCompanies += QStringLiteral("MONTO DE EXPORTACIÓN : ") + field(c, 2) + LF;
+            if (!isNullValue(c.value(3)))
+                r.groupCompanies += QStringLiteral("REGISTRO KALTO     : ") + field(c, 3) + QStringLiteral(" - ") +
+                                    field(c, 4) + LF;
+            r.groupCompanies += QStringLiteral("PORCENTAJE PARTICIPACION CONTROLADORA : ") + field(c, 5) + LF;
+            r.groupCompanies += QStringLiteral("PORCENTAJE PARTICIPACION RESIDENTE    : ") + field(c, 6) + LF + LF;
+        }
+        if (!onlyBlanks(r.groupCompanies))
+            r.groupCompanies =
+                QStringLiteral("E M P R E S A S   C O N T R O L A D A S") + LF + LF + r.groupCompanies + LF;
+    }
+
+    // A company list: number, name and RFC of every row.
+    auto companies = [](const QList<QVariantList>& rows, const QString& label, const QString& title) {
+        QString block;
+        int n = 0;
+        for (const QVariantList& c : rows) {
+            block += LF + label + QString::number(++n) + LF;
+            block += QStringLiteral("RAZON SOCIAL         : ") + field(c, 0) + LF;
+            block += QStringLiteral("RFC                  : ") + field(c, 1) + LF;
+        }
+        return onlyBlanks(block) ? block : title + LF + block + LF;
+    };
+
+    // Outsourcing companies.
+    QString outsourcing;
+    if (s.modality == 2)
+        outsourcing = companies(s.outsourcingCompanies, QStringLiteral("EMPRESA DE TERCIARIZACIÓN : "),
+                                QStringLiteral("E M P R E S A S   D E   T E R C I A R I Z A C I O N"));
+
+    // Services and the companies served.
+    QString services, serviceCompanies;
+    if (extension || s.modality == 1) {
+        int n = 0;
+        for (const QVariantList& sv : s.services)
+            services += LF + QStringLiteral("SERVICIO : ") + QString::number(++n) + blanks(5) + field(sv, 1);
+        if (!onlyBlanks(services)) services = QStringLiteral("S E R V I C I O S") + LF + services + LF + LF;
+        n = 0;
+        for (const QVariantList& c : s.serviceCompanies) {
+            serviceCompanies += LF + QStringLiteral("EMPRESA DE SERVICIOS : ") + QString::number(++n) + LF;
+            serviceCompanies += QStringLiteral("RAZON SOCIAL         : ") + field(c, 0) + LF;
+            serviceCompanies += QStringLiteral("RFC                  : ") + field(c, 1) + LF;
+            serviceCompanies += QStringLiteral("REGISTRO KALTO       : ") + field(c, 3) + QStringLiteral(" - ") +
+                                field(c, 4) + LF;
+        }
+        if (!onlyBlanks(serviceCompanies))
+            serviceCompanies = QStringLiteral("E M P R E S A S   D E   S E R V I C I O S") + LF + serviceCompanies + LF;
+    }
+
+    // Submanufacturing companies.
+    const QString submanufacturing =
+        companies(s.submanufacturingCompanies, QStringLiteral("EMPRESA DE SUBMANUFACTURA : "),
+                  QStringLiteral("E M P R E S A S   D E   S U B M A N U F A C T U R A"));
+
+    // Products.
+    {
+        int n = 0;
+        for (const QVariantList& p : s.products)
+            r.products += blanks(15) + QString::number(++n) + blanks(5) + field(p, 1) + blanks(5) + field(p, 2) + LF;
+        r.products = QStringLiteral("P R O D U C T O S   A L   A M P A R O   D E L   P R O G R A M A   K A L T O") +
+                     LF + LF + r.products + LF;
+    }
+
+    // Annexes: the export products with their inputs, then containers, tools and rework.
+    QList<QVariantList> byKind;  // id_prod > 0 and tipo_reg > 0, by tipo_reg and id_subord
+    for (const QVariantList& a : s.annexes)
+        if (numberAbove(a.value(kIdProd), 0) && numberAbove(a.value(kTipoReg), 0)) byKind << a;
+    std::stable_sort(byKind.begin(), byKind.end(), [](const QVariantList& a, const QVariantList& b) {
+        const int kind = compareNumbers(a.value(kTipoReg), b.value(kTipoReg));
+        return kind != 0 ? kind < 0 : compareNumbers(a.value(kIdSubord), b.value(kIdSubord)) < 0;
+    });
+    if (!byKind.isEmpty()) {
+        // Services programmes described by text: an extension of a services programme, or no procedure chosen.
+        const bool byDescription = !newProgramme && !(extension && s.modality != 1);
+        int n = 0;
+        for (const QVariantList& a : byKind) {
+            if (!numberIs(a.value(kTipoReg), 1) || !numberIs(a.value(kIdSubord), 0)) continue;
+            r.annexes += blanks(30) + QString::number(++n) + blanks(5) + exportProductValue(a, byDescription) + LF;
+            const auto product = number(a.value(kIdProd));
+            int m = 0;
+            for (const QVariantList& input : s.annexes) {
+                const auto parent = number(input.value(kIdSubord));
+                if (!parent || *parent != *product) continue;
+                r.annexes += blanks(40) + QString::number(++m) + blanks(5) + field(input, kFraccion) + LF;
+            }
+        }
+        r.annexes = blanks(20) + QStringLiteral("Materias Primas") + LF + r.annexes;
+
+        QList<QVariantList> others;  // tipo_reg <> 1 and tipo_reg > 0, by tipo_reg
+        for (const QVariantList& a : s.annexes)
+            if (!numberIs(a.value(kTipoReg), 1) && numberAbove(a.value(kTipoReg), 0)) others << a;
+        std::stable_sort(others.begin(), others.end(), [](const QVariantList& a, const QVariantList& b) {
+            return compareNumbers(a.value(kTipoReg), b.value(kTipoReg)) < 0;
+        });
+        std::optional<double> previous;
+        n = 0;
+        for (const QVariantList& a : others) {
+            const double kind = *number(a.value(kTipoReg));
+            QString opening;
+            if (!previous || *previous != kind) {
+                const QString title = kind == std::floor(kind) && std::fabs(kind) < 1e6
+                                          ? annexGroupTitle(static_cast<int>(kind)) : QString();
+                if (title.isEmpty()) {
+                    if (error)
+                        *error = QStringLiteral("Un renglón de los anexos tiene el tipo %1, que no corresponde a "
+                                                "ningún grupo (1 a 4).").arg(text(a.value(kTipoReg)));
+                    return false;
+                }
+                previous = kind;
+                n = 0;
+                opening = title + LF + blanks(20);
+            }
+            r.annexes += blanks(20) + opening + blanks(10) + QString::number(++n) + blanks(5) + groupRowValue(a) + LF;
+        }
+    }
+    r.annexes = QStringLiteral("A  N  E  X  O  S") + LF + r.annexes + LF;
+
+    // Statement, legal representative, place, date and signature.
+    const QVariantList& rep = s.legalRepresentative;
+    r.closing = QString(2, LF) + blanks(9) +
+                QStringLiteral("MANIFIESTO BAJO PROTESTA DE DECIR LA VERDAD, QUE LOS DATOS ASENTADOS EN LA PRESENTE "
+                               "SOLICITUD") + LF +
+                QStringLiteral("Y EN SUS ANEXOS SON CIERTOS Y VERIFICABLES EN CUALQUIER MOMENTO POR LAS AUTORIDADES "
+                               "COMPETENTES.") + LF + LF +
+                QStringLiteral("DATOS DEL REPRESENTANTE LEGAL") + LF + LF +
+                QStringLiteral("NOMBRE(S) : ") + field(rep, 0) + QLatin1Char(' ') + field(rep, 1) + QLatin1Char(' ') +
+                field(rep, 2) + LF +
+                QStringLiteral("CARGO       : ") + field(rep, 4) + LF +
+                QStringLiteral("TELEFONO : ") + field(rep, 3) + LF +
+                blanks(110) + QStringLiteral("LUGAR ____________________________________") + LF + LF +
+                blanks(110) + QStringLiteral("FECHA ") + QString::number(today.day()) + QStringLiteral(" DE ") +
+                spanishMonthName(today.month()) + QStringLiteral(" DE ") +
+                QStringLiteral("%1").arg(today.year(), 4, 10, QLatin1Char('0')) + QLatin1Char('.') + QString(6, LF) +
+                blanks(150) + QStringLiteral("FIRMA ________________________") + LF;
+
+    // Assembly.
+    const QString folio = s.prevention ? QStringLiteral("DESAHOGO DE PREVENCIÓN AL FOLIO : ") + s.folioYear +
+                                             QStringLiteral(" - ") + s.folioNumber + LF
+                                       : QString();
+    const QString declaration =
+        QStringLiteral("Manifiesto bajo protesta de decir verdad, que los datos asentados en la presente solicitud y "
+                       "en sus anexos son ciertos y verificables en cualquier momento por las autoridades competentes "
+                       "además de comprometerme a exportar anualmente el 10 % de mis ventas totales o 500 mil dólares "
+                       "de los Estados Unidos de América, o su equivalente en moneda nacional.") + LF + LF;
+    QString& f = r.full;
+    f = r.header + LF + LF;
+    if (newProgramme) {
+        f += QStringLiteral("TIPO DE TRAMITE:    ") + s.procedureText + LF + folio;
+        f += QStringLiteral("R.F.C. ") + s.rfc + LF;
+        f += QStringLiteral("RAZON SOCIAL : ") + s.companyName + LF;
+        f += QStringLiteral("SECTOR : ") + s.sectorText + LF;
+        f += r.addresses + LF;
+        f += QStringLiteral("MODALIDAD DEL PROGRAMA ") + s.modalityText + LF + LF;
+        f += r.groupCompanies + outsourcing + r.products + services + serviceCompanies + submanufacturing;
+    } else {
+        f += QStringLiteral("TIPO DE TRAMITE:    ") + s.procedureText + QStringLiteral("        REGISTRO KALTO :") +
+             s.registrationYear + s.registrationNumber + LF + folio;
+        f += QStringLiteral("R.F.C. ") + s.rfc + LF;
+        f += QStringLiteral("RAZON SOCIAL") + s.companyName + LF;
+        f += QStringLiteral("SECTOR") + s.sectorText + LF;
+        f += r.addresses + LF;
+        f += r.products + services + serviceCompanies;
+    }
+    f += r.annexes + declaration + r.closing;
+    return true;
+}
+
+}  // namespace kalto
