@@ -2,6 +2,7 @@
 
 #include "data/DataSource.h"
 #include "data/Database.h"
+#include "data/DbfModule.h"
 #include "data/RecordSet.h"
 #include "data/TableCatalogue.h"
 #include "data/mdlKALTO.h"
@@ -9,6 +10,7 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace kalto;
 
@@ -501,6 +503,76 @@ TEST_F(Sql, EqualityFindsFractionsAndLargeNumbersInIntegerFields) {
     EXPECT_EQ(count("grande = 1e18"), 1);
     EXPECT_EQ(count("grande = 1000000000000000000"), 1);
     EXPECT_EQ(count("grande = 1 and cant = 2.5"), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The KALTO collation is a total order that agrees with equality: of a < b, a = b and a > b
+// exactly one holds, a = b exactly when the texts differ in letter case only, and the order
+// is transitive. Checked on every pair and triple of a set of awkward texts.
+TEST(TextCollation, IsATotalOrderThatAgreesWithEquality) {
+    sqlite3* native = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &native), SQLITE_OK);
+    QString error;
+    ASSERT_TRUE(registerTextFunctions(native, &error)) << error.toStdString();
+    ASSERT_EQ(sqlite3_exec(native, "create table w (t text collate KALTO)", nullptr, nullptr, nullptr), SQLITE_OK);
+    QStringList texts;
+    for (const char* t : {"", " ", "a", "A", "á", "Á", "à", "ä", "ab", "áb", "Ab", "aB", "b", "n", "N", "ñ", "Ñ", "o",
+                          "na", "ña", "nz", "ñz", "oa", "ano", "año", "AÑO", "anzuelo", "arbol", "árbol", "ÁRBOL",
+                          "arco", "z", "Z", "ü", "u", "Über", "uber", "ç", "c", "ce", "straße", "STRASSE", "strasse",
+                          "œ", "Œ", "oe", "1", "10", "9", "a b", "a-b", "a'b", "ÿ", "Ÿ", "y", "ž", "Ž", "zz", "é", "e", "f", "v"})
+        texts << QString::fromUtf8(t);
+    sqlite3_stmt* insert = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(native, "insert into w values (?)", -1, &insert, nullptr), SQLITE_OK);
+    for (const QString& t : texts) {
+        const QByteArray u = t.toUtf8();
+        sqlite3_bind_text(insert, 1, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+
+    const qsizetype n = texts.size();
+    QList<int> order(n * n);  // -1, 0, 1 by rowid pair
+    sqlite3_stmt* pairs = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(native,
+                                 "select a.rowid - 1, b.rowid - 1, a.t < b.t, a.t = b.t, a.t > b.t from w a, w b",
+                                 -1, &pairs, nullptr),
+              SQLITE_OK);
+    while (sqlite3_step(pairs) == SQLITE_ROW) {
+        const int i = sqlite3_column_int(pairs, 0), j = sqlite3_column_int(pairs, 1);
+        const int lt = sqlite3_column_int(pairs, 2), eq = sqlite3_column_int(pairs, 3), gt = sqlite3_column_int(pairs, 4);
+        EXPECT_EQ(lt + eq + gt, 1) << texts[i].toStdString() << " / " << texts[j].toStdString();
+        EXPECT_EQ(eq == 1, foldCase(texts[i]) == foldCase(texts[j]))
+            << texts[i].toStdString() << " / " << texts[j].toStdString();
+        order[i * n + j] = lt ? -1 : gt ? 1 : 0;
+    }
+    sqlite3_finalize(pairs);
+    sqlite3_close(native);
+
+    int broken = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        for (qsizetype j = 0; j < n; ++j) {
+            if (order[i * n + j] != -order[j * n + i]) ++broken;
+            for (qsizetype k = 0; k < n && order[i * n + j] <= 0; ++k)
+                if (order[j * n + k] <= 0 && order[i * n + k] > 0) ++broken;  // i <= j <= k but i > k
+        }
+    EXPECT_EQ(broken, 0);
+    // A few places of the Spanish order.
+    const auto at = [&](const char* a, const char* b) {
+        return order[texts.indexOf(QString::fromUtf8(a)) * n + texts.indexOf(QString::fromUtf8(b))];
+    };
+    EXPECT_EQ(at("nz", "ña"), -1);
+    EXPECT_EQ(at("ñz", "oa"), -1);
+    EXPECT_EQ(at("árbol", "arco"), -1);
+    EXPECT_EQ(at("arbol", "árbol"), -1);
+    EXPECT_EQ(at("ÁRBOL", "árbol"), 0);
+    EXPECT_EQ(at("Über", "uber"), 1);
+    EXPECT_EQ(at("Über", "v"), -1);
+    EXPECT_EQ(at("é", "f"), -1);
+    EXPECT_EQ(at("Ž", "zz"), -1);
 }
 
 }  // namespace
