@@ -534,7 +534,7 @@ public:
         if (chance(12)) {
             s.inserts = true;
             if (chance(40)) {
-                s.sql = QStringLiteral("INSERT INTO %1 SELECT * FROM %1 WHERE %2 LIMIT %3")
+                s.sql = QStringLiteral("INSERT INTO %1 SELECT * FROM %1 WHERE %2 ORDER BY rowid LIMIT %3")
                             .arg(t.name, condition(t, QString(), &s.params)).arg(1 + pick(20));
                 return s;
             }
