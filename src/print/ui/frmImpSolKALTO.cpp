@@ -1,0 +1,232 @@
+#include "print/ui/frmImpSolKALTO.h"
+
+#include "core/Messages.h"
+#include "print/Considerations.h"
+#include "toolkit/Hourglass.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <cmath>
+#include <memory>
+
+namespace kalto {
+
+namespace {
+
+// Sizes of the window, in twips.
+constexpr int kInitialWidth = 11000;  // the considerations (lines of about 90 characters) unwrapped
+constexpr int kInitialHeight = 7800;
+constexpr int kButtonWidth = 1215;
+constexpr int kButtonHeight = 375;
+constexpr int kPreviewLeft = 3260;
+constexpr int kPrintLeft = 4560;
+constexpr int kCloseLeft = 5880;
+
+// The composed text as the text boxes hold it: the fiscal-address block ends with the
+// character 11, which they show as a line break inside the paragraph.
+QString forTextBox(QString text) {
+    text.replace(QChar(11), QChar(QChar::LineSeparator));
+    return text;
+}
+
+QFont fixedFont(const QString& family) {
+    QFont f(QFontDatabase::hasFamily(family) ? family : QStringLiteral("Liberation Mono"));
+    f.setPointSize(9);
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    return f;
+}
+
+}  // namespace
+
+QFont printBufferFont() { return fixedFont(QStringLiteral("Courier New")); }
+
+QFont paneFont() { return fixedFont(QStringLiteral("Fixedsys")); }
+
+frmImpSolKALTO::frmImpSolKALTO(ReportSource source, const QString& considerationsPath, Messages& messages,
+                               QWidget* parent)
+    : QDialog(parent), source_(std::move(source)), messages_(messages), clock_([] { return QDate::currentDate(); }) {
+    setObjectName(QStringLiteral("frmImpSolKALTO"));
+    setWindowTitle(QStringLiteral("Impresión de Solicitud"));
+    setSizeGripEnabled(true);
+
+    // The print buffer keeps its own place under the pane; only the pane is seen.
+    rtfText_ = new QTextEdit(this);
+    rtfText_->setObjectName(QStringLiteral("rtfText"));
+    rtfText_->setFont(printBufferFont());
+    rtfText_->document()->setDefaultFont(printBufferFont());
+    rtfText_->setReadOnly(true);
+    rtfText_->hide();
+
+    RTUltima_ = new QTextEdit(this);
+    RTUltima_->setObjectName(QStringLiteral("RTUltima"));
+    RTUltima_->setFont(paneFont());
+    RTUltima_->document()->setDefaultFont(paneFont());
+    RTUltima_->setReadOnly(true);
+    RTUltima_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    RTUltima_->setLineWrapMode(QTextEdit::FixedPixelWidth);
+
+    auto button = [this](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    Command3_ = button("Command3", QStringLiteral("Vista &Previa"));
+    Command1_ = button("Command1", QStringLiteral("&Imprimir"));
+    Command2_ = button("Command2", QStringLiteral("&Cerrar"));
+    for (QPushButton* b : {Command3_, Command1_, Command2_})
+        b->setFixedSize(twipsToPixelsX(kButtonWidth), twipsToPixelsY(kButtonHeight));
+    connect(Command3_, &QPushButton::clicked, this, [this] { preview(); });
+    connect(Command1_, &QPushButton::clicked, this, [this] { print(); });
+    connect(Command2_, &QPushButton::clicked, this, &QDialog::accept);
+    setTabOrder(Command3_, Command1_);
+    setTabOrder(Command1_, Command2_);
+    setTabOrder(Command2_, RTUltima_);
+
+    resize(twipsToPixelsX(kInitialWidth), twipsToPixelsY(kInitialHeight));
+    layoutControls();
+    loadConsiderations(considerationsPath);
+}
+
+frmImpSolKALTO::~frmImpSolKALTO() = default;
+
+void frmImpSolKALTO::openModal(QWidget* parent, ReportSource source, const QString& considerationsPath,
+                               Messages& messages) {
+    frmImpSolKALTO window(std::move(source), considerationsPath, messages, parent);
+    window.exec();
+}
+
+void frmImpSolKALTO::openModal(QWidget* parent, const ReportSnapshot& snapshot, const QString& considerationsPath,
+                               Messages& messages) {
+    openModal(parent, [snapshot](ReportSnapshot& s, QString&) { s = snapshot; return true; }, considerationsPath,
+              messages);
+}
+
+int frmImpSolKALTO::twipsToPixelsX(int twips) const { return int(std::lround(twips * logicalDpiX() / 1440.0)); }
+int frmImpSolKALTO::twipsToPixelsY(int twips) const { return int(std::lround(twips * logicalDpiY() / 1440.0)); }
+
+void frmImpSolKALTO::loadConsiderations(const QString& path) {
+    // A missing or unreadable file leaves the pane empty, without a message.
+    QString text;
+    if (!path.isEmpty() && readTextFile(path, &text)) RTUltima_->setPlainText(text);
+}
+
+void frmImpSolKALTO::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    layoutControls();
+}
+
+void frmImpSolKALTO::layoutControls() {
+    // Inner width and height in twips.
+    const int w = int(std::lround(width() * 1440.0 / logicalDpiX()));
+    const int h = int(std::lround(height() * 1440.0 / logicalDpiY()));
+    // A window too small for the pane keeps the pane's last size.
+    if (w - 200 > 0 && h - 1000 > 0)
+        RTUltima_->setGeometry(twipsToPixelsX(100), twipsToPixelsY(100), twipsToPixelsX(w - 200),
+                               twipsToPixelsY(h - 1000));
+    // The pane's text wraps 400 twips short of its width.
+    const int paneWidth = int(std::lround(RTUltima_->width() * 1440.0 / logicalDpiX()));
+    if (paneWidth - 400 > 0) RTUltima_->setLineWrapColumnOrWidth(twipsToPixelsX(paneWidth - 400));
+    const int top = h - 700 > 0 ? twipsToPixelsY(h - 700) : Command3_->y();
+    Command3_->move(twipsToPixelsX(kPreviewLeft), top);
+    Command1_->move(twipsToPixelsX(kPrintLeft), top);
+    Command2_->move(twipsToPixelsX(kCloseLeft), top);
+}
+
+bool frmImpSolKALTO::preview() {
+    Hourglass hourglass;
+    ReportSnapshot snapshot;
+    ReportText composed;
+    QString error;
+    if (!source_ || !source_(snapshot, error) || !FormateaInf(snapshot, clock_(), &composed, &error)) {
+        hourglass.restore();
+        messages_.plain(QStringLiteral("Solicitud incompleta "));
+        return false;
+    }
+    report_ = composed;
+
+    // The print buffer: the whole text, the header's paragraphs centred, the rest left-aligned.
+    rtfText_->setPlainText(forTextBox(composed.full));
+    QTextCursor cursor(rtfText_->document());
+    cursor.setPosition(0);
+    cursor.setPosition(int(composed.header.size()), QTextCursor::KeepAnchor);
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    cursor.mergeBlockFormat(centred);
+
+    // The pane shows a plain copy (without the centring).
+    RTUltima_->setPlainText(rtfText_->toPlainText());
+    return true;
+}
+
+void frmImpSolKALTO::print() {
+    // What is printed is what the boxes hold (the last preview, or the considerations): the
+    // request is not composed again for printing.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrintRange(QPrinter::Selection);
+    QPrintDialog dialog(&printer, this);
+    dialog.setObjectName(QStringLiteral("CommonDialog1"));
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, true);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    if (dialog.exec() != QDialog::Accepted) return;
+    Hourglass hourglass;
+    if (!printTo(printer)) return;
+    hourglass.restore();
+    messages_.information(QStringLiteral("Impresión realizada"), QStringLiteral("Impresión de Forma"));
+}
+
+bool frmImpSolKALTO::printTo(QPrinter& printer) {
+    const QTextDocument* document =
+        rtfText_->toPlainText().isEmpty() ? RTUltima_->document() : rtfText_->document();
+    return printDocument(*document, printer);
+}
+
+bool frmImpSolKALTO::printDocument(const QTextDocument& document, QPrinter& printer) {
+    // Laid out again for the printer's page: lines longer than the page wrap, lines are never
+    // cut between pages, and no page numbers are added.
+    std::unique_ptr<QTextDocument> copy(document.clone());
+    copy->setDefaultFont(document.defaultFont());
+    QTextOption option = copy->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    copy->setDefaultTextOption(option);
+    copy->setDocumentMargin(0);
+    copy->documentLayout()->setPaintDevice(&printer);
+
+    QPainter painter;
+    if (!painter.begin(&printer)) return false;
+    const QSizeF page = printer.pageRect(QPrinter::DevicePixel).size();
+    copy->setPageSize(page);
+    const int pages = copy->pageCount();
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0 && !printer.newPage()) {
+            painter.end();
+            return false;
+        }
+        painter.save();
+        const QRectF view(0, i * page.height(), page.width(), page.height());
+        painter.translate(0, -view.top());
+        painter.setClipRect(view);
+        // A line pushed to the next page starts exactly where this page ends: leave it out,
+        // so that no text is written (even clipped away) on two pages.
+        context.clip = view.adjusted(0, 0, 0, -0.5);
+        copy->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
+    return painter.end() && printer.printerState() != QPrinter::Error;
+}
+
+}  // namespace kalto

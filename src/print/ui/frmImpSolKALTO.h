@@ -1,0 +1,89 @@
+#pragma once
+// The print window of the application: shows the considerations for filling in the
+// application on opening, previews the composed application and prints whichever of the
+// two is loaded, through the print dialog (a PDF file can be chosen there as the printer).
+
+#include "print/FormateaInf.h"
+
+#include <QDate>
+#include <QDialog>
+#include <QFont>
+#include <QString>
+
+#include <functional>
+
+class QPrinter;
+class QPushButton;
+class QTextDocument;
+class QTextEdit;
+
+namespace kalto {
+
+class Messages;
+
+// Gathers the request as it stands when a preview is asked for (the main window stores its
+// pending rows first, then fills the snapshot). False, with a reason, when it cannot.
+using ReportSource = std::function<bool(ReportSnapshot& snapshot, QString& error)>;
+
+class frmImpSolKALTO : public QDialog {
+    Q_OBJECT
+public:
+    frmImpSolKALTO(ReportSource source, const QString& considerationsPath, Messages& messages,
+                   QWidget* parent = nullptr);
+    ~frmImpSolKALTO() override;
+
+    // The main window's entry point: opens the window modally and returns when it is closed.
+    // `considerationsPath` is usually considerationsFile(data folder).
+    static void openModal(QWidget* parent, ReportSource source, const QString& considerationsPath,
+                          Messages& messages);
+    // The same over a request gathered beforehand.
+    static void openModal(QWidget* parent, const ReportSnapshot& snapshot, const QString& considerationsPath,
+                          Messages& messages);
+
+    // The date the application is signed on (the computer's date unless set).
+    void setClock(std::function<QDate()> clock) { clock_ = std::move(clock); }
+
+    // "Vista &Previa": composes the application, fills the print buffer (header centred) and
+    // shows a plain copy in the pane. On a failure shows "Solicitud incompleta " and leaves
+    // both as they were; returns false.
+    bool preview();
+    // "&Imprimir": the print dialog, then printTo() on the printer chosen; "Impresión realizada"
+    // when done. A cancelled dialog or a failed print ends without a message.
+    void print();
+    // Prints the print buffer, or the pane when no preview has been made, on `printer`, page
+    // after page, without page numbers. False when the printer could not be used.
+    bool printTo(QPrinter& printer);
+
+    // The pieces of the last preview.
+    const ReportText& report() const { return report_; }
+
+    // Layout of the window for its inner size (twips converted with the screen's resolution).
+    int twipsToPixelsX(int twips) const;
+    int twipsToPixelsY(int twips) const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void layoutControls();
+    void loadConsiderations(const QString& path);
+    static bool printDocument(const QTextDocument& document, QPrinter& printer);
+
+    ReportSource source_;
+    Messages& messages_;
+    std::function<QDate()> clock_;
+    ReportText report_;
+
+    QTextEdit* rtfText_ = nullptr;   // print buffer: the application with its header centred
+    QTextEdit* RTUltima_ = nullptr;  // the pane the user sees
+    QPushButton* Command3_ = nullptr;  // "Vista &Previa"
+    QPushButton* Command1_ = nullptr;  // "&Imprimir"
+    QPushButton* Command2_ = nullptr;  // "&Cerrar"
+};
+
+// The fonts of the print buffer (Courier New 9 points, or its metric twin Liberation Mono
+// where it is not installed) and of the pane (a fixed-pitch 9-point font).
+QFont printBufferFont();
+QFont paneFont();
+
+}  // namespace kalto
