@@ -7,8 +7,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFontDatabase>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
+#include <QtPrintSupport/QPrintDialog>
+#include <QtPrintSupport/QPrinter>
 #include <QPushButton>
 #include <QTextBlockFormat>
 #include <QTextCursor>

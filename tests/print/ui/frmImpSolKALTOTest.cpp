@@ -9,8 +9,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QPrintDialog>
-#include <QPrinter>
+#include <QtPrintSupport/QPrintDialog>
+#include <QtPrintSupport/QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
