@@ -1,13 +1,16 @@
 // libFuzzer target for the .DBF codec: any bytes are written to a file and opened as a
 // table; every value is read, the table is written to (update, append, remove), looked up
 // and packed, and what the file holds afterwards is checked against what the table said.
-// A broken promise aborts, so the fuzzer reports it like a crash.
+// A file refused is left as it was; a file repaired on opening leaves a copy of itself as it
+// was, and no write leaves a journal behind. A broken promise aborts, so the fuzzer reports
+// it like a crash.
 //
 // Build and run: fuzz/build.sh, then see fuzz/README.
 
 #include "data/Dbf.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -64,6 +67,11 @@ QList<QVariantList> everything(DbfTable* t) {
     return rows;
 }
 
+// The copies of T.DBF kept by repairs (T.DBF.<date>.bak).
+QStringList backups() {
+    return QDir(folder()).entryList({QStringLiteral("T.DBF.*.bak")}, QDir::Files);
+}
+
 // Fields whose values come back unchanged from a rewrite (numbers may be rounded to the
 // field's decimals, and a NULL logical is stored as F).
 bool exactType(DbfType type) { return type == DbfType::Character || type == DbfType::Date; }
@@ -72,7 +80,11 @@ bool exactType(DbfType type) { return type == DbfType::Character || type == DbfT
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString path = folder() + QStringLiteral("/T.DBF");
+    const QString journal = path + QStringLiteral(".jnl");
     QFile::remove(path + QStringLiteral(".tmp"));
+    QFile::remove(journal);
+    for (const QString& b : backups())
+        QFile::remove(folder() + u'/' + b);
     writeAll(path, data, size);
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
 
@@ -82,6 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(readAll(path) == input, "a read-only open changed the file");
     if (!t) {
         check(!error.isEmpty() && error.contains(path), "a refused file without a message naming it");
+        check(!DbfTable::open(path, &error), "refused read only but opened read-write");
+        check(readAll(path) == input, "a refused file was changed");
+        check(backups().isEmpty(), "a refused file was copied");
         return 0;
     }
     check(!t->fields().isEmpty(), "a table without fields");
@@ -104,6 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     t = DbfTable::open(path, &error);
     check(t != nullptr, "opened read only but not read-write");
     check(everything(t.get()) == before, "read-write open reads other values");
+    if (readAll(path) != input) {
+        const QStringList kept = backups();
+        check(kept.size() == 1 && readAll(folder() + u'/' + kept.first()) == input, "repaired without a copy of the file");
+    }
     const int fieldCount = int(t->fields().size());
 
     int live = -1;
@@ -146,6 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(t->isDeleted(live), "a removed record is not deleted");
         check(!t->remove(live, &error), "removed twice");
     }
+
+    check(!QFile::exists(journal), "a write left its journal");
 
     // The index agrees with a scan.
     for (int f = 0; f < fieldCount; ++f) {

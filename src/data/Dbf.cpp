@@ -2,8 +2,10 @@
 
 #include "data/Values.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -43,19 +45,171 @@ int cp1252Byte(char16_t u) {
     return -1;
 }
 
+// Bytes 0x80-0xFF of the MS-DOS code pages 437 and 850 (0x00-0x7F are ASCII in both).
+constexpr char16_t kCp437High[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80-87
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 88-8F
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 90-97
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,  // 98-9F
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // A0-A7
+    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A8-AF
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,  // B0-B7
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,  // B8-BF
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,  // C0-C7
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,  // C8-CF
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,  // D0-D7
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,  // D8-DF
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,  // E0-E7
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,  // E8-EF
+    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,  // F0-F7
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8-FF
+};
+constexpr char16_t kCp850High[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80-87
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 88-8F
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 90-97
+    0x00FF, 0x00D6, 0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192,  // 98-9F
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // A0-A7
+    0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A8-AF
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2, 0x00C0,  // B0-B7
+    0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510,  // B8-BF
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3,  // C0-C7
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4,  // C8-CF
+    0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE,  // D0-D7
+    0x00CF, 0x2518, 0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580,  // D8-DF
+    0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE,  // E0-E7
+    0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4,  // E8-EF
+    0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8,  // F0-F7
+    0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0,  // F8-FF
+};
+
+const char16_t* dosHigh(DbfCodePage page) { return page == DbfCodePage::Dos437 ? kCp437High : kCp850High; }
+
+// The byte for `u` in a single-byte code page, or -1 when the code page cannot hold it.
+int codePageByte(DbfCodePage page, char16_t u) {
+    if (u < 0x80)
+        return u;
+    switch (page) {
+    case DbfCodePage::Windows1252:
+        return cp1252Byte(u);
+    case DbfCodePage::Latin1:
+        return u <= 0xFF ? u : -1;
+    case DbfCodePage::Dos437:
+    case DbfCodePage::Dos850: {
+        const char16_t* high = dosHigh(page);
+        for (int i = 0; i < 128; ++i) {
+            if (high[i] == u)
+                return 0x80 + i;
+        }
+        return -1;
+    }
+    case DbfCodePage::Utf8:
+        break;
+    }
+    return -1;
+}
+
 // Encodes `text`; on failure returns the position of the first character it cannot hold.
-qsizetype encodeCp1252(const QString& text, QByteArray* out) {
+qsizetype encodeIn(DbfCodePage page, const QString& text, QByteArray* out) {
+    if (page == DbfCodePage::Utf8) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+                ++i;
+            else if (text.at(i).isSurrogate())
+                return i;  // half a character: UTF-8 has no bytes for it
+        }
+        *out = text.toUtf8();
+        return -1;
+    }
     QByteArray bytes(text.size(), Qt::Uninitialized);
     char* p = bytes.data();
     const QChar* s = text.constData();
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const int b = cp1252Byte(s[i].unicode());
+        const int b = codePageByte(page, s[i].unicode());
         if (b < 0)
             return i;
         p[i] = char(b);
     }
     *out = bytes;
     return -1;
+}
+
+QString decodeIn(DbfCodePage page, const char* bytes, int length) {
+    switch (page) {
+    case DbfCodePage::Windows1252:
+        return fromCp1252(bytes, length);
+    case DbfCodePage::Latin1:
+        return QString::fromLatin1(bytes, length);
+    case DbfCodePage::Utf8:
+        return QString::fromUtf8(bytes, length);
+    case DbfCodePage::Dos437:
+    case DbfCodePage::Dos850:
+        break;
+    }
+    const char16_t* high = dosHigh(page);
+    QString text(qMax(0, length), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (int i = 0; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out[i] = QChar(b >= 0x80 ? high[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+// The code page a language-driver byte stands for: those that mean 437, 850 or 1252 for the
+// common readers, and 0 (no code page declared) for Windows-1252.
+bool codePageOfDriver(unsigned char driver, DbfCodePage* page) {
+    switch (driver) {
+    case 0x00: case 0x03: case 0x57: case 0x58: case 0x59:
+        *page = DbfCodePage::Windows1252;
+        return true;
+    case 0x01: case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18: case 0x19: case 0x1B:
+        *page = DbfCodePage::Dos437;
+        return true;
+    case 0x02: case 0x0A: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16: case 0x1A: case 0x1D: case 0x25:
+    case 0x37:
+        *page = DbfCodePage::Dos850;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The code page a .cpg file names, spelt as the GIS programs write it ("UTF-8", "1252",
+// "ANSI 1252", "CP850", "OEM 437", "ISO-8859-1", "8859_1", ...).
+bool codePageOfCpg(QByteArray contents, DbfCodePage* page) {
+    if (contents.startsWith("\xEF\xBB\xBF"))
+        contents.remove(0, 3);
+    QString name = QString::fromLatin1(contents).trimmed().toUpper();
+    name.remove(u' ');
+    name.remove(u'-');
+    name.remove(u'_');
+    if (name == u"UTF8" || name == u"65001") {
+        *page = DbfCodePage::Utf8;
+        return true;
+    }
+    if (name == u"ISO88591" || name == u"88591" || name == u"LATIN1" || name == u"28591") {
+        *page = DbfCodePage::Latin1;
+        return true;
+    }
+    for (const char16_t* prefix : {u"WINDOWS", u"ANSI", u"OEM", u"IBM", u"MSDOS", u"DOS", u"CP"}) {
+        if (name.startsWith(QStringView(prefix))) {
+            name = name.mid(QStringView(prefix).size());
+            break;
+        }
+    }
+    const QList<QPair<QString, DbfCodePage>> numbers = {
+        {QStringLiteral("1252"), DbfCodePage::Windows1252},
+        {QStringLiteral("850"), DbfCodePage::Dos850},
+        {QStringLiteral("437"), DbfCodePage::Dos437},
+    };
+    for (const auto& [number, p] : numbers) {
+        if (name == number) {
+            *page = p;
+            return true;
+        }
+    }
+    return false;
 }
 
 QString characterName(const QString& text, qsizetype at) {
@@ -184,6 +338,97 @@ bool replaceFile(const QString& path, const QByteArray& bytes, mode_t mode, QStr
         *reason = QStringLiteral("no se pudo escribir %1 (%2)").arg(shownPath(QFile::decodeName(temp)), systemReason(err));
     }
     return ok;
+}
+
+// Keeps a copy of `bytes` (the file `path` as it is) beside it, as NAME.DBF.AAAAMMDD-HHMMSS.bak
+// (-2, -3... when a copy of that second exists), synced before the repair it precedes.
+bool keepCopy(const QString& path, const QByteArray& bytes, mode_t mode) {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1; n < 1000; ++n) {
+        const QString name = n == 1 ? QStringLiteral("%1.%2.bak").arg(path, stamp)
+                                    : QStringLiteral("%1.%2-%3.bak").arg(path, stamp).arg(n);
+        const QByteArray native = QFile::encodeName(name);
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        int err = 0;
+        bool ok = writeAll(fd, 0, bytes.constData(), bytes.size(), &err) && ::fsync(fd) == 0;
+        ok = ::close(fd) == 0 && ok;
+        if (!ok)
+            ::unlink(native.constData());
+        return ok;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The journal (its layout is described in Dbf.h)
+
+constexpr char kJournalMagic[] = "KALTOJNL";
+constexpr int kJournalHeader = 32;
+
+quint32 fnv1a(const char* p, qsizetype n) {
+    quint32 h = 2166136261u;
+    for (qsizetype i = 0; i < n; ++i)
+        h = (h ^ static_cast<unsigned char>(p[i])) * 16777619u;
+    return h;
+}
+
+QByteArray journalHeader(int headerLength, int recordLength, int count) {
+    QByteArray h(kJournalHeader, '\0');
+    std::memcpy(h.data(), kJournalMagic, 8);
+    writeU32(h.data() + 8, 1);
+    writeU32(h.data() + 12, quint32(headerLength));
+    writeU32(h.data() + 16, quint32(recordLength));
+    writeU32(h.data() + 20, quint32(count));
+    writeU32(h.data() + 28, fnv1a(h.constData(), 28));
+    return h;
+}
+
+QByteArray journalEntry(qint64 offset, const QByteArray& before, const QByteArray& after) {
+    QByteArray e(12, '\0');
+    writeU32(e.data(), quint32(quint64(offset) & 0xFFFFFFFFu));
+    writeU32(e.data() + 4, quint32(quint64(offset) >> 32));
+    writeU32(e.data() + 8, quint32(before.size()));
+    e += before;
+    e += after;
+    e.append(4, '\0');
+    writeU32(e.data() + e.size() - 4, fnv1a(e.constData(), e.size() - 4));
+    return e;
+}
+
+struct JournalEntry {
+    qint64 offset;
+    QByteArray before;
+};
+
+// Reads a journal for a table of these lengths: its whole entries and the record count when it
+// began. False when it is not one (another table's, or cut before its header was whole).
+bool parseJournal(const QByteArray& j, int headerLength, int recordLength, QList<JournalEntry>* entries,
+                  qint64* count, QList<QByteArray>* after) {
+    const char* p = j.constData();
+    if (j.size() < kJournalHeader || std::memcmp(p, kJournalMagic, 8) != 0 || readU32(p + 8) != 1 ||
+        readU32(p + 28) != fnv1a(p, 28) || readU32(p + 12) != quint32(headerLength) ||
+        readU32(p + 16) != quint32(recordLength))
+        return false;
+    *count = readU32(p + 20);
+    qsizetype at = kJournalHeader;
+    while (at + 16 <= j.size()) {
+        const quint64 offset = quint64(readU32(p + at)) | quint64(readU32(p + at + 4)) << 32;
+        const qint64 length = readU32(p + at + 8);
+        if (length > recordLength || at + 16 + 2 * length > j.size())
+            break;  // cut short: the write it announced never began
+        const qsizetype sum = at + 12 + 2 * length;
+        if (readU32(p + sum) != fnv1a(p + at, sum - at) || offset < quint64(headerLength) || offset > quint64(INT_MAX))
+            break;
+        entries->append({qint64(offset), j.mid(at + 12, length)});
+        after->append(j.mid(at + 12 + length, length));
+        at = sum + 4;
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -338,7 +583,32 @@ QString fieldMessage(const DbfField& f, const QString& what) {
     return QStringLiteral("No se puede guardar el campo %1: %2.").arg(f.name, what);
 }
 
-bool encodeCharacter(const DbfField& f, const QVariant& v, char* dest, QString* error) {
+// Encodes `text` in `page`; a character the code page cannot hold (even once accents typed
+// apart are joined to their letters) gives false and a message naming it.
+bool encodeText(DbfCodePage page, const QString& text, QByteArray* out, QString* error) {
+    QByteArray bytes;
+    qsizetype bad = encodeIn(page, text, &bytes);
+    QString normal;
+    if (bad >= 0) {
+        // Text pasted from elsewhere may hold a letter and its accent as two characters.
+        normal = text.normalized(QString::NormalizationForm_C);
+        bad = encodeIn(page, normal, &bytes);
+    }
+    if (bad >= 0) {
+        if (page == DbfCodePage::Windows1252)
+            setError(error, QStringLiteral("El carácter %1 no existe en Windows-1252, el juego de caracteres de las tablas.")
+                                .arg(characterName(normal, bad)));
+        else
+            setError(error, QStringLiteral("El carácter %1 no existe en %2, el juego de caracteres de este archivo.")
+                                .arg(characterName(normal, bad), codePageName(page)));
+        return false;
+    }
+    if (out)
+        *out = bytes;
+    return true;
+}
+
+bool encodeCharacter(const DbfField& f, const QVariant& v, DbfCodePage page, char* dest, QString* error) {
     QString text = v.toString();
     qsizetype end = text.size();
     while (end > 0 && text.at(end - 1) == u' ')
@@ -347,20 +617,19 @@ bool encodeCharacter(const DbfField& f, const QVariant& v, char* dest, QString* 
     if (text.isEmpty())
         return true;
     QByteArray bytes;
-    if (!toCp1252(text, &bytes, nullptr)) {
-        QString why;
-        toCp1252(text, &bytes, &why);
-        if (!why.isEmpty())
-            why[0] = why.at(0).toLower();
+    QString why;
+    if (!encodeText(page, text, &bytes, &why)) {
+        why[0] = why.at(0).toLower();
         if (why.endsWith(u'.'))
             why.chop(1);
         setError(error, fieldMessage(f, why));
         return false;
     }
     if (bytes.size() > f.width) {
-        setError(error, fieldMessage(f, QStringLiteral("el texto tiene %1 caracteres y el campo admite %2")
-                                            .arg(bytes.size())
-                                            .arg(f.width)));
+        const QString what = page == DbfCodePage::Utf8 && bytes.size() != text.size()
+                                 ? QStringLiteral("el texto ocupa %1 bytes en UTF-8 y el campo admite %2")
+                                 : QStringLiteral("el texto tiene %1 caracteres y el campo admite %2");
+        setError(error, fieldMessage(f, what.arg(bytes.size()).arg(f.width)));
         return false;
     }
     std::memcpy(dest, bytes.constData(), size_t(bytes.size()));
@@ -548,6 +817,101 @@ QString checkFieldForCreate(const DbfField& f) {
 
 const QList<int> kNoRecords;
 
+// The .cpg file beside a table (NAME.cpg for NAME.DBF), or an empty text.
+QString cpgBeside(const QString& path) {
+    const QFileInfo info(path);
+    const QString base = info.dir().filePath(info.completeBaseName());
+    for (const char* suffix : {".cpg", ".CPG", ".Cpg"}) {
+        const QString cpg = base + QLatin1String(suffix);
+        if (QFileInfo(cpg).isFile())
+            return cpg;
+    }
+    return {};
+}
+
+QString journalPath(const QString& path) { return path + QStringLiteral(".jnl"); }
+
+// Applies the journal beside `path`, if there is one, to the bytes of the file read into `file`:
+// the old bytes of every whole entry go back, newest first, and records inserted since the journal
+// began (in the transaction that was not ended) are taken off. Unless `readOnly`, the file is mended the same way and the journal removed;
+// a journal that is not this file's (its lengths differ, or the file holds at an entry's place
+// bytes that are neither its old nor its new ones) is removed without being applied. False (with a
+// message) only when the mend cannot be written; the journal then stays for the next opening.
+bool recoverJournal(const QString& path, int fd, bool readOnly, int headerLength, int recordLength, QByteArray* file,
+                    QString* error) {
+    const QString name = journalPath(path);
+    QFile jf(name);
+    if (!jf.exists())
+        return true;
+    if (!jf.open(QIODevice::ReadOnly)) {
+        if (readOnly)
+            return true;
+        setError(error, QStringLiteral("No se pudo leer el diario %1 del archivo %2: %3.")
+                            .arg(shownPath(name), shownPath(path), jf.errorString()));
+        return false;
+    }
+    const QByteArray bytes = jf.readAll();
+    jf.close();
+
+    QList<JournalEntry> entries;
+    QList<QByteArray> afters;
+    qint64 began = 0;
+    bool ours = parseJournal(bytes, headerLength, recordLength, &entries, &began, &afters);
+    QByteArray mended = *file;
+    bool matched = false;  // an entry was checked against the file's bytes
+    for (qsizetype i = entries.size() - 1; ours && i >= 0; --i) {
+        const JournalEntry& e = entries[i];
+        if (e.offset >= mended.size())
+            continue;  // records taken off since
+        const qsizetype n = qMin<qint64>(e.before.size(), mended.size() - e.offset);
+        char* at = mended.data() + e.offset;
+        for (qsizetype k = 0; k < n && ours; ++k)
+            ours = at[k] == e.before[k] || at[k] == afters[i][k];
+        if (ours)
+            std::memcpy(at, e.before.constData(), size_t(n));
+        matched = true;
+    }
+    // Records inserted since the journal began go too, when the journal has shown it is this
+    // file's: an entry always holds bytes that the write changed.
+    const qint64 end = headerLength + began * recordLength;
+    const bool cut = ours && matched && readU32(mended.constData() + 4) > began && end < mended.size();
+    if (cut) {
+        mended.truncate(end);
+        mended.append('\x1A');
+        writeU32(mended.data() + 4, quint32(began));
+    }
+    if (readOnly) {
+        if (ours)
+            *file = mended;
+        return true;
+    }
+    if (ours) {
+        int err = 0;
+        bool ok = true;
+        for (const JournalEntry& e : std::as_const(entries)) {
+            const qint64 n = qMin<qint64>(e.before.size(), mended.size() - e.offset);
+            if (n > 0 && ok)
+                ok = writeAll(fd, e.offset, mended.constData() + e.offset, n, &err);
+        }
+        // Taking records off: the end mark first, then the count, then the length; the file reads
+        // the same records after each step.
+        if (cut && ok)
+            ok = writeAll(fd, end, "\x1A", 1, &err) && writeAll(fd, 4, mended.constData() + 4, 4, &err);
+        if (cut && ok && ::ftruncate(fd, off_t(end + 1)) != 0) {
+            // The bytes past the end mark are not read.
+        }
+        if (!ok) {
+            setError(error, QStringLiteral("No se pudieron reponer en el archivo %1 los registros que dejó a medias un "
+                                           "cierre inesperado: %2.")
+                                .arg(shownPath(path), systemReason(err)));
+            return false;
+        }
+        *file = mended;
+    }
+    QFile::remove(name);
+    return true;
+}
+
 }  // namespace
 
 // -------------------------------------------------------------------------------------------------
@@ -563,27 +927,25 @@ QString fromCp1252(const char* bytes, int length) {
 }
 
 bool toCp1252(const QString& text, QByteArray* out, QString* error) {
-    QByteArray bytes;
-    qsizetype bad = encodeCp1252(text, &bytes);
-    QString normal;
-    if (bad >= 0) {
-        // Text pasted from elsewhere may hold a letter and its accent as two characters.
-        normal = text.normalized(QString::NormalizationForm_C);
-        bad = encodeCp1252(normal, &bytes);
+    return encodeText(DbfCodePage::Windows1252, text, out, error);
+}
+
+QString codePageName(DbfCodePage page) {
+    switch (page) {
+    case DbfCodePage::Windows1252: return QStringLiteral("Windows-1252");
+    case DbfCodePage::Dos437: return QStringLiteral("MS-DOS 437");
+    case DbfCodePage::Dos850: return QStringLiteral("MS-DOS 850");
+    case DbfCodePage::Latin1: return QStringLiteral("ISO-8859-1");
+    case DbfCodePage::Utf8: return QStringLiteral("UTF-8");
     }
-    if (bad >= 0) {
-        setError(error, QStringLiteral("El carácter %1 no existe en Windows-1252, el juego de caracteres de las tablas.")
-                            .arg(characterName(normal, bad)));
-        return false;
-    }
-    if (out)
-        *out = bytes;
-    return true;
+    return {};
 }
 
 // -------------------------------------------------------------------------------------------------
 
 DbfTable::~DbfTable() {
+    // A transaction the engine never ended leaves its journal: the next opening undoes it.
+    endJournal(!inTransaction_);
     if (fd_ >= 0)
         ::close(fd_);
 }
@@ -642,7 +1004,7 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
         got += n;
     }
     file.truncate(got);
-    const qint64 size = file.size();
+    qint64 size = file.size();
     const char* b = file.constData();
 
     if (size == 0) {
@@ -653,7 +1015,6 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
         setError(error, damaged(path, QStringLiteral("es demasiado corto para ser una tabla dBase")));
         return nullptr;
     }
-    const qint64 declaredCount = readU32(b + 4);
     const int headerLength = readU16(b + 8);
     const int recordLength = readU16(b + 10);
     if (headerLength > size) {
@@ -667,26 +1028,26 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
         return nullptr;
     }
 
-    // Field descriptors: 32 bytes each from byte 32, up to the 0x0D that ends them.
-    int fieldCount = 0;
+    // Field descriptors: 32 bytes each from byte 32, up to the 0x0D that ends them, which must be
+    // the last byte of the header. A header length that disagrees would read every record shifted.
     qint64 pos = 32;
-    while (pos < headerLength && b[pos] != '\x0D' && pos + 32 < headerLength) {
+    while (pos < headerLength - 1 && b[pos] != '\x0D')
         pos += 32;
-        ++fieldCount;
+    if (pos >= headerLength - 1 && (pos >= size || b[pos] != '\x0D')) {
+        while (pos < size && b[pos] != '\x0D')  // a terminator further on: the length is too small
+            pos += 32;
     }
-    if (pos >= headerLength || b[pos] != '\x0D') {
-        // Is there a terminator further on? Then the header length is what is wrong.
-        qint64 more = pos;
-        while (more < size && b[more] != '\x0D')
-            more += 32;
-        if (more < size)
-            setError(error, damaged(path, QStringLiteral("la longitud de su encabezado (%1 bytes) es menor que la que "
-                                                         "piden sus %2 campos (%3 bytes)")
-                                             .arg(headerLength)
-                                             .arg((more - 32) / 32)
-                                             .arg(more + 1)));
-        else
-            setError(error, damaged(path, QStringLiteral("falta la marca (0x0D) que cierra la lista de campos")));
+    if (pos >= size) {
+        setError(error, damaged(path, QStringLiteral("falta la marca (0x0D) que cierra la lista de campos")));
+        return nullptr;
+    }
+    const int fieldCount = int((pos - 32) / 32);
+    if (pos != headerLength - 1) {
+        setError(error, damaged(path, QStringLiteral("la longitud de su encabezado (%1 bytes) no es la que piden sus "
+                                                     "%2 campos (%3 bytes)")
+                                         .arg(headerLength)
+                                         .arg(fieldCount)
+                                         .arg(pos + 1)));
         return nullptr;
     }
     if (fieldCount == 0) {
@@ -726,7 +1087,8 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
         f.decimals = static_cast<unsigned char>(d[17]);
         switch (type) {
         case 'C': f.type = DbfType::Character; break;
-        case 'N': f.type = DbfType::Numeric; break;
+        case 'N':
+        case 'F': f.type = DbfType::Numeric; break;  // a dBase IV float is written as text like a numeric
         case 'L': f.type = DbfType::Logical; break;
         case 'D': f.type = DbfType::Date; break;
         default: {
@@ -766,44 +1128,126 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
         return nullptr;
     }
 
-    // Records. The header's count is reconciled with what the file holds: an insert writes
-    // the record first and the count afterwards, so complete records past the count (each
-    // beginning with a deletion flag) are the program's; a torn record at the end is dropped.
-    const qint64 room = (size - headerLength) / recordLength;
-    qint64 count = std::min(declaredCount, room);
-    while (count < room) {
-        const char flag = b[headerLength + count * recordLength];
-        if (flag != ' ' && flag != '*')
-            break;
-        ++count;
+    // The code page: a .cpg file beside the table, or else the language-driver byte.
+    const QString cpg = cpgBeside(path);
+    if (!cpg.isEmpty()) {
+        QFile f(cpg);
+        if (!f.open(QIODevice::ReadOnly)) {
+            setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(cpg), f.errorString()));
+            return nullptr;
+        }
+        const QByteArray contents = f.read(4096);
+        if (!codePageOfCpg(contents, &t->codePage_)) {
+            setError(error, QStringLiteral("No se puede abrir el archivo %1: el archivo %2 declara el juego de caracteres "
+                                           "«%3», que este programa no sabe leer.")
+                                .arg(shownPath(path), shownPath(cpg), QString::fromLatin1(contents).trimmed()));
+            return nullptr;
+        }
+    } else if (!codePageOfDriver(static_cast<unsigned char>(b[29]), &t->codePage_)) {
+        setError(error, QStringLiteral("No se puede abrir el archivo %1: declara el juego de caracteres 0x%2 (byte 29 "
+                                       "del encabezado), que este programa no sabe leer.")
+                            .arg(shownPath(path),
+                                 QString::number(static_cast<unsigned char>(b[29]), 16).toUpper().rightJustified(2, u'0')));
+        return nullptr;
     }
-    count = std::min<qint64>(count, INT_MAX);
+
+    // Records rewritten in place by a process that was killed: the journal puts them back.
+    if (!recoverJournal(path, fd, readOnly, headerLength, recordLength, &file, error))
+        return nullptr;
+    size = file.size();
+    b = file.constData();
+
+    // Records. They end at the header's count, or at an end mark met before it (the end mark may
+    // be followed by anything). An insert writes the record (and the end mark) first and the new
+    // count afterwards, so a whole record past the count, or a torn one, is what an interrupted
+    // insert left: that is repaired. Any other disagreement is refused and left alone.
+    const qint64 declared = readU32(b + 4);
+    const qint64 room = (size - headerLength) / recordLength;
+    const qint64 partial = (size - headerLength) % recordLength;
+    auto isFlag = [](char c) { return c == ' ' || c == '*'; };
+    enum class Repair { None, Torn, TornCounted, Recovered } repair = Repair::None;
+    qint64 count = 0;
+    bool marked = false;
+    for (const qint64 counted = std::min(declared, room); count < counted; ++count) {
+        const char flag = b[headerLength + count * recordLength];
+        if (flag == '\x1A') {
+            marked = true;
+            break;
+        }
+        if (!isFlag(flag)) {
+            const auto u = static_cast<unsigned char>(flag);
+            const QString shown = u > 0x20 && u < 0x7F ? QStringLiteral("«%1»").arg(QLatin1Char(flag))
+                                                       : QStringLiteral("código %1").arg(u);
+            setError(error, damaged(path, QStringLiteral("el registro %1 tiene una marca de borrado no válida (%2)")
+                                             .arg(count + 1)
+                                             .arg(shown)));
+            return nullptr;
+        }
+    }
     const qint64 end = headerLength + count * recordLength;
-    const bool torn = end < size && b[end] != '\x1A';
-    const bool unmarked = end == size;
+    if (!marked && declared > room) {
+        if (partial > 0 && b[end] == '\x1A') {
+            // The end mark with less than a record after it: the records end there.
+        } else if (declared == room + 1 && partial > 0 && isFlag(b[end])) {
+            repair = Repair::TornCounted;
+        } else {
+            setError(error, damaged(path, QStringLiteral("declara %1 registros y solo contiene %2").arg(declared).arg(room)));
+            return nullptr;
+        }
+    } else if (!marked && end < size && b[end] != '\x1A') {
+        if (!isFlag(b[end])) {
+            setError(error, damaged(path, QStringLiteral("después de sus %1 registros hay datos que no son registros ni la "
+                                                         "marca de fin (0x1A)")
+                                             .arg(count)));
+            return nullptr;
+        }
+        if (size - end < recordLength) {
+            repair = Repair::Torn;
+        } else if (size - end == recordLength || b[end + recordLength] == '\x1A') {
+            repair = Repair::Recovered;
+            ++count;
+        } else {
+            setError(error, damaged(path, QStringLiteral("después de sus %1 registros hay más registros de los que "
+                                                         "cuenta su encabezado")
+                                             .arg(count)));
+            return nullptr;
+        }
+    }
 
     t->headerLength_ = headerLength;
     t->recordLength_ = recordLength;
     t->header_ = file.left(headerLength);
     t->count_ = int(count);
     t->data_ = file.mid(headerLength, qsizetype(count * recordLength));
-    file = QByteArray();
     for (int r = 0; r < t->count_; ++r) {
         if (t->data_.at(qsizetype(r) * recordLength) == '*')
             ++t->deleted_;
     }
-
     writeU32(t->header_.data() + 4, quint32(count));
-    if (!readOnly && (torn || count != declaredCount)) {
-        // Best effort: a repair that cannot be written now is written by the next insert,
-        // which rewrites both the end of the records and the count.
-        if ((torn || unmarked) && ::ftruncate(fd, off_t(end)) == 0) {
-            int err = 0;
-            writeAll(fd, end, "\x1A", 1, &err);
-        }
-        if (count != declaredCount) {
-            int err = 0;
-            writeAll(fd, 4, t->header_.constData() + 4, 4, &err);
+
+    // The repair, once a copy of the file as it was is kept. Each step leaves a file that opens
+    // to the same records if the program stops in between. A repair that cannot be written now
+    // is written by the next insert, which rewrites both the end of the records and the count.
+    if (repair != Repair::None && !readOnly && keepCopy(path, file, st.st_mode & 0666)) {
+        const qint64 last = headerLength + count * recordLength;
+        int err = 0;
+        switch (repair) {
+        case Repair::Torn:
+            if (::ftruncate(fd, off_t(last)) == 0)
+                writeAll(fd, last, "\x1A", 1, &err);
+            break;
+        case Repair::TornCounted:
+            if (writeAll(fd, last, "\x1A", 1, &err) && writeAll(fd, 4, t->header_.constData() + 4, 4, &err) &&
+                ::ftruncate(fd, off_t(last + 1)) != 0) {
+                // Left with the torn bytes after the end mark: they are not read.
+            }
+            break;
+        case Repair::Recovered:
+            if (writeAll(fd, 4, t->header_.constData() + 4, 4, &err) && last == size)
+                writeAll(fd, last, "\x1A", 1, &err);
+            break;
+        case Repair::None:
+            break;
         }
     }
     return t;
@@ -922,7 +1366,7 @@ QVariant DbfTable::value(int recno, int field) const {
             --n;
         if (n == 0)
             return {};
-        return fromCp1252(p, n);
+        return decodeIn(codePage_, p, n);
     }
     case DbfType::Numeric:
         return readNumeric(p, f.width, f.decimals);
@@ -968,7 +1412,7 @@ bool DbfTable::encode(const QVariantList& values, QByteArray* record, QString* e
             continue;
         bool ok = true;
         switch (f.type) {
-        case DbfType::Character: ok = encodeCharacter(f, v, dest, error); break;
+        case DbfType::Character: ok = encodeCharacter(f, v, codePage_, dest, error); break;
         case DbfType::Numeric: ok = encodeNumeric(f, v, dest, error); break;
         case DbfType::Date: ok = encodeDate(f, v, dest, error); break;
         case DbfType::Logical: break;
@@ -989,6 +1433,7 @@ bool DbfTable::writeAt(qint64 offset, const char* data, qint64 size, QString* er
 }
 
 void DbfTable::closeFile() {
+    endJournal(!inTransaction_);
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -1026,6 +1471,20 @@ bool DbfTable::stampDate() {
     return true;
 }
 
+void DbfTable::touchDate() {
+    const QByteArray before = header_.mid(1, 3);
+    if (!stampDate())
+        return;
+    remember(Undo::Date, -1, before);
+    int err = 0;
+    writeAll(fd_, 1, header_.constData() + 1, 3, &err);  // the date is not worth failing for
+}
+
+void DbfTable::remember(Undo::Kind kind, int recno, const QByteArray& bytes) {
+    if (inTransaction_)
+        undo_.append({kind, recno, bytes});
+}
+
 bool DbfTable::append(const QVariantList& values, int* recno, QString* error) {
     if (!checkWritable(-1, false, error))
         return false;
@@ -1052,8 +1511,11 @@ bool DbfTable::append(const QVariantList& values, int* recno, QString* error) {
         writeAll(fd_, end, "\x1A", 1, &err);
         return false;
     }
+    if (before.mid(1, 3) != header_.mid(1, 3))
+        remember(Undo::Date, -1, before.mid(1, 3));
     data_.append(rec.constData(), recordLength_);
     const int r = count_++;
+    remember(Undo::Append, r, {});
     ++changes_;
     indexRecord(r, true);
     if (recno)
@@ -1067,16 +1529,13 @@ bool DbfTable::update(int recno, const QVariantList& values, QString* error) {
     QByteArray rec;
     if (!encode(values, &rec, error))
         return false;
-    const qint64 at = headerLength_ + qint64(recno) * recordLength_;
-    if (!writeAt(at + 1, rec.constData() + 1, recordLength_ - 1, error))
+    const QByteArray before = data_.mid(qsizetype(recno) * recordLength_, recordLength_);
+    rec[0] = before[0];
+    if (!writeInPlace(recno, rec, error))
         return false;
-    if (stampDate()) {
-        int err = 0;
-        writeAll(fd_, 1, header_.constData() + 1, 3, &err);  // the date is not worth failing for
-    }
-    indexRecord(recno, false);
-    std::memcpy(data_.data() + qsizetype(recno) * recordLength_ + 1, rec.constData() + 1, size_t(recordLength_ - 1));
-    indexRecord(recno, true);
+    remember(Undo::Record, recno, before);
+    touchDate();
+    setRecord(recno, rec.constData());
     ++changes_;
     return true;
 }
@@ -1084,18 +1543,212 @@ bool DbfTable::update(int recno, const QVariantList& values, QString* error) {
 bool DbfTable::remove(int recno, QString* error) {
     if (!checkWritable(recno, true, error))
         return false;
-    const qint64 at = headerLength_ + qint64(recno) * recordLength_;
-    if (!writeAt(at, "*", 1, error))
+    const QByteArray before = data_.mid(qsizetype(recno) * recordLength_, recordLength_);
+    QByteArray rec = before;
+    rec[0] = '*';
+    if (!writeInPlace(recno, rec, error))
         return false;
-    if (stampDate()) {
-        int err = 0;
-        writeAll(fd_, 1, header_.constData() + 1, 3, &err);
-    }
-    indexRecord(recno, false);
-    data_.data()[qsizetype(recno) * recordLength_] = '*';
-    ++deleted_;
+    remember(Undo::Record, recno, before);
+    touchDate();
+    setRecord(recno, rec.constData());
     ++changes_;
     return true;
+}
+
+void DbfTable::setRecord(int recno, const char* bytes) {
+    char* at = data_.data() + qsizetype(recno) * recordLength_;
+    indexRecord(recno, false);
+    deleted_ += (bytes[0] == '*' ? 1 : 0) - (at[0] == '*' ? 1 : 0);
+    std::memcpy(at, bytes, size_t(recordLength_));
+    indexRecord(recno, true);
+}
+
+// The bytes that change are written to the journal first, then to the record; outside a
+// transaction the journal is removed at once. Should the record's write fail, what it may have
+// written is put back (and the journal kept when even that fails).
+bool DbfTable::writeInPlace(int recno, const QByteArray& record, QString* error) {
+    const char* old = data_.constData() + qsizetype(recno) * recordLength_;
+    int from = 0, to = recordLength_;
+    while (from < to && old[from] == record[from])
+        ++from;
+    while (to > from && old[to - 1] == record[to - 1])
+        --to;
+    if (from == to)
+        return true;
+    const qint64 at = headerLength_ + qint64(recno) * recordLength_ + from;
+    const QByteArray before(old + from, to - from);
+    if (!journal(at, before, record.mid(from, to - from), error))
+        return false;
+    if (!writeAt(at, record.constData() + from, to - from, error)) {
+        int err = 0;
+        const bool restored = writeAll(fd_, at, before.constData(), before.size(), &err);
+        if (!inTransaction_)
+            endJournal(restored);
+        return false;
+    }
+    if (!inTransaction_)
+        endJournal(true);
+    return true;
+}
+
+bool DbfTable::journal(qint64 offset, const QByteArray& before, const QByteArray& after, QString* error) {
+    const QString name = journalPath(path_);
+    QByteArray bytes;
+    if (journalFd_ < 0) {
+        const QByteArray native = QFile::encodeName(name);
+        journalFd_ = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (journalFd_ < 0) {
+            setError(error, QStringLiteral("No se pudo guardar el cambio en el archivo %1: no se pudo crear su diario %2 (%3).")
+                                .arg(shownPath(path_), shownPath(name), systemReason(errno)));
+            return false;
+        }
+        journalSize_ = 0;
+        bytes = journalHeader(headerLength_, recordLength_, inTransaction_ ? startCount_ : count_);
+    }
+    bytes += journalEntry(offset, before, after);
+    int err = 0;
+    if (!writeAll(journalFd_, journalSize_, bytes.constData(), bytes.size(), &err)) {
+        // A part of the entry may be there; later entries must not follow it.
+        if (::ftruncate(journalFd_, off_t(journalSize_)) != 0) {
+            // A torn last entry is not applied; the next one is written over it.
+        }
+        if (journalSize_ == 0)
+            endJournal(true);
+        setError(error, QStringLiteral("No se pudo guardar el cambio en el archivo %1: no se pudo escribir su diario %2 (%3).")
+                            .arg(shownPath(path_), shownPath(name), systemReason(err)));
+        return false;
+    }
+    journalSize_ += bytes.size();
+    return true;
+}
+
+void DbfTable::endJournal(bool remove) {
+    if (journalFd_ < 0)
+        return;
+    if (remove) {
+        const QByteArray native = QFile::encodeName(journalPath(path_));
+        if (::unlink(native.constData()) != 0 && ::ftruncate(journalFd_, 0) != 0) {
+            // Neither removed nor emptied: its entries match the file only where nothing changed
+            // since, and opening checks every byte before applying one.
+        }
+    }
+    ::close(journalFd_);
+    journalFd_ = -1;
+    journalSize_ = 0;
+}
+
+// -------------------------------------------------------------------------------------------------
+// Transactions
+
+void DbfTable::beginTransaction() {
+    if (inTransaction_)
+        return;
+    inTransaction_ = true;
+    startCount_ = count_;
+    undo_.clear();
+    savepoints_.clear();
+}
+
+void DbfTable::setSavepoint(int level) {
+    releaseSavepoint(level);
+    savepoints_.append({level, undo_.size()});
+}
+
+void DbfTable::releaseSavepoint(int level) {
+    while (!savepoints_.isEmpty() && savepoints_.constLast().first >= level)
+        savepoints_.removeLast();
+}
+
+bool DbfTable::rollbackTo(int level, QString* error) {
+    // The lowest savepoint at or above `level`: the table joined the transaction after any below.
+    qsizetype mark = -1;
+    for (const auto& [l, size] : std::as_const(savepoints_)) {
+        if (l >= level) {
+            mark = size;
+            break;
+        }
+    }
+    if (mark < 0)
+        return true;
+    releaseSavepoint(level + 1);
+    if (savepoints_.isEmpty() || savepoints_.constLast().first != level)
+        savepoints_.append({level, mark});
+    return undoTo(mark, error);
+}
+
+bool DbfTable::commit(QString* error) {
+    Q_UNUSED(error);
+    endJournal(true);
+    inTransaction_ = false;
+    undo_.clear();
+    savepoints_.clear();
+    return true;
+}
+
+bool DbfTable::rollback(QString* error) {
+    const bool ok = undoTo(0, error);
+    endJournal(ok);  // when the file could not be put back, the journal does it at the next opening
+    inTransaction_ = false;
+    undo_.clear();
+    savepoints_.clear();
+    return ok;
+}
+
+// Undoes the writes remembered after the first `size`, newest first, in memory and in the file.
+// Should the file refuse, the memory is put back all the same and the file is closed (every
+// later write refused): the journal puts the records back when the table is opened again.
+bool DbfTable::undoTo(qsizetype size, QString* error) {
+    if (undo_.size() <= size)
+        return true;
+    const bool writable = fd_ >= 0;
+    bool ok = true;
+    int err = 0;
+    int cut = -1;
+    while (undo_.size() > size) {
+        const Undo u = undo_.takeLast();
+        switch (u.kind) {
+        case Undo::Record:
+            setRecord(u.recno, u.bytes.constData());
+            if (writable && ok)
+                ok = writeAll(fd_, headerLength_ + qint64(u.recno) * recordLength_, u.bytes.constData(), recordLength_, &err);
+            break;
+        case Undo::Append:
+            indexRecord(u.recno, false);
+            if (data_.at(qsizetype(u.recno) * recordLength_) == '*')
+                --deleted_;
+            data_.truncate(qsizetype(u.recno) * recordLength_);
+            count_ = u.recno;
+            cut = u.recno;
+            break;
+        case Undo::Date:
+            std::memcpy(header_.data() + 1, u.bytes.constData(), 3);
+            if (writable && ok)
+                ok = writeAll(fd_, 1, header_.constData() + 1, 3, &err);
+            break;
+        }
+    }
+    if (cut >= 0) {
+        // As when opening takes records off: end mark, count, length.
+        writeU32(header_.data() + 4, quint32(count_));
+        const qint64 end = headerLength_ + qint64(count_) * recordLength_;
+        if (writable && ok)
+            ok = writeAll(fd_, end, "\x1A", 1, &err) && writeAll(fd_, 4, header_.constData() + 4, 4, &err);
+        if (writable && ok && ::ftruncate(fd_, off_t(end + 1)) != 0) {
+            err = errno;
+            ok = false;
+        }
+    }
+    ++changes_;
+    if (writable && ok)
+        return true;
+    setError(error, QStringLiteral("No se pudo deshacer el cambio en el archivo %1: %2. Se repondrá al volver a abrirlo.")
+                        .arg(shownPath(path_), writable ? systemReason(err) : QStringLiteral("ya está cerrado")));
+    if (writable) {
+        endJournal(false);
+        ::close(fd_);
+        fd_ = -1;
+    }
+    return false;
 }
 
 bool DbfTable::isIntegerField(int field) const {

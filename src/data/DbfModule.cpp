@@ -284,10 +284,62 @@ int xUpdate(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* r
     return SQLITE_OK;
 }
 
+// Transactions: SQLite begins one on a table before a statement writes to it, and ends it with
+// commit, or rollback when the statement (or the transaction) fails, so that a statement refused
+// half way leaves the table as it was. Savepoints (the engine's, and each statement's inside an
+// explicit transaction) go back part of the way. The writes are already in the file: sync has
+// nothing left to do.
+int xBegin(sqlite3_vtab* vtab) {
+    if (DbfTable* table = tableOf(vtab)) table->beginTransaction();
+    return SQLITE_OK;
+}
+
+int xSync(sqlite3_vtab*) { return SQLITE_OK; }
+
+int xCommit(sqlite3_vtab* vtab) {
+    QString error;
+    DbfTable* table = tableOf(vtab);
+    if (table && !table->commit(&error)) {
+        setError(vtab, error);
+        return SQLITE_ERROR;
+    }
+    return SQLITE_OK;
+}
+
+int xRollback(sqlite3_vtab* vtab) {
+    QString error;
+    DbfTable* table = tableOf(vtab);
+    if (table && !table->rollback(&error)) {
+        setError(vtab, error);
+        return SQLITE_ERROR;
+    }
+    return SQLITE_OK;
+}
+
+int xSavepoint(sqlite3_vtab* vtab, int level) {
+    if (DbfTable* table = tableOf(vtab)) table->setSavepoint(level);
+    return SQLITE_OK;
+}
+
+int xRelease(sqlite3_vtab* vtab, int level) {
+    if (DbfTable* table = tableOf(vtab)) table->releaseSavepoint(level);
+    return SQLITE_OK;
+}
+
+int xRollbackTo(sqlite3_vtab* vtab, int level) {
+    QString error;
+    DbfTable* table = tableOf(vtab);
+    if (table && !table->rollbackTo(level, &error)) {
+        setError(vtab, error);
+        return SQLITE_ERROR;
+    }
+    return SQLITE_OK;
+}
+
 sqlite3_module makeModule() {
     sqlite3_module m;
     std::memset(&m, 0, sizeof m);
-    m.iVersion = 1;
+    m.iVersion = 2;  // with savepoints
     m.xCreate = xConnect;
     m.xConnect = xConnect;
     m.xBestIndex = xBestIndex;
@@ -301,6 +353,13 @@ sqlite3_module makeModule() {
     m.xColumn = xColumn;
     m.xRowid = xRowid;
     m.xUpdate = xUpdate;
+    m.xBegin = xBegin;
+    m.xSync = xSync;
+    m.xCommit = xCommit;
+    m.xRollback = xRollback;
+    m.xSavepoint = xSavepoint;
+    m.xRelease = xRelease;
+    m.xRollbackTo = xRollbackTo;
     return m;
 }
 

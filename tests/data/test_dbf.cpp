@@ -2,6 +2,7 @@
 // index, and a check of our files by an independent reader.
 
 #include "data/Dbf.h"
+#include "data/DbfTestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,43 +20,9 @@
 #include <tuple>
 
 using namespace kalto;
+using namespace kalto::test;
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-// Field images: text padded on the right, numbers on the left.
-QByteArray left(const QByteArray& s, int width) { return s + QByteArray(width - s.size(), ' '); }
-QByteArray right(const QByteArray& s, int width) { return QByteArray(width - s.size(), ' ') + s; }
-
-// A table assembled byte by byte, without the codec, so that the reader is tested against the layout.
-struct RawField { QByteArray name; char type; int width; int decimals = 0; };
-
-QByteArray rawTable(const QList<RawField>& fields, const QList<QByteArray>& records, int counted = -1) {
-    QByteArray descriptors;
-    int recordLength = 1;
-    for (const RawField& f : fields) {
-        descriptors += f.name.leftJustified(11, '\0') + f.type + QByteArray(4, '\0') + char(f.width) +
-                       char(f.decimals) + QByteArray(14, '\0');
-        recordLength += f.width;
-    }
-    const int headerLength = 32 + int(descriptors.size()) + 1;
-    const quint32 n = counted < 0 ? quint32(records.size()) : quint32(counted);
-    const char top[] = {3, 124, 5, 17, char(n), char(n >> 8), char(n >> 16), char(n >> 24),
-                        char(headerLength), char(headerLength >> 8), char(recordLength), char(recordLength >> 8)};
-    QByteArray b = QByteArray(top, 12) + QByteArray(17, '\0') + '\x03' + QByteArray(2, '\0') + descriptors + '\x0D';
-    for (const QByteArray& r : records) b += r;
-    return b + '\x1A';
-}
 
 const QList<DbfField> kSample = {{"NOMBRE", DbfType::Character, 20, 0}, {"CODIGO", DbfType::Numeric, 6, 0},
                                   {"MONTO", DbfType::Numeric, 10, 2}, {"ACTIVO", DbfType::Logical, 1, 0},
@@ -69,6 +36,10 @@ protected:
         QString error;
         EXPECT_TRUE(DbfTable::create(path(), fields, &error)) << error.toStdString();
         return DbfTable::open(path(), &error);
+    }
+    // The copies kept of the file before opening repaired it.
+    QStringList backups() const {
+        return QDir(dir_.path()).entryList({QStringLiteral("TABLA.DBF.*.bak")}, QDir::Files, QDir::Name);
     }
     QTemporaryDir dir_;
 };
@@ -176,10 +147,26 @@ TEST_F(Dbf, ValuesThatDoNotFitAreRefusedAndNothingIsWritten) {
 TEST_F(Dbf, DamagedHeadersAreRefusedNamingTheFileAndTheFault) {
     const QByteArray good = rawTable({{"UNO", 'C', 4}, {"DOS", 'N', 3}}, {" abcd 12", " efgh 34"});
     auto patched = [&](int at, const QByteArray& bytes) { return QByteArray(good).replace(at, bytes.size(), bytes); };
+    const QByteArray unmarked = good.chopped(1);
+    QByteArray longer = rawTable({{"UNO", 'C', 4}, {"DOS", 'N', 3}}, QList<QByteArray>(8, " abcd 12"));
+    auto headerLength = [&](char length) { return QByteArray(longer).replace(8, 2, QByteArray(1, length) + '\0'); };
     const QList<QPair<QByteArray, const char*>> cases = {
         {QByteArray(), "está vacío"},
         {patched(8, QByteArray("\xFF\x7F", 2)), "pasa del final del archivo"},
         {patched(32 * 3, " "), "falta la marca (0x0D)"},
+        // A header length other than the fields ask for would read every record shifted.
+        {headerLength('\x81'), "la longitud de su encabezado (129 bytes) no es la que piden sus 2 campos (97 bytes)"},
+        {headerLength('\x62'), "la longitud de su encabezado (98 bytes) no es la que piden sus 2 campos"},
+        {headerLength('\x60'), "la longitud de su encabezado (96 bytes) no es la que piden sus 2 campos"},
+        {headerLength('\x41'), "la longitud de su encabezado (65 bytes) no es la que piden sus 2 campos"},
+        // Records that are not there, and bytes that are neither a record nor the end mark.
+        {QByteArray(unmarked).replace(4, 1, "\x03"), "declara 3 registros y solo contiene 2"},
+        {QByteArray(unmarked).replace(4, 1, "\x05") + " ijkl 56 mn", "declara 5 registros y solo contiene 3"},
+        {QByteArray(unmarked).replace(4, 1, QByteArray(1, '\0')), "después de sus 0 registros"},
+        {unmarked + "junk", "después de sus 2 registros"},
+        {QByteArray(good).replace(4, 1, "\x01").insert(97 + 16, " ijkl 56"), "después de sus 1 registros"},
+        {QByteArray(good).replace(97 + 8, 1, "X"), "el registro 2 tiene una marca de borrado no válida («X»)"},
+        {QByteArray(good).replace(97, 1, QByteArray(1, '\0')), "el registro 1 tiene una marca de borrado no válida (código 0)"},
         {patched(10, QByteArray("\x09\x00", 2)), "la longitud del registro no coincide con sus campos"},
         {patched(64 + 16, QByteArray(1, '\0')), "el campo DOS tiene ancho cero"},
         {patched(64 + 11, "M"), "el campo DOS es de un tipo desconocido («M»)"},
@@ -190,42 +177,52 @@ TEST_F(Dbf, DamagedHeadersAreRefusedNamingTheFileAndTheFault) {
     QString error;
     for (const auto& [file, why] : cases) {
         writeFile(path(), file);
-        EXPECT_FALSE(DbfTable::open(path(), &error)) << why;
-        EXPECT_TRUE(error.startsWith(QStringLiteral("El archivo %1 está dañado: ").arg(path())) &&
-                    error.contains(QString::fromUtf8(why)))
-            << error.toStdString();
+        for (const DbfAccess access : {DbfAccess::ReadWrite, DbfAccess::ReadOnly}) {
+            EXPECT_FALSE(DbfTable::open(path(), &error, access)) << why;
+            EXPECT_TRUE(error.startsWith(QStringLiteral("El archivo %1 está dañado: ").arg(path())) &&
+                        error.contains(QString::fromUtf8(why)))
+                << error.toStdString();
+        }
         EXPECT_EQ(readFile(path()), file) << why;  // a damaged file is never "repaired"
     }
+    EXPECT_EQ(backups(), QStringList());
 }
 
-// The values other programs write are read, and a file of them cut anywhere gives its whole records:
-// read only it is left as it is, otherwise it is mended to those records and the end mark (a file
-// that only lacks the end mark is left alone).
-TEST_F(Dbf, ForeignValuesAreReadAndEveryTruncationGivesTheWholeRecords) {
-    const QByteArray file = rawTable(
-        {{"TEXTO", 'C', 6}, {"ENTERO", 'N', 5}, {"REAL", 'N', 7, 2}, {"SINO", 'L', 1}, {"DIA", 'D', 8}},
-        {QByteArray(" ") + "  ab  " + "  -12" + "  -1.50" + "y" + "20240131",
-         QByteArray(" ") + QByteArray("x\0\0\0\0\0", 6) + "*****" + "*******" + "?" + "20241331",
-         QByteArray(" ") + "\x80\xD1\xE9   " + " 12.5" + "   3,25" + "t" + "2024  01",
-         QByteArray("*") + "      " + "1e3  " + "  -    " + "N" + "        "});
-    const int header = 32 * 6 + 1, length = 28;
+// The values other programs write are read (a dBase IV float column among them). A file of them cut
+// anywhere: within its last record it gives the whole records (mended on disk after a copy of it is
+// kept, unless read only); cut shorter it is refused and left as it is.
+TEST_F(Dbf, ForeignValuesAreReadAndOnlyATornLastRecordIsMended) {
+    const QByteArray file = rawTable({{"TEXTO", 'C', 6}, {"ENTERO", 'N', 5}, {"REAL", 'N', 7, 2}, {"SINO", 'L', 1},
+                                      {"DIA", 'D', 8}, {"FLOTA", 'F', 8, 3}},
+                                     {QByteArray(" ") + "  ab  " + "  -12" + "  -1.50" + "y" + "20240131" + "  -1.250",
+                                      QByteArray(" ") + QByteArray("x\0\0\0\0\0", 6) + "*****" + "*******" + "?" +
+                                          "20241331" + "********",
+                                      QByteArray(" ") + "\x80\xD1\xE9   " + " 12.5" + "   3,25" + "t" + "2024  01" +
+                                          "   2.5  ",
+                                      QByteArray("*") + "      " + "1e3  " + "  -    " + "N" + "        " + "   0.000"});
+    const int header = 32 * 7 + 1, length = 36;
     const QVariant null;
     const QList<QVariantList> records = {
-        {QStringLiteral("  ab"), qint64(-12), -1.5, true, QDate(2024, 1, 31)},
-        {QStringLiteral("x"), null, null, null, null},  // NUL padding; asterisks (did not fit), '?', month 13
-        {QStringLiteral("€Ñé"), 12.5, 3.25, true, null},  // a fraction without decimals; a decimal comma
-        {null, null, null, false, null}};                 // deleted, and not plain numbers
+        {QStringLiteral("  ab"), qint64(-12), -1.5, true, QDate(2024, 1, 31), -1.25},
+        {QStringLiteral("x"), null, null, null, null, null},  // NUL padding; asterisks (did not fit), '?', month 13
+        {QStringLiteral("€Ñé"), 12.5, 3.25, true, null, 2.5},  // a fraction without decimals; a decimal comma
+        {null, null, null, false, null, 0.0}};                 // deleted, and not plain numbers
     QString error;
     for (int cut = 0; cut <= file.size(); ++cut) {
         SCOPED_TRACE(cut);
         writeFile(path(), file.left(cut));
-        auto t = DbfTable::open(path(), &error, DbfAccess::ReadOnly);
-        if (cut < header) {
-            EXPECT_FALSE(t);
-            EXPECT_TRUE(error.contains(path())) << error.toStdString();
+        for (const QString& b : backups()) QFile::remove(dir_.filePath(b));
+        const int whole = (cut - header) / length;
+        const bool torn = whole == 3 && (cut - header) % length > 0;
+        if (cut < header || (whole < 4 && !torn)) {
+            for (const DbfAccess access : {DbfAccess::ReadOnly, DbfAccess::ReadWrite}) {
+                EXPECT_FALSE(DbfTable::open(path(), &error, access));
+                EXPECT_TRUE(error.contains(path())) << error.toStdString();
+            }
+            EXPECT_EQ(readFile(path()), file.left(cut));
             continue;
         }
-        const int whole = (cut - header) / length;
+        auto t = DbfTable::open(path(), &error, DbfAccess::ReadOnly);
         ASSERT_TRUE(t) << error.toStdString();
         EXPECT_EQ(t->recordCount(), whole);
         EXPECT_EQ(readFile(path()), file.left(cut));
@@ -234,31 +231,75 @@ TEST_F(Dbf, ForeignValuesAreReadAndEveryTruncationGivesTheWholeRecords) {
         ASSERT_EQ(t->recordCount(), whole);
         for (int r = 0; r < whole; ++r) EXPECT_EQ(t->record(r), records[r]) << r;
         EXPECT_EQ(t->deletedCount(), whole / 4);
-        QByteArray mended = cut < header + 4 * length ? file.left(header + whole * length) + '\x1A' : file.left(cut);
+        QByteArray mended = torn ? file.left(header + whole * length) + '\x1A' : file.left(cut);
         mended[4] = char(whole);
         EXPECT_EQ(readFile(path()), mended);
+        ASSERT_EQ(backups().size(), torn ? 1 : 0);
+        if (torn) {
+            EXPECT_EQ(readFile(dir_.filePath(backups().first())), file.left(cut));
+        }
     }
 }
 
-// Records past the count (the program stopped between writing a record and the new count) are
-// recovered; bytes past the end mark are not records; a count past the end gives the records there are.
-TEST_F(Dbf, RecordsPastTheCountAreRecoveredButNotBytesPastTheEndMark) {
+// What an interrupted insert leaves (a whole record past the count, with or without the end mark
+// after it, or a torn record) is mended after a copy of the file is kept. Bytes past the end mark
+// are not records, and a count past the end mark gives the records before it; neither is written.
+TEST_F(Dbf, OnlyWhatAnInterruptedInsertLeavesIsMended) {
     const QList<RawField> fields = {{"UNO", 'C', 4}, {"DOS", 'N', 3}};
     const QList<QByteArray> three = {" abcd 12", "*efgh 34", " ijkl 56"};
-    const QByteArray trailing = rawTable(fields, {" abcd 12"}) + " efgh 34 ijkl 56";
+    const QByteArray one = rawTable(fields, {" abcd 12"});
+    const QByteArray trailing = one + " efgh 34 ijkl 56";
+    const QByteArray overJunk = rawTable(fields, three, 2) + "\x1A\x1A junk";
     const QList<std::tuple<QByteArray, int, QByteArray>> cases = {  // file, records read, file after opening
-        {rawTable(fields, three, 1), 3, rawTable(fields, three)},
+        {rawTable(fields, three, 2), 3, rawTable(fields, three)},
+        {rawTable(fields, three, 2).chopped(1), 3, rawTable(fields, three)},
+        {one.chopped(1) + " ef", 1, one},
+        {overJunk, 3, QByteArray(overJunk).replace(4, 1, "\x03")},
         {trailing, 1, trailing},
-        {rawTable(fields, {" abcd 12"}, 1000), 1, rawTable(fields, {" abcd 12"})},
+        {rawTable(fields, {" abcd 12"}, 1000), 1, rawTable(fields, {" abcd 12"}, 1000)},
     };
     for (const auto& [file, count, mended] : cases) {
+        SCOPED_TRACE(file.mid(97).toStdString());
+        for (const QString& b : backups()) QFile::remove(dir_.filePath(b));
         writeFile(path(), file);
         QString error;
         auto t = DbfTable::open(path(), &error);
         ASSERT_TRUE(t) << error.toStdString();
         EXPECT_EQ(t->recordCount(), count);
         EXPECT_EQ(readFile(path()), mended);
+        ASSERT_EQ(backups().size(), mended == file ? 0 : 1);
+        if (mended != file) {
+            EXPECT_EQ(readFile(dir_.filePath(backups().first())), file);
+        }
+        // The next insert goes after the records read, and the file is whole again.
+        ASSERT_TRUE(t->append({QStringLiteral("zz"), 9}, nullptr, &error)) << error.toStdString();
+        t = DbfTable::open(path(), &error);
+        ASSERT_TRUE(t) << error.toStdString();
+        EXPECT_EQ(t->recordCount(), count + 1);
+        EXPECT_EQ(t->record(count), (QVariantList{QStringLiteral("zz"), qint64(9)}));
     }
+}
+
+// A count above the records, the end mark after them and junk beyond it (as another program may
+// leave): the records are those before the mark, as an independent reader reads them too.
+TEST_F(Dbf, TheEndMarkEndsTheRecordsAsAnotherReaderSees) {
+    const QByteArray file = rawTable({{"UNO", 'C', 4}, {"DOS", 'N', 3}}, {" abcd 12", "*efgh 34", " ijkl 56"}, 5) +
+                            " junk 77 more 88 and 99";
+    writeFile(path(), file);
+    QString error;
+    auto t = DbfTable::open(path(), &error);
+    ASSERT_TRUE(t) << error.toStdString();
+    ASSERT_EQ(t->recordCount(), 3);
+    EXPECT_EQ(t->deletedCount(), 1);
+    EXPECT_EQ(t->record(2), (QVariantList{QStringLiteral("ijkl"), qint64(56)}));
+    EXPECT_EQ(readFile(path()), file);
+    EXPECT_EQ(backups(), QStringList());
+
+    const DbfRead other = dbfread(path());
+    if (!other.available) GTEST_SKIP() << "python3 con el módulo dbfread (paquete python3-dbfread) no está instalado";
+    ASSERT_TRUE(other.ok) << other.error.toStdString();
+    EXPECT_EQ(other.result.value(QStringLiteral("records")).toArray(),
+              (QJsonArray{QJsonArray{QStringLiteral("abcd"), 12}, QJsonArray{QStringLiteral("ijkl"), 56}}));
 }
 
 TEST_F(Dbf, WritesAreInTheFileWhenTheCallReturnsUnlessTheTableIsReadOnly) {

@@ -1,0 +1,86 @@
+#pragma once
+// Table files assembled byte by byte (without the codec, so that the codec is tested against the
+// layout), and the independent reader (Debian's python3-dbfread) run on a file.
+
+#include <QByteArray>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace kalto::test {
+
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// Field images: text padded on the right, numbers on the left.
+inline QByteArray left(const QByteArray& s, int width) { return s + QByteArray(width - s.size(), ' '); }
+inline QByteArray right(const QByteArray& s, int width) { return QByteArray(width - s.size(), ' ') + s; }
+
+struct RawField { QByteArray name; char type; int width; int decimals = 0; };
+
+// A dBase III table: `counted` records in the header (-1: as many as given), the language-driver
+// byte `language`, the records as given and the end mark.
+inline QByteArray rawTable(const QList<RawField>& fields, const QList<QByteArray>& records, int counted = -1,
+                           char language = 0x03) {
+    QByteArray descriptors;
+    int recordLength = 1;
+    for (const RawField& f : fields) {
+        descriptors += f.name.leftJustified(11, '\0') + f.type + QByteArray(4, '\0') + char(f.width) +
+                       char(f.decimals) + QByteArray(14, '\0');
+        recordLength += f.width;
+    }
+    const int headerLength = 32 + int(descriptors.size()) + 1;
+    const quint32 n = counted < 0 ? quint32(records.size()) : quint32(counted);
+    const char top[] = {3, 124, 5, 17, char(n), char(n >> 8), char(n >> 16), char(n >> 24),
+                        char(headerLength), char(headerLength >> 8), char(recordLength), char(recordLength >> 8)};
+    QByteArray b = QByteArray(top, 12) + QByteArray(17, '\0') + language + QByteArray(2, '\0') + descriptors + '\x0D';
+    for (const QByteArray& r : records) b += r;
+    return b + '\x1A';
+}
+
+// What dbfread reads in a file: {"encoding", "fields", "records"} (tests/data/dbfread_check.py).
+struct DbfRead {
+    bool available = false;  // false when python3 or its dbfread module is not installed
+    bool ok = false;         // dbfread read the file
+    QJsonObject result;
+    QString error;
+};
+
+// `encoding` overrides the code page dbfread would take from the language-driver byte (it reads no
+// .cpg file, and takes a zero byte for ASCII).
+inline DbfRead dbfread(const QString& path, const QString& encoding = {}) {
+    DbfRead r;
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (QProcess::execute(python, {QStringLiteral("-c"), QStringLiteral("import dbfread")}) != 0) return r;
+    r.available = true;
+    QStringList args{QStringLiteral(KALTO_SOURCE_DIR "/tests/data/dbfread_check.py"), path};
+    if (!encoding.isEmpty()) args << encoding;
+    QProcess p;
+    p.start(python, args);
+    if (!p.waitForFinished(60000)) {
+        r.error = QStringLiteral("dbfread no terminó");
+        return r;
+    }
+    r.ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    r.error = QString::fromUtf8(p.readAllStandardError());
+    r.result = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    return r;
+}
+
+}  // namespace kalto::test
