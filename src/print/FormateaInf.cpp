@@ -20,7 +20,7 @@ QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
 QString text(const QVariant& value) { return isNullValue(value) ? QString() : cellText(value); }
 QString field(const QVariantList& row, int column) { return text(row.value(column)); }
 
-// VB-style Trim on the composed blocks: only blanks count as empty.
+// A composed block counts as empty when it holds blanks only.
 bool onlyBlanks(const QString& s) {
     return std::all_of(s.begin(), s.end(), [](QChar c) { return c == QLatin1Char(' '); });
 }
