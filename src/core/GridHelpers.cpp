@@ -5,7 +5,6 @@
 #include "data/Values.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
 namespace kalto {
 
@@ -64,51 +63,6 @@ QString cellText(const QVariant& value) {
     default:
         return value.toString();
     }
-}
-
-bool isNumericValue(const QVariant& value) {
-    return numericValue(value).has_value();
-}
-
-std::optional<double> numericValue(const QVariant& value) {
-    if (value.isNull() || !value.isValid()) return std::nullopt;
-    if (isNumberValue(value)) return value.toDouble();
-    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)\\s*$"));
-    const QString text = value.toString();
-    if (!number.match(text).hasMatch()) return std::nullopt;
-    bool ok = false;
-    const double d = text.trimmed().toDouble(&ok);
-    if (!ok) return std::nullopt;
-    return d;
-}
-
-double leadingNumber(const QString& text) {
-    int i = 0;
-    const int n = text.size();
-    while (i < n && text[i].isSpace()) ++i;
-    QString digits;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) digits += text[i++];
-    bool point = false;
-    bool any = false;
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
-            digits += c;
-            any = true;
-        } else if (c == QLatin1Char('.') && !point) {
-            digits += c;
-            point = true;
-        } else {
-            break;
-        }
-    }
-    if (!any) return 0.0;
-    return digits.toDouble();
-}
-
-double leadingNumber(const QVariant& value) {
-    if (isNumberValue(value)) return value.toDouble();
-    return leadingNumber(cellText(value));
 }
 
 }  // namespace kalto

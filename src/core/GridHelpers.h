@@ -1,13 +1,13 @@
 #pragma once
 // Shared operations of the editable grids: the column-length warning, the letter-case
-// normaliser, and the reading of a cell as a number.
+// normaliser and the text of a cell. Numbers in cells are read by core/Numbers.h.
 
 #include "core/GridRule.h"
+#include "core/Numbers.h"
 
 #include <QString>
 #include <QVariant>
 
-#include <optional>
 #include <span>
 
 namespace kalto {
@@ -54,15 +54,5 @@ void FomateaLetra(GridRow& row, int column, int mode);
 // The text of a cell as the user sees it: a number in plain decimal (never with an
 // exponent), a null as the empty text.
 QString cellText(const QVariant& value);
-
-// "Numeric": digits with an optional sign and decimal point, blanks around allowed; a
-// number held by the cell is numeric, an empty or null cell is not.
-bool isNumericValue(const QVariant& value);
-// The number a numeric cell holds; std::nullopt when it is not numeric.
-std::optional<double> numericValue(const QVariant& value);
-// Leading-number parse: blanks skipped, then an optional sign, digits and one decimal
-// point as far as they go; "100.5%" gives 100.5, "A1" and "" give 0.
-double leadingNumber(const QString& text);
-double leadingNumber(const QVariant& value);
 
 }  // namespace kalto
