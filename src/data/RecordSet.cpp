@@ -212,6 +212,20 @@ bool RecordSet::updateRecord(int recordNumber, const QVariantList& values, QStri
     return table_->update(recordNumber - 1, values, error);
 }
 
+bool RecordSet::updateFields(int recordNumber, const QMap<int, QVariant>& values, QString* error) {
+    if (!writable(error)) return false;
+    if (recordNumber <= 0 || recordNumber > table_->recordCount() || table_->isDeleted(recordNumber - 1)) {
+        if (error) *error = QStringLiteral("El registro ya no existe en la tabla.");
+        return false;
+    }
+    // The columns of an updatable record set are the table's fields, in order.
+    QVariantList row = table_->record(recordNumber - 1);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        if (it.key() >= 0 && it.key() < row.size()) row[it.key()] = it.value();
+    if (!writable(error, &row)) return false;
+    return table_->update(recordNumber - 1, row, error);
+}
+
 bool RecordSet::removeRow(int row, QString* error) {
     if (!writable(error)) return false;
     if (row < 0 || row >= recnos_.size()) {

@@ -6,6 +6,7 @@
 // table, and its writes go straight to the file. Any other query (aggregates, chosen
 // columns, group by, distinct) gives a read-only record set holding its values.
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -38,6 +39,9 @@ public:
 
     bool isUpdatable() const { return table_ != nullptr; }
     DbfTable* table() const { return table_; }
+    // The table file the rows were read from (null for a read-only record set). A pack
+    // replaces the table: a record number is valid only for the table it was read from.
+    std::shared_ptr<DbfTable> sharedTable() const { return shared_; }
     QString tableName() const { return tableName_; }
 
     int count() const;
@@ -75,6 +79,10 @@ public:
     // Rewrites the record `recordNumber` (1-based) of the table, also when a refresh has
     // left it out of this record set; the same checks as updateRow.
     bool updateRecord(int recordNumber, const QVariantList& values, QString* error);
+    // Writes `values` (record-set column -> value) over what the record `recordNumber` holds
+    // now; its other fields keep their current values, whoever wrote them. Also for a record
+    // a refresh has left out; the same checks as updateRow.
+    bool updateFields(int recordNumber, const QMap<int, QVariant>& values, QString* error);
 
     // The add/edit/update cycle on the current row.
     void addNew();

@@ -30,4 +30,20 @@ inline bool isNumberValue(const QVariant& v) {
     }
 }
 
+// The same value for a row: both null, two numbers of equal value whatever their type (12,
+// 12.0), or equal otherwise (texts compare exactly).
+inline bool sameValue(const QVariant& a, const QVariant& b) {
+    const bool aNull = isNullValue(a);
+    const bool bNull = isNullValue(b);
+    if (aNull || bNull) return aNull == bNull;
+    if (isNumberValue(a) && isNumberValue(b)) {
+        const bool aReal = a.typeId() == QMetaType::Double || a.typeId() == QMetaType::Float;
+        const bool bReal = b.typeId() == QMetaType::Double || b.typeId() == QMetaType::Float;
+        if (!aReal && !bReal) return a.toLongLong() == b.toLongLong();
+        return a.toDouble() == b.toDouble();
+    }
+    if (a.typeId() != b.typeId()) return false;
+    return a == b;
+}
+
 }  // namespace kalto

@@ -86,7 +86,7 @@ void BoundGrid::bind(DataSource* source, const QList<GridColumn>& columns, GridR
     model_->bind(source, columns, rule, messages);
     applyColumns();
     if (source) {
-        connect(source, &DataSource::aboutToRefresh, this, &BoundGrid::sourceAboutToRefresh);
+        connect(source, &DataSource::commitRequested, this, &BoundGrid::sourceCommitRequested);
         connect(source, &DataSource::refreshed, this, &BoundGrid::sourceRefreshed);
     }
     lastRow_ = -1;
@@ -274,13 +274,14 @@ void BoundGrid::reloadKeepingCurrent() {
     const bool onPending = row >= 0 && row == model_->pendingViewRow();
     const bool onAddNew = model_->isAddNewRow(row);
     const int recno = model_->recordNumber(row);
-    model_->reload();
+    // A record number means the same record only in the same table file.
+    const bool sameTable = model_->reload();
     int target = row;
     if (onPending)
         target = model_->pendingViewRow();
     else if (onAddNew)
         target = model_->addNewRow();
-    else if (recno > 0 && model_->rowOfRecord(recno) >= 0)
+    else if (sameTable && recno > 0 && model_->rowOfRecord(recno) >= 0)
         target = model_->rowOfRecord(recno);
     lastRow_ = -1;
     restoreCurrent(target, column, 0);
@@ -294,14 +295,24 @@ void BoundGrid::restoreCurrent(int row, int column, int fallbackRow) {
     setCurrentIndex(model_->index(row, column));
 }
 
-void BoundGrid::sourceAboutToRefresh() {
-    if (busy_) return;  // a rule refreshes the source while the grid is storing a row
-    finishEditor(true);
+void BoundGrid::sourceCommitRequested(bool* committed) {
     // A changed stored row is stored first; a new row being typed is kept and shown again.
-    if (model_->hasPending() && !model_->pending()->isNew()) {
-        QScopedValueRollback<bool> guard(busy_, true);
-        model_->commit();
+    const auto changedRow = [this] { return model_->hasPending() && !model_->pending()->isNew(); };
+    if (busy_) {
+        // A rule queries the source again while the grid is storing a row: the row is being
+        // stored right now, so it cannot be stored for this caller.
+        if (changedRow() && committed) *committed = false;
+        return;
     }
+    finishEditor(true);
+    if (!changedRow()) return;
+    if (!model_->isWritable()) {
+        // The source is closed: the row cannot be stored until it is open again.
+        if (committed) *committed = false;
+        return;
+    }
+    QScopedValueRollback<bool> guard(busy_, true);
+    if (!model_->commit() && committed) *committed = false;
 }
 
 void BoundGrid::sourceRefreshed() {
@@ -662,11 +673,19 @@ bool BoundGrid::editorKey(QWidget* editor, QKeyEvent* event) {
 
 // --- focus -------------------------------------------------------------------------------------
 
-void BoundGrid::focusChanged(QWidget* old, QWidget* now) {
-    if (!old || !now) return;  // a window deactivated is not a move to another control
-    if (!isInside(old) && !isCompanion(old)) return;
-    if (isInside(now) || isCompanion(now)) return;
-    if (leavePosted_) return;
+// The grid is left when the focus, last held by the grid (its cells, its editor, its pick
+// lists), lands on another control of the grid's window, whatever happened in between: the
+// window deactivated (no focus at all), a message box or another window took the focus and
+// gave it back. Focus going to another window is not leaving the grid, since the focus
+// comes back: a message box the grid's own rule opened must not store the row it is about.
+void BoundGrid::focusChanged(QWidget*, QWidget* now) {
+    if (!now) return;  // the window deactivated: where the focus goes next decides
+    if (isInside(now) || isCompanion(now)) {
+        focusWasInside_ = true;
+        return;
+    }
+    if (now->window() != window()) return;  // a message box, another window, a popup
+    if (!focusWasInside_ || leavePosted_) return;
     leavePosted_ = true;
     // Stored from the event loop, not from inside the focus change.
     QTimer::singleShot(0, this, &BoundGrid::leaveGrid);
@@ -674,12 +693,16 @@ void BoundGrid::focusChanged(QWidget* old, QWidget* now) {
 
 void BoundGrid::leaveGrid() {
     leavePosted_ = false;
+    // Not now: the focus left again (a message box, another window), or the grid is storing
+    // a row. The next time the focus lands on another control of the window, the grid stores.
     if (busy_) return;
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal && !modal->isAncestorOf(this)) return;  // a message box or another modal window is up
+    if (modal && !modal->isAncestorOf(this)) return;
     if (QApplication::activePopupWidget()) return;
     QWidget* focus = QApplication::focusWidget();
-    if (!focus || isInside(focus) || isCompanion(focus)) return;
+    if (!focus || focus->window() != window()) return;
+    if (isInside(focus) || isCompanion(focus)) return;  // back in the grid: not left after all
+    focusWasInside_ = false;
     commit();
 }
 

@@ -41,8 +41,9 @@ public:
     // Binds the grid to `source` with these columns (grid column i shows the record-set
     // column named columns[i].field, matched without regard to case). `rule` may be null
     // (plain grid); `messages` shows the grid's own messages (a refused write, a value that is
-    // not a number); null means real message boxes. The source's aboutToRefresh/refreshed
-    // signals keep the grid in step: a changed row is stored first, a new row is kept.
+    // not a number); null means real message boxes. The source's commitRequested/refreshed
+    // signals keep the grid in step: before a refresh, a close or a pack of its table a
+    // changed row is stored first (a new row is kept); the rows are shown again after.
     void bind(DataSource* source, const QList<GridColumn>& columns, GridRule* rule, Messages* messages);
     DataSource* dataSource() const;
     GridRule* rule() const;
@@ -177,7 +178,7 @@ private:
     int firstVisibleColumn() const;
     int nextVisibleColumn(int column, int step) const;
 
-    void sourceAboutToRefresh();
+    void sourceCommitRequested(bool* committed);
     void sourceRefreshed();
     void focusChanged(QWidget* old, QWidget* now);
     void leaveGrid();
@@ -195,6 +196,7 @@ private:
     bool settingEditorText_ = false;
     bool busy_ = false;
     bool leavePosted_ = false;
+    bool focusWasInside_ = false;  // the focus was last on the grid, its editor or a pick list
     int lastRow_ = -1;
     QList<QPointer<QWidget>> companions_;
 };

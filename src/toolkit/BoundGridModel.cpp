@@ -1,7 +1,10 @@
 #include "toolkit/BoundGridModel.h"
 
+#include "core/GridHelpers.h"
 #include "core/Messages.h"
+#include "core/Numbers.h"
 #include "data/DataSource.h"
+#include "data/Database.h"
 #include "data/Dbf.h"
 #include "data/RecordSet.h"
 #include "data/Values.h"
@@ -11,33 +14,6 @@
 #include <QScopedValueRollback>
 
 namespace kalto {
-
-namespace {
-
-// A number typed as text: digits with an optional sign and one decimal point.
-bool parseNumber(const QString& text, QVariant* out) {
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
-    static const QRegularExpression decimal(QStringLiteral("^[+-]?([0-9]+\\.[0-9]*|\\.[0-9]+)$"));
-    if (integer.match(text).hasMatch()) {
-        bool ok = false;
-        const qlonglong n = text.toLongLong(&ok);
-        if (ok) {
-            *out = n;
-            return true;
-        }
-    }
-    if (integer.match(text).hasMatch() || decimal.match(text).hasMatch()) {
-        bool ok = false;
-        const double d = text.toDouble(&ok);  // C locale: '.' is the decimal point
-        if (ok) {
-            *out = d;
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 BoundGridModel::BoundGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -56,6 +32,8 @@ void BoundGridModel::bind(DataSource* source, const QList<GridColumn>& columns, 
     mapColumns();
     RecordSet* rs = recordSet();
     writable_ = rs && rs->isOpen() && rs->isUpdatable();
+    loadedTable_ = rs ? rs->sharedTable() : nullptr;
+    editTable_.reset();
     if (rs && rs->isOpen())
         for (int i = 0; i < rs->count(); ++i) rows_.append({rs->recordNumber(i), readRow(i)});
     endResetModel();
@@ -116,14 +94,28 @@ int BoundGridModel::rowOfRecord(int recno) const {
     return -1;
 }
 
+namespace {
+
+// Two pointers to the same table file (also when it has been let go since).
+bool sameTable(const std::weak_ptr<DbfTable>& a, const std::weak_ptr<DbfTable>& b) {
+    return !a.owner_before(b) && !b.owner_before(a);
+}
+
+}  // namespace
+
+bool BoundGridModel::isPendingStale() const {
+    return edited_ && !edited_->isNew() && !loadedTable_.expired() && !sameTable(editTable_, loadedTable_);
+}
+
 bool BoundGridModel::pendingIsExtra() const {
-    return edited_ && (edited_->isNew() || rowOfRecord(edited_->recordNumber()) < 0);
+    return edited_ && (edited_->isNew() || isPendingStale() || rowOfRecord(edited_->recordNumber()) < 0);
 }
 
 int BoundGridModel::pendingViewRow() const {
     if (!edited_) return -1;
-    if (pendingIsExtra()) return rows_.size();
-    return rowOfRecord(edited_->recordNumber());
+    if (edited_->isNew() || isPendingStale()) return rows_.size();
+    const int row = rowOfRecord(edited_->recordNumber());
+    return row >= 0 ? row : rows_.size();
 }
 
 QVariant BoundGridModel::value(int row, int column) const {
@@ -165,9 +157,15 @@ QString BoundGridModel::displayText(const QVariant& v, int column) const {
     }
 }
 
+QString BoundGridModel::columnTitle(int column) const {
+    if (column >= 0 && column < columns_.size() && !columns_[column].caption.isEmpty()) return columns_[column].caption;
+    if (const DbfField* f = field(column)) return f->name;
+    return column >= 0 && column < columns_.size() ? columns_[column].field : QString();
+}
+
 bool BoundGridModel::toColumnValue(int column, const QVariant& in, QVariant* out, QString* error) const {
     *out = in;
-    if (!in.isValid() || in.isNull()) {
+    if (isNullValue(in)) {
         *out = QVariant();
         return true;
     }
@@ -177,11 +175,10 @@ bool BoundGridModel::toColumnValue(int column, const QVariant& in, QVariant* out
         return true;
     }
     const DbfField* f = field(column);
-    const QString caption = column >= 0 && column < columns_.size() ? columns_[column].caption : QString();
     auto refuse = [&](const QString& what) {
         if (error)
-            *error = QStringLiteral("La columna \"%1\" admite sólo %2; \"%3\" no lo es. Rectifica por favor")
-                         .arg(caption.isEmpty() ? (f ? f->name : QString()) : caption, what, in.toString());
+            *error = QStringLiteral("La columna \"%1\" admite sólo %2; \"%3\" no lo es.%4")
+                         .arg(columnTitle(column), what, in.toString(), kRectifica);
         return false;
     };
     if (!f) return true;  // no table field known: the value goes as it is
@@ -190,19 +187,37 @@ bool BoundGridModel::toColumnValue(int column, const QVariant& in, QVariant* out
         if (!isText) *out = displayText(in, column);
         return true;
     case DbfType::Numeric: {
-        if (isNumberValue(in)) return true;
         if (in.typeId() == QMetaType::Bool) {
             *out = in.toBool() ? 1 : 0;
             return true;
         }
-        const QString t = in.toString().trimmed();
-        if (t.isEmpty()) {
+        if (isText && in.toString().trimmed().isEmpty()) {
             *out = QVariant();
             return true;
         }
-        if (parseNumber(t, out)) return true;
-        *out = in;
-        return refuse(QStringLiteral("números"));
+        const auto number = numberOf(in);
+        if (!number) return refuse(QStringLiteral("números"));
+        if (number->decimals > f->decimals) {
+            // Never rounded behind the user's back: 12.7 typed into a whole-number column is refused.
+            if (error) {
+                const QString typed = isText ? in.toString().trimmed() : displayText(in, column);
+                if (f->decimals == 0)
+                    *error = QStringLiteral("La columna \"%1\" admite sólo números enteros, sin decimales; "
+                                            "\"%2\" tiene decimales.%3")
+                                 .arg(columnTitle(column), typed, kRectifica);
+                else
+                    *error = QStringLiteral("La columna \"%1\" admite a lo más %2 %3; \"%4\" tiene %5.%6")
+                                 .arg(columnTitle(column))
+                                 .arg(f->decimals)
+                                 .arg(f->decimals == 1 ? QStringLiteral("decimal") : QStringLiteral("decimales"),
+                                      typed)
+                                 .arg(number->decimals)
+                                 .arg(kRectifica);
+            }
+            return false;
+        }
+        if (!isNumberValue(in)) *out = number->toVariant();
+        return true;
     }
     case DbfType::Logical: {
         if (in.typeId() == QMetaType::Bool) return true;
@@ -225,7 +240,6 @@ bool BoundGridModel::toColumnValue(int column, const QVariant& in, QVariant* out
             *out = false;
             return true;
         }
-        *out = in;
         return refuse(QStringLiteral("S o N"));
     }
     case DbfType::Date: {
@@ -242,11 +256,96 @@ bool BoundGridModel::toColumnValue(int column, const QVariant& in, QVariant* out
                 return true;
             }
         }
-        *out = in;
         return refuse(QStringLiteral("fechas (dd/mm/aaaa)"));
     }
     }
     return true;
+}
+
+bool BoundGridModel::fitsColumn(int column, const QVariant& value, QString* error) const {
+    const DbfField* f = field(column);
+    if (!f || isNullValue(value)) return true;
+    const QString title = columnTitle(column);
+    if (f->type == DbfType::Character) {
+        // As the table stores it: trailing blanks dropped, one byte a character in the code page.
+        QString text = value.toString();
+        qsizetype end = text.size();
+        while (end > 0 && text.at(end - 1) == u' ') --end;
+        text.truncate(end);
+        QByteArray bytes;
+        QString why;
+        if (!toCp1252(text, &bytes, &why)) {
+            if (!why.isEmpty()) why[0] = why.at(0).toLower();
+            if (why.endsWith(u'.')) why.chop(1);
+            if (error) *error = QStringLiteral("La columna \"%1\" no puede guardar ese texto: %2.%3").arg(title, why, kRectifica);
+            return false;
+        }
+        if (bytes.size() > f->width) {
+            if (error)
+                *error = QStringLiteral("El texto de la columna \"%1\" tiene %2 caracteres y la columna admite a lo más %3.%4")
+                             .arg(title)
+                             .arg(bytes.size())
+                             .arg(f->width)
+                             .arg(kRectifica);
+            return false;
+        }
+        return true;
+    }
+    if (f->type != DbfType::Numeric) return true;
+    const auto number = numberOf(value);
+    if (!number) return true;  // toColumnValue has refused it already
+    // The number as the table writes it: its decimals, and "0.50" as ".50" when that is what fits.
+    QString text = number->integer ? QString::number(*number->integer) : QString::number(number->value, 'f', f->decimals);
+    if (number->integer && f->decimals > 0) text += u'.' + QString(f->decimals, u'0');
+    if (text.size() > f->width && f->decimals > 0) {
+        const qsizetype zero = text.startsWith(u'-') ? 1 : 0;
+        if (text.at(zero) == u'0') text.remove(zero, 1);
+    }
+    if (text.size() <= f->width) return true;
+    if (error) {
+        const int sign = number->value < 0 ? 1 : 0;
+        const int whole = qMax(0, f->width - (f->decimals > 0 ? f->decimals + 1 : 0) - sign);
+        const QString room = f->decimals > 0
+                                 ? QStringLiteral("%1 cifras enteras y %2 decimales").arg(whole).arg(f->decimals)
+                                 : QStringLiteral("%1 cifras").arg(whole);
+        *error = QStringLiteral("El número %1 no cabe en la columna \"%2\", que admite a lo más %3.%4")
+                     .arg(displayText(value, column), title, room, kRectifica);
+    }
+    return false;
+}
+
+QString BoundGridModel::withCaptions(const QString& error) const {
+    QString out = error;
+    for (int c = 0; c < columns_.size(); ++c) {
+        const DbfField* f = field(c);
+        if (!f || columns_[c].caption.isEmpty() || columns_[c].caption == f->name) continue;
+        const QString caption = QStringLiteral("\"%1\"").arg(columns_[c].caption);
+        out.replace(QRegularExpression(QStringLiteral("\\bel campo %1\\b").arg(QRegularExpression::escape(f->name))),
+                    QStringLiteral("la columna ") + caption);
+        out.replace(QRegularExpression(QStringLiteral("\\b%1\\b").arg(QRegularExpression::escape(f->name))), caption);
+    }
+    return out;
+}
+
+std::shared_ptr<DbfTable> BoundGridModel::liveTable() const {
+    RecordSet* rs = recordSet();
+    if (!rs || !rs->isOpen() || !rs->database() || rs->tableName().isEmpty()) return nullptr;
+    return rs->database()->sharedTable(rs->tableName());
+}
+
+QVariantList BoundGridModel::readRecord(int recno) const {
+    const int position = positionOfRecord(recno);
+    if (position >= 0) return readRow(position);
+    // Left out of the record set by a refresh: read from the table by field name.
+    QVariantList out;
+    RecordSet* rs = recordSet();
+    DbfTable* table = rs ? rs->table() : nullptr;
+    for (int c = 0; c < columns_.size(); ++c) {
+        const int rc = recordSetColumn(c);
+        const int fi = table && rc >= 0 ? table->fieldIndex(rs->columnName(rc)) : -1;
+        out.append(fi >= 0 && recno > 0 && recno <= table->recordCount() ? table->value(recno - 1, fi) : QVariant());
+    }
+    return out;
 }
 
 QVariantList BoundGridModel::readRow(int position) const {
@@ -296,6 +395,7 @@ bool BoundGridModel::beginEdit(int row) {
     if (row < 0 || row >= rows_.size()) return false;
     original_ = GridRow(rows_[row].values, false, rows_[row].recno);
     edited_ = *original_;
+    editTable_ = loadedTable_;
     rowChanged(row);
     return true;
 }
@@ -321,49 +421,41 @@ void BoundGridModel::acceptValue(int row, int column, const QVariant& value) {
     emit cellAccepted(column);
 }
 
+// Writes the row in edit: a new row with every bound column, a changed row with the cells
+// that differ from what it held when the edit began, over what its record holds now. The
+// message in *error is the one the user sees.
 bool BoundGridModel::writePending(QString* error, int* recno) {
     RecordSet* rs = recordSet();
-    GridRow& row = *edited_;
+    const GridRow& row = *edited_;
     const bool isNew = row.isNew();
-    const int position = isNew ? -1 : positionOfRecord(row.recordNumber());
-    DbfTable* table = rs->table();
+    QString why;
+    auto failed = [&](const QString& reason) {
+        *error = QStringLiteral("No se pudo guardar el registro. ") + withCaptions(reason);
+        return false;
+    };
 
-    // Start from what the record holds, so that columns the grid does not show keep their values.
-    QVariantList values;
-    if (isNew) {
-        for (int i = 0; i < rs->columnCount(); ++i) values.append(QVariant());
-    } else if (position >= 0) {
-        values = rs->rowValues(position);
-    } else {
-        // The record left the record set (a refresh); it is still written by its number.
-        if (!table || row.recordNumber() <= 0 || row.recordNumber() > table->recordCount()) {
-            *error = QStringLiteral("El registro ya no existe en la tabla.");
-            return false;
-        }
-        values = table->record(row.recordNumber() - 1);
-    }
+    QMap<int, QVariant> changed;  // record-set column -> value to store
     for (int c = 0; c < columns_.size(); ++c) {
         const int rc = recordSetColumn(c);
-        if (rc < 0) continue;
+        if (rc < 0 || (!isNew && sameValue(row.value(c), original_->value(c)))) continue;
         QVariant v;
-        if (!toColumnValue(c, row.value(c), &v, error)) return false;
-        if (isNew || position >= 0) {
-            values[rc] = v;
-        } else {
-            const int fi = table->fieldIndex(rs->columnName(rc));
-            if (fi >= 0) values[fi] = v;
-        }
+        if (!toColumnValue(c, row.value(c), &v, error)) return false;  // the message says what to fix
+        if (!fitsColumn(c, v, &why)) return failed(why);
+        changed.insert(rc, v);
     }
 
     if (isNew) {
+        QVariantList values;
+        for (int i = 0; i < rs->columnCount(); ++i) values.append(changed.value(i));
         int newPosition = -1;
-        if (!rs->insertRow(values, &newPosition, error)) return false;
+        if (!rs->insertRow(values, &newPosition, &why)) return failed(why);
         *recno = rs->recordNumber(newPosition);
         return true;
     }
     *recno = row.recordNumber();
-    if (position >= 0) return rs->updateRow(position, values, error);
-    return rs->updateRecord(row.recordNumber(), values, error);
+    if (changed.isEmpty()) return true;
+    if (!rs->updateFields(row.recordNumber(), changed, &why)) return failed(why);
+    return true;
 }
 
 bool BoundGridModel::commit() {
@@ -374,6 +466,15 @@ bool BoundGridModel::commit() {
     const bool isNew = edited_->isNew();
     if (!writable_ || !recordSet() || !recordSet()->isUpdatable()) {
         showError(QStringLiteral("La tabla no admite cambios; el registro no se guardó."));
+        return false;
+    }
+    // A record number is valid only in the table file the row was read from.
+    if (!isNew && !sameTable(editTable_, liveTable())) {
+        showError(QStringLiteral("No se pudo guardar el registro: la tabla %1 se reorganizó mientras lo editabas y "
+                                 "el registro ya no se puede localizar. Toma nota de lo que escribiste y presiona "
+                                 "Esc para descartarlo.")
+                      .arg(recordSet()->tableName()));
+        rowChanged(pendingViewRow());
         return false;
     }
     if (rule_) {
@@ -388,9 +489,7 @@ bool BoundGridModel::commit() {
     QString error;
     int recno = 0;
     if (!writePending(&error, &recno)) {
-        showError(error.startsWith(QStringLiteral("La columna"))
-                      ? error
-                      : QStringLiteral("No se pudo guardar el registro. ") + error);
+        showError(error);
         rowChanged(pendingViewRow());
         return false;
     }
@@ -398,13 +497,7 @@ bool BoundGridModel::commit() {
     // The row is in the table: take it out of the buffer and show what the table holds.
     const int shownAt = pendingViewRow();
     const bool wasExtra = pendingIsExtra();
-    QVariantList stored;
-    const int position = positionOfRecord(recno);
-    if (position >= 0) {
-        stored = readRow(position);
-    } else {
-        stored = edited_->values();
-    }
+    const QVariantList stored = readRecord(recno);
     original_.reset();
     edited_.reset();
     if (wasExtra) {
@@ -477,15 +570,18 @@ bool BoundGridModel::deleteRow(int row) {
     return true;
 }
 
-void BoundGridModel::reload() {
+bool BoundGridModel::reload() {
     beginResetModel();
     mapColumns();
     rows_.clear();
     RecordSet* rs = recordSet();
     writable_ = rs && rs->isOpen() && rs->isUpdatable();
+    const std::weak_ptr<DbfTable> before = loadedTable_;
+    loadedTable_ = rs ? rs->sharedTable() : nullptr;
     if (rs && rs->isOpen())
         for (int i = 0; i < rs->count(); ++i) rows_.append({rs->recordNumber(i), readRow(i)});
     endResetModel();
+    return sameTable(before, loadedTable_);
 }
 
 int BoundGridModel::rowCount(const QModelIndex& parent) const {

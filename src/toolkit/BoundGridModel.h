@@ -8,6 +8,12 @@
 //
 // The model keeps its own copy of the values it shows, read from the record set when it is
 // loaded and after each write, so what the view shows changes only when the model says so.
+//
+// Storing a changed row writes only the cells whose value in the buffer differs from what the
+// row held when the edit began (typed by the user or rewritten by the rule), over what the
+// record holds at that moment, so that a statement that changed other fields of the record
+// meanwhile is not undone. A row in edit is tied to its record number in the table file it
+// was read from: when that file is replaced (a pack), the row is never written to the new one.
 
 #include "core/GridRule.h"
 #include "data/DataSource.h"
@@ -16,6 +22,7 @@
 #include <QAbstractTableModel>
 #include <QPointer>
 
+#include <memory>
 #include <optional>
 
 namespace kalto {
@@ -78,9 +85,15 @@ public:
     // cellAccepted runs.
     void acceptValue(int row, int column, const QVariant& value);
     // The one conversion of a value to what the column stores: empty -> null; numeric
-    // columns take a trimmed number (a text that is not a number gives false, *out keeps the
-    // text); logical and date columns likewise; character columns take the text as typed.
+    // columns take a trimmed number with no more decimals than the field has (a text that is
+    // not such a number gives false, *out keeps the text); logical and date columns likewise;
+    // character columns take the text as typed. *error names the column by its caption.
     bool toColumnValue(int column, const QVariant& in, QVariant* out, QString* error) const;
+    // Whether a converted value fits the column's field (text length and characters of the
+    // table's code page, digits of a number); false with a message naming the caption.
+    bool fitsColumn(int column, const QVariant& value, QString* error) const;
+    // The name of a column as the user sees it: its caption, or its field when it has none.
+    QString columnTitle(int column) const;
 
     // Stores the buffer. True when nothing is left pending.
     bool commit();
@@ -88,8 +101,12 @@ public:
     void discard();
     // Deletes a stored row (the rule may refuse); a new row in edit is discarded.
     bool deleteRow(int row);
-    // Reads the record set's rows again, keeping the buffer.
-    void reload();
+    // Reads the record set's rows again, keeping the buffer. False when the rows now come
+    // from another table file than before (a pack replaced it): record numbers changed meaning.
+    bool reload();
+    // The row in edit was read from a table file that has since been replaced: it can no
+    // longer be written (its record number means another record now).
+    bool isPendingStale() const;
 
     // QAbstractItemModel
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -114,10 +131,13 @@ private:
     RecordSet* recordSet() const;
     void mapColumns();
     QVariantList readRow(int position) const;  // record-set row -> values by grid column
+    QVariantList readRecord(int recno) const;  // the same for a record, in the record set or not
     int positionOfRecord(int recno) const;     // in the record set; -1 when absent
     bool pendingIsExtra() const;               // shown below the stored rows
     void rowChanged(int row);
     bool writePending(QString* error, int* recno);
+    QString withCaptions(const QString& error) const;  // table messages: field names -> captions
+    std::shared_ptr<DbfTable> liveTable() const;       // the table file the record set is over now
     void showError(const QString& text) const;
 
     QPointer<DataSource> source_;
@@ -131,6 +151,8 @@ private:
     bool committing_ = false;
     std::optional<GridRow> original_;
     std::optional<GridRow> edited_;
+    std::weak_ptr<DbfTable> loadedTable_;  // the table file the rows were read from
+    std::weak_ptr<DbfTable> editTable_;    // the table file the row in edit was read from
 };
 
 }  // namespace kalto

@@ -27,6 +27,7 @@ namespace {
 
 enum Col { Calle, CP, Ciudad, Email, IdDir };  // grid columns; the kind code is hidden
 const QString kRefusal = QStringLiteral("Solo puedes ingresar un domicilio. Rectifica por favor");
+const QString kUpdateRefusal = QStringLiteral("Falta la colonia. Rectifica por favor");
 
 class AddressRule : public GridRule {
 public:
@@ -46,6 +47,12 @@ public:
         return !refuse;
     }
     void afterInsert(const GridRow&) override { if (refreshing) refreshing->refresh(); }
+    bool beforeUpdate(GridRow&) override {
+        if (refuseUpdates <= 0) return true;
+        --refuseUpdates;
+        messages->exclamation(kUpdateRefusal);
+        return false;
+    }
     bool beforeDelete(const GridRow& row) override {
         if (refuse) messages->exclamation(QStringLiteral("No se puede borrar ") + row.text(Calle));
         return !refuse;
@@ -55,6 +62,7 @@ public:
     Messages* messages = nullptr;
     DataSource* refreshing = nullptr;  // queries the grid's own source again while a row is stored
     bool refuse = false;
+    int refuseUpdates = 0;  // how many of the next updates are refused
 };
 
 class BoundGridTest : public ::testing::Test {
@@ -87,13 +95,31 @@ protected:
     QWidget* focused() const { return QApplication::focusWidget() ? QApplication::focusWidget() : grid; }
     QLineEdit* editor() const { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
     void type(const QString& text) {
-        for (const QChar c : text)
-            c == QLatin1Char('\t') ? QTest::keyClick(focused(), Qt::Key_Tab) : QTest::keyClicks(focused(), QString(c));
+        for (const QChar c : text) {
+            if (c == QLatin1Char('\t'))
+                QTest::keyClick(focused(), Qt::Key_Tab);
+            else if (c.unicode() > 0xFF)  // no key of its own: typed as text, as an input method does
+                QTest::sendKeyEvent(QTest::Click, focused(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+            else
+                QTest::keyClicks(focused(), QString(c));
+        }
     }
     void key(Qt::Key k) { QTest::keyClick(focused(), k); }
     void clickCell(int row, int column) {
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->gridModel()->index(row, column)).center());
+    }
+    void plants(std::initializer_list<const char*> streets) {  // stored behind the grid
+        for (const char* street : streets)
+            ASSERT_TRUE(db.execute(QStringLiteral("insert into imdir (iddir, calleyno) values ('PL', ?)"),
+                                   {QString::fromLatin1(street)}));
+        ASSERT_TRUE(source->refresh());
+    }
+    // What a window manager does when a message box closes: the window is active again.
+    void reactivate() {
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QApplication::processEvents();
     }
     void addRow(const QString& typed) {  // typed into the add-new row from the first column, left with Down
         ASSERT_TRUE(grid->setCurrentCell(grid->addNewRow(), Calle));
@@ -335,6 +361,271 @@ TEST_F(BoundGridTest, NumbersConvertedInOnePlace) {
     EXPECT_TRUE(grid->commit());
     // FRACCION, a text, as typed; VOLUMEN; PORCUT empty (NULL, not a zero).
     EXPECT_EQ(stored(QStringLiteral("improd"), {1, 3, 4}), QStringList{QStringLiteral(" 0101|12|")});
+}
+
+// The export-product bookkeeping rewrites FRACCION of an annex row while the user edits its
+// description: storing the row writes the cells that changed, over what the record holds now.
+TEST_F(BoundGridTest, AChangedRowWritesOnlyItsChangedCells) {
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos (id_prod, tipo_reg, descrip, fraccion, id_subord) "
+                                          "values (1, 1, 'CAJA', '01010101', 0), (2, 1, 'BOLSA', '02020202', 0)")));
+    auto* annexes = new DataSource(QStringLiteral("dtsAnxMPE"), &db,
+                                   QStringLiteral("select * from imanexos where tipo_reg = 1"), &window);
+    ASSERT_TRUE(annexes->refresh());
+    class BulkRule : public GridRule {  // goods in bulk have no tariff item
+        void cellAccepted(GridRow& row, int column) override {
+            if (column == 0 && row.text(0) == QLatin1String("GRANEL")) row.setValue(1, QVariant());
+        }
+    } bulk;
+    grid->bind(annexes,
+               {{QStringLiteral("Descripción"), QStringLiteral("DESCRIP"), true, 200},
+                {QStringLiteral("Fracción"), QStringLiteral("FRACCION"), true, 80},
+                {{}, QStringLiteral("ID_PROD"), false, 40}},
+               &bulk, &messages);
+    const auto annexRows = [&] { return stored(QStringLiteral("imanexos"), {0, 2, 3}); };
+
+    ASSERT_TRUE(grid->setCurrentCell(0, 0));
+    type(QStringLiteral("CAJA CHICA"));
+    ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set fraccion = '99999999' where id_prod = 1")));
+    key(Qt::Key_Down);
+    EXPECT_EQ(annexRows(), (QStringList{"1|CAJA CHICA|99999999", "2|BOLSA|02020202"}));
+    EXPECT_EQ(grid->cellValue(0, 1).toString(), QStringLiteral("99999999")) << "the row shows what its record holds";
+
+    // Changed before the edit began (the grid still shows the old value): kept as well. A cell
+    // the rule rewrote counts as changed.
+    ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set descrip = 'BOLSA DE PAPEL' where id_prod = 2")));
+    ASSERT_TRUE(grid->setCurrentCell(1, 1));
+    type(QStringLiteral("03030303"));
+    key(Qt::Key_Up);
+    EXPECT_EQ(annexRows().value(1), QStringLiteral("2|BOLSA DE PAPEL|03030303"));
+    ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set fraccion = '88888888' where id_prod = 1")));
+    ASSERT_TRUE(grid->setCurrentCell(0, 0));
+    type(QStringLiteral("GRANEL"));
+    key(Qt::Key_Down);
+    EXPECT_EQ(annexRows().value(0), QStringLiteral("1|GRANEL|"));
+    EXPECT_TRUE(messages.entries.isEmpty());
+}
+
+// A row in edit is tied to its record by number; the record set may change under it.
+TEST_F(BoundGridTest, RowInEditWhileTheRecordSetChanges) {
+    plants({"A", "B", "C", "D"});
+    // D refused when left and again when the source is refreshed after another statement
+    // deleted the rows before it: it is then written over its own record.
+    rule.refuseUpdates = 2;
+    ASSERT_TRUE(grid->setCurrentCell(3, Ciudad));
+    type(QStringLiteral("tepic"));
+    key(Qt::Key_Down);
+    ASSERT_TRUE(db.execute(QStringLiteral("delete from imdir where calleyno in ('A', 'B')")));
+    ASSERT_TRUE(source->refresh());
+    EXPECT_EQ(messages.texts(), QStringList(2, kUpdateRefusal));
+    ASSERT_TRUE(grid->isEditing());
+    EXPECT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->cellValue(1, Ciudad).toString(), QStringLiteral("TEPIC"));
+    EXPECT_TRUE(grid->commit());
+    EXPECT_EQ(stored(), (QStringList{"PL|C||||", "PL|D||TEPIC||"}));
+
+    // A statement moves the record of a refused row out of the query: the refresh leaves the row
+    // out, and it is still written over its own record.
+    rule.refuseUpdates = 2;
+    ASSERT_TRUE(grid->setCurrentCell(0, Email));
+    type(QStringLiteral("c@planta.mx"));
+    key(Qt::Key_Down);
+    ASSERT_TRUE(db.execute(QStringLiteral("update imdir set iddir = 'FL', cp = '01000' where calleyno = 'C'")));
+    ASSERT_TRUE(source->refresh());
+    EXPECT_EQ(grid->rowCount(), 2);  // D, then C in edit below it
+    EXPECT_EQ(grid->cellValue(1, Email).toString(), QStringLiteral("c@planta.mx"));
+    EXPECT_TRUE(grid->commit());
+    EXPECT_EQ(stored(), (QStringList{"FL|C|01000||c@planta.mx|", "PL|D||TEPIC||"}));
+
+    // Closing the source stores the row first.
+    ASSERT_TRUE(grid->setCurrentCell(0, CP));
+    type(QStringLiteral("20000"));
+    EXPECT_TRUE(source->close());
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(grid->rowCount(), 0);
+    EXPECT_EQ(stored().value(1), QStringLiteral("PL|D|20000|TEPIC||"));
+}
+
+// Packing rewrites the table: record numbers move. Plants A..E, A deleted in the grid.
+TEST_F(BoundGridTest, RowInEditAcrossAPack) {
+    plants({"A", "B", "C", "D", "E"});
+    ASSERT_TRUE(grid->selectWholeRow(0));
+    key(Qt::Key_Delete);
+    ASSERT_EQ(db.table(QStringLiteral("imdir"))->deletedCount(), 1);
+    rule.refuseUpdates = 2;  // C refused when left, and when the pack asks for it
+    ASSERT_TRUE(grid->setCurrentCell(1, Ciudad));
+    type(QStringLiteral("leon"));
+    key(Qt::Key_Down);
+    QString error;
+    EXPECT_FALSE(DataSource::packTable(&db, QStringLiteral("IMDIR"), &error));
+    EXPECT_EQ(error, QStringLiteral("No se pudo reorganizar la tabla imdir: hay un renglón en edición que no se pudo "
+                                    "guardar. Corrígelo o descártalo (Esc) y vuelve a intentarlo."));
+    EXPECT_EQ(db.table(QStringLiteral("imdir"))->deletedCount(), 1) << "nothing packed";
+    EXPECT_TRUE(grid->isEditing());
+    // Allowed now: stored over C's own record, then packed and shown again.
+    EXPECT_TRUE(DataSource::packTable(&db, QStringLiteral("imdir"), &error)) << error.toStdString();
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(db.table(QStringLiteral("imdir"))->recordCount(), 4);
+    EXPECT_EQ(stored(), (QStringList{"PL|B||||", "PL|C||LEON||", "PL|D||||", "PL|E||||"}));
+    EXPECT_EQ(grid->rowCount(), 4);
+    EXPECT_EQ(grid->cellValue(1, Ciudad).toString(), QStringLiteral("LEON"));
+
+    // A row refused when its source is closed stays in edit. A pack that does not go through the
+    // data sources then gives its record number (D's, 3) to E: the row is never written there.
+    rule.refuseUpdates = 2;
+    ASSERT_TRUE(grid->setCurrentCell(2, Ciudad));
+    type(QStringLiteral("merida"));
+    key(Qt::Key_Down);
+    EXPECT_FALSE(source->close());
+    EXPECT_TRUE(grid->isEditing());
+    ASSERT_TRUE(db.execute(QStringLiteral("delete from imdir where calleyno = 'B'")));
+    ASSERT_TRUE(db.pack(QStringLiteral("imdir"), &error));
+    ASSERT_TRUE(source->refresh());
+    messages.clear();
+    EXPECT_FALSE(grid->commit());
+    EXPECT_TRUE(messages.last().contains(QStringLiteral("la tabla imdir se reorganizó"))) << messages.last().toStdString();
+    EXPECT_EQ(stored(), (QStringList{"PL|C||LEON||", "PL|D||||", "PL|E||||"}));
+    EXPECT_EQ(grid->rowCount(), 4) << "the row in edit is shown below the stored rows";
+    EXPECT_EQ(grid->cellValue(2, Ciudad).toString(), QString());
+    EXPECT_EQ(grid->cellValue(3, Ciudad).toString(), QStringLiteral("MERIDA"));
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(grid->rowCount(), 3);
+}
+
+// Storing a row is never skipped because a message box came and went: whatever happened in
+// between, the focus landing on another control of the window stores the row.
+TEST_F(BoundGridTest, LeavingTheGridAfterAMessageStoresTheRow) {
+    auto* companies = new DataSource(QStringLiteral("dtsControl"), &db,
+                                     QStringLiteral("select * from impects where idmcts = 'C'"), &window);
+    ASSERT_TRUE(companies->refresh());
+    MessageBoxMessages boxes(&window);
+    class PercentRule : public GridRule {  // a percentage that is not a number: a message, then 0
+    public:
+        void cellAccepted(GridRow& row, int column) override {
+            if (column > 0 && row.value(column).typeId() == QMetaType::QString) {
+                messages->exclamation(QStringLiteral("Debes colocar un valor númerico en esta columna. Rectifica por favor"));
+                row.setValue(column, 0);
+            }
+        }
+        Messages* messages = nullptr;
+    } percent;
+    percent.messages = &boxes;
+    grid->bind(companies,
+               {{QStringLiteral("Razón Social"), QStringLiteral("RSOCIAL"), true, 200},
+                {QStringLiteral("Porc. Part. Cont."), QStringLiteral("PORCONT"), true, 80},
+                {QStringLiteral("Porc. Part. Res."), QStringLiteral("PORCEXT"), true, 80}},
+               &percent, &boxes);
+    int shown = 0;
+    QTimer closer;  // the user acknowledges every message
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++shown;
+            box->accept();
+        }
+    });
+    closer.start(10);
+    const auto companyRows = [&] { return stored(QStringLiteral("impects"), {0, 5, 6}); };
+
+    // A message the grid's own rule shows: the focus goes to the box and comes back, the row
+    // is not left.
+    grid->setFocus();
+    ASSERT_TRUE(grid->setCurrentCell(grid->addNewRow(), 0));
+    type(QStringLiteral("alfa\tabc\t"));
+    QTest::qWait(50);
+    reactivate();
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(grid->isEditing());
+    EXPECT_EQ(companyRows(), QStringList());
+    // Tab out of the last column, with a message on the way: the focus goes to the box, to no
+    // widget while the window is inactive, then to the next control. The row is stored.
+    type(QStringLiteral("xyz\t"));
+    QTest::qWait(50);
+    reactivate();
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(QApplication::focusWidget(), other);
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(companyRows(), QStringList{QStringLiteral("alfa|0|0")});
+
+    // A message, the focus back in the grid, then a click on another control: stored.
+    grid->setFocus();
+    ASSERT_TRUE(grid->setCurrentCell(grid->addNewRow(), 0));
+    type(QStringLiteral("beta\tabc\t5"));
+    QTest::qWait(50);
+    reactivate();
+    EXPECT_TRUE(grid->isEditing());
+    QTest::mouseClick(other, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), other);
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(companyRows().value(1), QStringLiteral("beta|0|5"));
+    EXPECT_EQ(shown, 3);
+}
+
+// A value the table cannot hold is refused when the row is stored, with the column named by
+// its caption; the row stays in edit as typed. Digits past a column's decimals are never rounded.
+TEST_F(BoundGridTest, ValuesTheTableCannotHoldNameTheColumn) {
+    auto* companies = new DataSource(QStringLiteral("dtsControl"), &db,
+                                     QStringLiteral("select * from impects where idmcts = 'C'"), &window);
+    ASSERT_TRUE(companies->refresh());
+    grid->bind(companies,
+               {{QStringLiteral("Razón Social"), QStringLiteral("RSOCIAL"), true, 200},
+                {QStringLiteral("Número Programa"), QStringLiteral("NUMPROG"), true, 80},
+                {QStringLiteral("Porc. Part. Cont."), QStringLiteral("PORCONT"), true, 80},
+                {QStringLiteral("Monto Exportación"), QStringLiteral("MONTOEXP"), true, 120}},
+               nullptr, &messages);
+    const auto refused = [&](int column, const QString& typed, const QString& message) {
+        ASSERT_TRUE(grid->setCurrentCell(0, column));
+        type(typed);
+        key(Qt::Key_Down);
+        EXPECT_EQ(messages.last(), message);
+        EXPECT_TRUE(grid->isEditing());
+        EXPECT_EQ(grid->cellValue(0, column).toString(), typed) << "kept as typed";
+    };
+    ASSERT_TRUE(grid->setCurrentCell(grid->addNewRow(), 0));
+    type(QStringLiteral("alfa"));
+    refused(1, QStringLiteral("12.7"),
+            QStringLiteral("La columna \"Número Programa\" admite sólo números enteros, sin decimales; \"12.7\" "
+                           "tiene decimales. Rectifica por favor"));
+    ASSERT_TRUE(grid->setCurrentCell(0, 1));
+    type(QStringLiteral("12.000"));  // zeros after the point are no decimals
+    refused(2, QStringLiteral("1.234"),
+            QStringLiteral("La columna \"Porc. Part. Cont.\" admite a lo más 2 decimales; \"1.234\" tiene 3. "
+                           "Rectifica por favor"));
+    ASSERT_TRUE(grid->setCurrentCell(0, 2));
+    type(QStringLiteral("1.230"));
+    refused(3, QStringLiteral("1234567890123.5"),
+            QStringLiteral("No se pudo guardar el registro. El número 1234567890123.5 no cabe en la columna \"Monto "
+                           "Exportación\", que admite a lo más 12 cifras enteras y 2 decimales. Rectifica por favor"));
+    EXPECT_EQ(stored(QStringLiteral("impects"), {0}), QStringList());
+    ASSERT_TRUE(grid->setCurrentCell(0, 3));
+    type(QStringLiteral("999999999999.99"));
+    key(Qt::Key_Down);
+    EXPECT_FALSE(grid->isEditing());
+    EXPECT_EQ(stored(QStringLiteral("impects"), {0, 3, 5, 2}), QStringList{QStringLiteral("alfa|12|1.23|999999999999.99")});
+
+    // Texts: too long, or with a character the table's code page lacks.
+    const auto textRefused = [&](const QString& table, const QString& field, const QString& caption,
+                                 const QString& typed, const QString& reason) {
+        auto* s = new DataSource(table, &db, table, &window);
+        ASSERT_TRUE(s->refresh());
+        grid->bind(s, {{caption, field, true, 200}}, nullptr, &messages);
+        ASSERT_TRUE(grid->setCurrentCell(grid->addNewRow(), 0));
+        type(typed);
+        key(Qt::Key_Down);
+        EXPECT_TRUE(grid->isEditing());
+        EXPECT_TRUE(messages.last().contains(QStringLiteral("\"%1\"").arg(caption)) &&
+                    messages.last().contains(reason) && !messages.last().contains(field))
+            << messages.last().toStdString();
+        EXPECT_EQ(stored(table, {0}), QStringList());
+        grid->discard();
+    };
+    textRefused(QStringLiteral("imdir"), QStringLiteral("CALLEYNO"), QStringLiteral("Calle y No."),
+                QString(101, u'x'), QStringLiteral("tiene 101 caracteres y la columna admite a lo más 100"));
+    textRefused(QStringLiteral("imrlegal"), QStringLiteral("NOMREPLEG"), QStringLiteral("Nombre"),
+                QStringLiteral("Omega Ω"), QStringLiteral("«Ω»"));
+    // A check only the table makes (16-bit identifiers) names the caption too.
+    textRefused(QStringLiteral("improd"), QStringLiteral("ID_PROD"), QStringLiteral("Clave"), QStringLiteral("40000"),
+                QStringLiteral("32767"));
 }
 
 }  // namespace
