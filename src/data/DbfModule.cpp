@@ -398,6 +398,21 @@ quint32 primaryWeight(QChar c) {
 // equality.
 int collate(void*, int n1, const void* s1, int n2, const void* s2) {
     if (n1 == n2 && (n1 == 0 || std::memcmp(s1, s2, size_t(n1)) == 0)) return 0;
+    // Plain ASCII, most texts: folding lowers A-Z only and every character weighs as itself,
+    // so the order is that of the lowered bytes.
+    const auto* p1 = static_cast<const unsigned char*>(s1);
+    const auto* p2 = static_cast<const unsigned char*>(s2);
+    bool ascii = true;
+    for (int i = 0; i < n1 && ascii; ++i) ascii = p1[i] < 0x80;
+    for (int i = 0; i < n2 && ascii; ++i) ascii = p2[i] < 0x80;
+    if (ascii) {
+        const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : int(c); };
+        for (int i = 0; i < n1 && i < n2; ++i) {
+            const int x = lower(p1[i]), y = lower(p2[i]);
+            if (x != y) return x < y ? -1 : 1;
+        }
+        return n1 == n2 ? 0 : (n1 < n2 ? -1 : 1);
+    }
     const QString a = foldCase(QString::fromUtf8(static_cast<const char*>(s1), n1));
     const QString b = foldCase(QString::fromUtf8(static_cast<const char*>(s2), n2));
     const qsizetype n = std::min(a.size(), b.size());
