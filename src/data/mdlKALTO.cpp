@@ -35,9 +35,4 @@ std::optional<int> IdProductoAnexo(Database& db, int idProd, QString* error) {
     return static_cast<int>(next < 1 ? 1 : next);
 }
 
-int FiltroDigito(int keyAscii) {
-    if ((keyAscii >= '0' && keyAscii <= '9') || keyAscii == 27 || keyAscii == 8 || keyAscii == 9) return keyAscii;
-    return 0;
-}
-
 }  // namespace kalto::mdlKALTO

@@ -1,6 +1,6 @@
 #pragma once
-// Shared routines of the program module: running one statement, the product id of an
-// annex row and the digit filter of the header's numeric fields.
+// Shared routines of the program module: running one statement and the product id of an
+// annex row. (The digit filter of the header's numeric fields is in core/KeyFilters.h.)
 
 #include <QString>
 #include <QVariant>
@@ -22,9 +22,6 @@ bool EjecutaSentencia(Database& db, const QString& sql, const QVariantList& para
 // it, otherwise the highest id_prod plus 1, or 1 on an empty table. An id above 32767
 // is refused: std::nullopt with a Spanish message in *error.
 std::optional<int> IdProductoAnexo(Database& db, int idProd, QString* error = nullptr);
-
-// Digits, Escape, Backspace and Tab pass; anything else gives 0 (discarded).
-int FiltroDigito(int keyAscii);
 
 }  // namespace mdlKALTO
 }  // namespace kalto

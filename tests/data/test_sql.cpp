@@ -317,9 +317,6 @@ TEST_F(Sql, ProductIdForAnAnnexRowAndTheDigitFilter) {
     EXPECT_TRUE(mdlKALTO::EjecutaSentencia(db, QStringLiteral("delete from imserv"), {}, nullptr, &last));
     EXPECT_EQ(last, QStringLiteral("delete from imserv"));
     EXPECT_FALSE(mdlKALTO::EjecutaSentencia(db, QStringLiteral("delete from nada"), {}, &error));
-
-    for (int c : {int('0'), int('9'), 27, 8, 9}) EXPECT_EQ(mdlKALTO::FiltroDigito(c), c);
-    for (int c : {int('a'), int('A'), int(' '), int('-'), int('.'), 13}) EXPECT_EQ(mdlKALTO::FiltroDigito(c), 0);
 }
 
 }  // namespace
