@@ -1,6 +1,7 @@
 // The RFC check and the shared grid helpers.
 
 #include "core/GridHelpers.h"
+#include "core/KeyFilters.h"
 #include "support/RecordingMessages.h"
 #include "core/VerificaRFC.h"
 
@@ -46,4 +47,9 @@ TEST(VerificaRFC, DateLengthAndHeldForm) {
 TEST(GridHelpers, CellText) {
     EXPECT_EQ(cellText(999999.99), QStringLiteral("999999.99"));
     EXPECT_EQ(cellText(1e10), QStringLiteral("10000000000"));  // never in exponent form
+}
+
+TEST(KeyFilters, DigitFilterPassesDigitsAndEditingKeysOnly) {
+    for (int c : {int('0'), int('9'), 27, 8, 9}) EXPECT_EQ(kalto::digitKeyFilter(c), c);
+    for (int c : {int('a'), int('A'), int(' '), int('-'), int('.'), 13}) EXPECT_EQ(kalto::digitKeyFilter(c), 0);
 }
