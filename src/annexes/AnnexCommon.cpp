@@ -3,6 +3,7 @@
 #include "core/GridHelpers.h"
 #include "core/GridRule.h"
 #include "core/Messages.h"
+#include "core/Numbers.h"
 #include "data/Database.h"
 #include "data/TableCatalogue.h"
 

@@ -2,6 +2,7 @@
 
 #include "core/GridHelpers.h"
 #include "core/Messages.h"
+#include "core/Numbers.h"
 #include "core/RequestState.h"
 #include "data/Database.h"
 

@@ -2,6 +2,7 @@
 
 #include "core/GridHelpers.h"
 #include "core/Messages.h"
+#include "core/Numbers.h"
 #include "core/RequestState.h"
 #include "data/Database.h"
 
@@ -126,7 +127,10 @@ bool ProductRule::beforeWrite(GridRow& row) {
 void ProductRule::afterWrite(const GridRow& row) {
     const QString item = cellText(row.value(Fraccion)).trimmed();
     const auto id = idFromCell(row.value(IdProd));
-    if (item.isEmpty() || !id) return;
+    if (item.isEmpty() || !id) {
+        events_.exportProducts();
+        return;
+    }
     QString error;
     bool ok;
     if (exportProductExists(db_, *id))
@@ -161,9 +165,9 @@ bool ProductRule::beforeDelete(const GridRow& row) {
 }
 
 void ProductRule::afterDelete(const GridRow& row) {
-    const auto id = idFromCell(row.value(IdProd));
-    if (!id) return;
-    db_.execute(QStringLiteral("delete from imanexos where id_prod = ? and tipo_reg = 1 and id_subord = 0"), {*id});
+    if (const auto id = idFromCell(row.value(IdProd)))
+        db_.execute(QStringLiteral("delete from imanexos where id_prod = ? and tipo_reg = 1 and id_subord = 0"),
+                    {*id});
     events_.exportProducts();
 }
 
