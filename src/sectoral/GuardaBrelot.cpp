@@ -2,6 +2,7 @@
 
 #include "core/Drives.h"
 #include "core/Messages.h"
+#include "data/DataSource.h"
 #include "data/Database.h"
 #include "data/RecordSet.h"
 
@@ -138,7 +139,9 @@ BrelotOutcome GuardaBrelot(Database& db, Messages& messages, const Drives& drive
             error = QStringLiteral("No existe la tabla %1 en la carpeta de datos.").arg(name);
             return tablesFailed(QStringLiteral("falta una tabla"));
         }
-        if (!db.pack(table, &error)) return tablesFailed(QStringLiteral("no se pudo preparar la tabla %1").arg(name));
+        // Windows open on the table store their rows first and read the packed file after.
+        if (!DataSource::packTable(&db, table, &error))
+            return tablesFailed(QStringLiteral("no se pudo preparar la tabla %1").arg(name));
         files.append({db.tablePath(table), name});
     }
 

@@ -44,9 +44,9 @@ QList<QVariantList> catdirplRows(const ApplicantData& applicant);
 // a text that does not begin with a digit gives 0, an empty one null.
 QVariant postalCodeNumber(const QVariant& cp);
 
-// Runs the whole generation. Rows being typed in the sectoral grids are stored (or
-// dropped) by the caller first; Sector and mercbi are packed before they are copied, so the
-// caller refreshes its record sets on them afterwards.
+// Runs the whole generation. The six tables are packed before they are copied: data sources
+// open on them store their grids' changed rows first (a row that cannot be stored stops the
+// generation before anything is copied) and are opened again afterwards.
 BrelotOutcome GuardaBrelot(Database& db, Messages& messages, const Drives& drives, const ApplicantData& applicant,
                            WaitIndicator* wait = nullptr);
 
