@@ -31,23 +31,23 @@ QList<GridColumn> sectorColumns() {
             {QStringLiteral("Cve Sector"), QStringLiteral("CVE_SECTOR"), true, 80},
             {QStringLiteral("Descripción"), QStringLiteral("DESCRIPCIO"), true, 250},
             {QStringLiteral("ACTIVO"), QStringLiteral("ACTIVO"), true, 55},
-            {QStringLiteral("FECACTUALI"), QStringLiteral("FECACTUALI"), true, 75},
-            {QStringLiteral("FECCREACIO"), QStringLiteral("FECCREACIO"), true, 75}};
+            {QStringLiteral("FECACTUALI"), QStringLiteral("FECACTUALI"), true, 85},
+            {QStringLiteral("FECCREACIO"), QStringLiteral("FECCREACIO"), true, 85}};
 }
 
 QList<GridColumn> goodsColumns() {
     return {{QStringLiteral("Sector"), QStringLiteral("IDSECTOR"), true, 60},
-            {QStringLiteral("TIPO_PROGR"), QStringLiteral("TIPO_PROGR"), true, 75},
+            {QStringLiteral("TIPO_PROGR"), QStringLiteral("TIPO_PROGR"), true, 85},
             {QStringLiteral("Fracción"), QStringLiteral("FRACCION"), true, 75},
             {QStringLiteral("ANEXO"), QStringLiteral("ANEXO"), true, 50},
-            {QStringLiteral("SOLBRELOT"), QStringLiteral("SOLBRELOT"), true, 75},
-            {QStringLiteral("ANIOSOLBRE"), QStringLiteral("ANIOSOLBRE"), true, 75},
-            {QStringLiteral("NUMBRELOT"), QStringLiteral("NUMBRELOT"), true, 75},
-            {QStringLiteral("ANIOBRELOT"), QStringLiteral("ANIOBRELOT"), true, 75},
+            {QStringLiteral("SOLBRELOT"), QStringLiteral("SOLBRELOT"), true, 80},
+            {QStringLiteral("ANIOSOLBRE"), QStringLiteral("ANIOSOLBRE"), true, 90},
+            {QStringLiteral("NUMBRELOT"), QStringLiteral("NUMBRELOT"), true, 85},
+            {QStringLiteral("ANIOBRELOT"), QStringLiteral("ANIOBRELOT"), true, 90},
             {QStringLiteral("DESCRIPCIO"), QStringLiteral("DESCRIPCIO"), true, 200},
             {QStringLiteral("ACTIVO"), QStringLiteral("ACTIVO"), true, 55},
-            {QStringLiteral("FECCREACIO"), QStringLiteral("FECCREACIO"), true, 75},
-            {QStringLiteral("FECACTUALI"), QStringLiteral("FECACTUALI"), true, 75},
+            {QStringLiteral("FECCREACIO"), QStringLiteral("FECCREACIO"), true, 85},
+            {QStringLiteral("FECACTUALI"), QStringLiteral("FECACTUALI"), true, 85},
             {QStringLiteral("TIPOBIEN"), QStringLiteral("TIPOBIEN"), true, 65}};
 }
 

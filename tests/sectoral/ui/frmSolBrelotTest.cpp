@@ -143,7 +143,8 @@ TEST_F(SectoralWindow, SectorsAndGoodsAreTypedWithTheirPickLists) {
     EXPECT_EQ(goods->currentText(2), QStringLiteral("4011100"));
     EXPECT_FALSE(w.lstFraccion()->isVisible());
     ASSERT_TRUE(goods->setCurrentCell(goods->currentRow(), 8));
-    type(QStringLiteral("añ,-b/1."));
+    type(QStringLiteral("añ,-b/1.x"));
+    key(Qt::Key_Backspace);
     key(Qt::Key_Tab);
     EXPECT_EQ(goods->currentText(8), QStringLiteral("ab/1."));
     ASSERT_TRUE(goods->commit());
