@@ -160,7 +160,20 @@ bool Drives::copyFile(const QString& source, QChar letter, const QString& target
                                                                        : driveErrorReason(e)));
     }
 
+    struct stat sourceStat {};
+    if (::fstat(in, &sourceStat) != 0) {
+        const int e = errno;
+        ::close(in);
+        return fail(QStringLiteral("no se pudo leer el archivo de origen %1: %2").arg(native(source), driveErrorReason(e)));
+    }
+    auto isSource = [&](const struct stat& st) { return st.st_ino == sourceStat.st_ino && st.st_dev == sourceStat.st_dev; };
+
     const QString targetPath = QDir(dir).filePath(targetName);
+    // A drive that leads to the source's own folder: the file is already there.
+    if (struct stat st {}; ::stat(QFile::encodeName(targetPath).constData(), &st) == 0 && isSource(st)) {
+        ::close(in);
+        return true;
+    }
     const QString tempPath = QDir(dir).filePath(QStringLiteral(".%1.%2.tmp").arg(targetName).arg(::getpid()));
     const QByteArray temp = QFile::encodeName(tempPath);
     const QByteArray target = QFile::encodeName(targetPath);
@@ -233,7 +246,8 @@ bool Drives::copyFile(const QString& source, QChar letter, const QString& target
 
     // Another spelling of the same name (SECTOR.DBF beside Sector.dbf) is a stale copy that a
     // reader matching names without regard to case could take instead: it goes. On a disk
-    // that ignores letter case it is the very file just written, and it stays.
+    // that ignores letter case it is the very file just written, and it stays; so does the
+    // source itself (a drive that leads to the data folder).
     struct stat ours {};
     if (::stat(target.constData(), &ours) == 0) {
         const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -241,7 +255,8 @@ bool Drives::copyFile(const QString& source, QChar letter, const QString& target
             if (entry == targetName || entry.compare(targetName, Qt::CaseInsensitive) != 0) continue;
             const QByteArray other = QFile::encodeName(QDir(dir).filePath(entry));
             struct stat st {};
-            if (::stat(other.constData(), &st) == 0 && (st.st_ino != ours.st_ino || st.st_dev != ours.st_dev))
+            if (::stat(other.constData(), &st) == 0 && (st.st_ino != ours.st_ino || st.st_dev != ours.st_dev) &&
+                !isSource(st))
                 ::unlink(other.constData());
         }
     }

@@ -110,6 +110,16 @@ TEST_F(DrivesTest, ACopyReplacesTheTargetWhole) {
     EXPECT_EQ(readFile(QDir(disk).filePath(QStringLiteral("datoprov.dbf"))), content);
     EXPECT_EQ(entries(disk), (QStringList{QStringLiteral("datoprov.dbf"), QStringLiteral("otro.dbf")}));
 
+    // A drive that leads to the data folder never loses the source, whatever the spelling.
+    DriveSettings here = onDisk();
+    here.unidadA = data;
+    const QString table = QDir(data).filePath(QStringLiteral("Sector.DBF"));
+    ASSERT_TRUE(writeFile(table, "tabla viva"));
+    ASSERT_TRUE(Drives(data, here).copyFile(table, QLatin1Char('A'), QStringLiteral("Sector.dbf")));
+    ASSERT_TRUE(Drives(data, here).copyFile(table, QLatin1Char('A'), QStringLiteral("Sector.DBF")));
+    EXPECT_EQ(readFile(table), QByteArray("tabla viva"));
+    EXPECT_EQ(readFile(QDir(data).filePath(QStringLiteral("Sector.dbf"))), QByteArray("tabla viva"));
+
     // An empty file is copied as an empty file.
     const QString empty = QDir(data).filePath(QStringLiteral("vacio.dbf"));
     ASSERT_TRUE(writeFile(empty, {}));
