@@ -2,7 +2,6 @@
 
 #include "app/MainDataSources.h"
 #include "core/Messages.h"
-#include "core/Numbers.h"
 #include "data/Database.h"
 #include "data/TableCatalogue.h"
 #include "data/mdlKALTO.h"
@@ -26,8 +25,27 @@ const QString RequestRules::kMsgLimpia =
 // ----- free rules -----
 
 double numeroInicial(const QString& texto) {
-    // The number the text begins with, as every code read out of a text ("1 2" reads 1).
-    return leadingNumber(texto);
+    // Blanks are skipped anywhere before the number ends, as the lists' number parse does.
+    QString t;
+    for (QChar c : texto)
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t')) t.append(c);
+    qsizetype i = 0;
+    QString num;
+    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+'))) num.append(t[i++]);
+    bool digits = false;
+    while (i < t.size() && t[i].isDigit() && t[i].unicode() < 128) {
+        num.append(t[i++]);
+        digits = true;
+    }
+    if (i < t.size() && t[i] == QLatin1Char('.')) {
+        num.append(t[i++]);
+        while (i < t.size() && t[i].isDigit() && t[i].unicode() < 128) {
+            num.append(t[i++]);
+            digits = true;
+        }
+    }
+    if (!digits) return 0;
+    return num.toDouble();
 }
 
 namespace {
@@ -132,17 +150,37 @@ QString filtraTextoRFC(const QString& texto) {
     return out;
 }
 
-QString columnaEncabezado(CampoEncabezado campo) {
-    switch (campo) {
-    case CampoEncabezado::RFC: return QStringLiteral("RFC");
-    case CampoEncabezado::RazonSocial: return QStringLiteral("APEPATRAZ");
-    case CampoEncabezado::NumKALTO: return QStringLiteral("NUMEKALTO");
-    case CampoEncabezado::AnioKALTO: return QStringLiteral("ANIOKALTO");
-    case CampoEncabezado::NumFolio: return QStringLiteral("NUMEFOLA");
-    case CampoEncabezado::AnioFolio: return QStringLiteral("ANIOFOLA");
+QString headerColumn(HeaderField field) {
+    switch (field) {
+    case HeaderField::Rfc: return QStringLiteral("RFC");
+    case HeaderField::CompanyName: return QStringLiteral("APEPATRAZ");
+    case HeaderField::RegistrationNumber: return QStringLiteral("NUMEKALTO");
+    case HeaderField::RegistrationYear: return QStringLiteral("ANIOKALTO");
+    case HeaderField::FolioNumber: return QStringLiteral("NUMEFOLA");
+    case HeaderField::FolioYear: return QStringLiteral("ANIOFOLA");
     }
     return QString();
 }
+
+namespace {
+
+// The state's text of a header field (writable on a writable state).
+template <class State>
+auto& headerTextOf(State& state, HeaderField field) {
+    switch (field) {
+    case HeaderField::Rfc: return state.rfc;
+    case HeaderField::CompanyName: return state.razonSocial;
+    case HeaderField::RegistrationNumber: return state.numKALTO;
+    case HeaderField::RegistrationYear: return state.anioKALTO;
+    case HeaderField::FolioNumber: return state.numFolio;
+    case HeaderField::FolioYear: break;
+    }
+    return state.anioFolio;
+}
+
+}  // namespace
+
+QString headerText(const RequestState& state, HeaderField field) { return headerTextOf(state, field); }
 
 // ----- RequestRules -----
 
@@ -268,13 +306,15 @@ void RequestRules::cambioPagina(int nueva) {
 
 void RequestRules::tramiteSeleccionado(int indice) {
     estado_.tramite = indice;
-    estado_.paginas.fill(false);
+    // Every page becomes unavailable here only to be set again by the modality's steps
+    // below (a user's choice) or by the modality restored next (the binding): that passing
+    // state is never shown, so the page the user is on stays whenever it is still available.
     estado_.registroHabilitado = false;
     const bool eleccion = estado_.ventanaMostrada && !restaurando_;
     if (indice == kProgramaNuevo) {
         if (eleccion) {
-            guardaCampo(CampoEncabezado::AnioKALTO, QString());
-            guardaCampo(CampoEncabezado::NumKALTO, QString());
+            storeField(HeaderField::RegistrationYear, QString());
+            storeField(HeaderField::RegistrationNumber, QString());
         }
         estado_.retrabajoDisponible = false;
         // A new programme of modality "Servicios" needs its service companies: the grid comes
@@ -323,21 +363,16 @@ void RequestRules::desahogoCambiado(bool marcado) {
     estado_.notifyChanged();
 }
 
-bool RequestRules::guardaCampo(CampoEncabezado campo, const QString& texto, QString* error) {
-    switch (campo) {
-    case CampoEncabezado::RFC: estado_.rfc = texto; break;
-    case CampoEncabezado::RazonSocial: estado_.razonSocial = texto; break;
-    case CampoEncabezado::NumKALTO: estado_.numKALTO = texto; break;
-    case CampoEncabezado::AnioKALTO: estado_.anioKALTO = texto; break;
-    case CampoEncabezado::NumFolio: estado_.numFolio = texto; break;
-    case CampoEncabezado::AnioFolio: estado_.anioFolio = texto; break;
-    }
-    const QVariant valor = texto.trimmed().isEmpty() ? QVariant() : QVariant(texto);
+bool RequestRules::storeField(HeaderField field, const QString& text, QString* error) {
+    const QVariant value = text.trimmed().isEmpty() ? QVariant() : QVariant(text);
     QString err;
-    const bool ok = db_.execute(QStringLiteral("update imdint set %1 = ?").arg(columnaEncabezado(campo)), {valor}, &err);
-    if (!ok && error) *error = err;
+    if (!db_.execute(QStringLiteral("update imdint set %1 = ?").arg(headerColumn(field)), {value}, &err)) {
+        if (error) *error = err;
+        return false;
+    }
+    headerTextOf(estado_, field) = text;
     estado_.notifyChanged();
-    return ok;
+    return true;
 }
 
 // ----- saving -----
@@ -359,8 +394,12 @@ bool RequestRules::GuardaInformacion(const QString& modo) {
     if (estado_.ventanaMostrada)
         ejecuta(QStringLiteral("update imdint set idtra = %1").arg(codigoTramite(estado_.tramite, mayores, menores)));
 
-    const auto codigo = numberOf(estado_.sectorCodigo);
-    const qlonglong sector = codigo ? codigo->integer.value_or(static_cast<qlonglong>(codigo->value)) : 0;
+    bool numero = false;
+    qlonglong sector = estado_.sectorCodigo.isNull() ? 0 : estado_.sectorCodigo.toLongLong(&numero);
+    if (!numero) {
+        const double d = estado_.sectorCodigo.toDouble(&numero);
+        sector = numero ? static_cast<qlonglong>(d) : 0;
+    }
     ejecuta(QStringLiteral("update imdint set idsectorm = %1").arg(sector));
 
     fuentes_.refreshAll();
@@ -424,7 +463,7 @@ void RequestRules::BorraServicios() {
 // ----- clearing -----
 
 bool RequestRules::LimpiaInformacion() {
-    if (!mensajes_.askYesNo(kMsgLimpia)) return false;
+    if (!mensajes_.askYesNo(kMsgLimpia, false, QStringLiteral("KALTO"), Messages::Answer::No)) return false;
 
     BorraContenidoSol(6);
 

@@ -52,9 +52,18 @@ QChar filtraTeclaRFC(const QString& texto, QChar tecla);
 // A pasted text passed through the same filter, character by character.
 QString filtraTextoRFC(const QString& texto);
 
-// The header texts bound to imdint.
-enum class CampoEncabezado { RFC, RazonSocial, NumKALTO, AnioKALTO, NumFolio, AnioFolio };
-QString columnaEncabezado(CampoEncabezado campo);  // "RFC", "APEPATRAZ", ...
+// The header texts bound to imdint: txtRFC, txtRSocial, txtNumKALTO, txtAnioKALTO, txtNDSol,
+// txtADSol.
+enum class HeaderField { Rfc, CompanyName, RegistrationNumber, RegistrationYear, FolioNumber, FolioYear };
+inline constexpr HeaderField kHeaderFields[] = {HeaderField::Rfc,
+                                                HeaderField::CompanyName,
+                                                HeaderField::RegistrationNumber,
+                                                HeaderField::RegistrationYear,
+                                                HeaderField::FolioNumber,
+                                                HeaderField::FolioYear};
+QString headerColumn(HeaderField field);  // "RFC", "APEPATRAZ", ...
+// The text of `field` the state holds (the one stored last).
+QString headerText(const RequestState& state, HeaderField field);
 
 // What EstableceLigas gives the window to fill its lists with.
 struct ListasEncabezado {
@@ -102,9 +111,10 @@ public:
     void sectorSeleccionado(const QVariant& codigo);
     // chkDesahogo clicked: unchecked empties the folio number and year on screen and in imdint.
     void desahogoCambiado(bool marcado);
-    // A header text was edited: kept in the state and written to imdint (an empty text
-    // stores null). False with the reason in *error when the value could not be stored.
-    bool guardaCampo(CampoEncabezado campo, const QString& texto, QString* error = nullptr);
+    // Writes a header text to imdint (an empty text stores null) and keeps it in the state.
+    // False with the reason in *error when the value could not be stored; the state then
+    // keeps the text stored before.
+    bool storeField(HeaderField field, const QString& text, QString* error = nullptr);
 
     // ----- saving -----
     // Full save with an empty mode, quiet save with "0". True when it ran to its end, false
@@ -121,8 +131,9 @@ public:
     bool verificaControladora();
 
     // ----- clearing -----
-    // Asks; on Yes empties the request tables, the text boxes and the imdint row. True when
-    // it cleared: the caller then runs EstableceLigas and fills its lists again.
+    // Asks (No is the default answer); on Yes empties the request tables, the text boxes
+    // and the imdint row. True when it cleared: the caller then runs EstableceLigas and fills
+    // its lists again.
     bool LimpiaInformacion();
     // Empties the first n tables of the request-table list and refreshes the tagged sources.
     void BorraContenidoSol(int n);

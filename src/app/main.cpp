@@ -3,6 +3,7 @@
 
 #include "toolkit/MessageBoxMessages.h"
 #include "app/DataFolderLock.h"
+#include "app/ui/SpanishTranslation.h"
 #include "app/ui/frmKALTO.h"
 #include "data/Database.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KALTO"));
     QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
+    kalto::installSpanishTranslation(app);
     kalto::MessageBoxMessages messages;
 
     const QString variable = qEnvironmentVariable("KALTO_DATOS");

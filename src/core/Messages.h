@@ -8,6 +8,9 @@ namespace kalto {
 
 class Messages {
 public:
+    // The answer a question gives when the user just presses Enter.
+    enum class Answer { Yes, No };
+
     virtual ~Messages() = default;
     // Exclamation icon, OK button: a rejected value, a broken rule, a completion notice.
     virtual void exclamation(const QString& text, const QString& title = QStringLiteral("KALTO")) = 0;
@@ -17,9 +20,10 @@ public:
     virtual void information(const QString& text, const QString& title = QStringLiteral("KALTO")) = 0;
     // No icon, OK button; an empty title means the toolkit's default one.
     virtual void plain(const QString& text, const QString& title = QString()) = 0;
-    // Yes/No with the question icon (or the exclamation icon); true means Yes.
+    // Yes/No with the question icon (or the exclamation icon); true means Yes. A question
+    // whose Yes throws data away has No as its default answer.
     virtual bool askYesNo(const QString& text, bool exclamationIcon = false,
-                          const QString& title = QStringLiteral("KALTO")) = 0;
+                          const QString& title = QStringLiteral("KALTO"), Answer defaultAnswer = Answer::Yes) = 0;
 };
 
 }  // namespace kalto

@@ -47,10 +47,12 @@ void MessageBoxMessages::plain(const QString& text, const QString& title) {
     showBox(ownerWindow(fallbackParent_), QMessageBox::NoIcon, shown, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool MessageBoxMessages::askYesNo(const QString& text, bool exclamationIcon, const QString& title) {
+bool MessageBoxMessages::askYesNo(const QString& text, bool exclamationIcon, const QString& title,
+                                  Answer defaultAnswer) {
     const auto icon = exclamationIcon ? QMessageBox::Warning : QMessageBox::Question;
-    return showBox(ownerWindow(fallbackParent_), icon, title, text, QMessageBox::Yes | QMessageBox::No,
-                   QMessageBox::Yes) == QMessageBox::Yes;
+    const auto preset = defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes;
+    return showBox(ownerWindow(fallbackParent_), icon, title, text, QMessageBox::Yes | QMessageBox::No, preset) ==
+           QMessageBox::Yes;
 }
 
 }  // namespace kalto

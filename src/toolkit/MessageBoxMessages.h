@@ -18,8 +18,8 @@ public:
     void stop(const QString& text, const QString& title = QStringLiteral("KALTO")) override;
     void information(const QString& text, const QString& title = QStringLiteral("KALTO")) override;
     void plain(const QString& text, const QString& title = QString()) override;
-    bool askYesNo(const QString& text, bool exclamationIcon = false,
-                  const QString& title = QStringLiteral("KALTO")) override;
+    bool askYesNo(const QString& text, bool exclamationIcon = false, const QString& title = QStringLiteral("KALTO"),
+                  Answer defaultAnswer = Answer::Yes) override;
 
 private:
     QPointer<QWidget> fallbackParent_;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace kalto;
@@ -98,7 +99,7 @@ TEST_F(SolicitudTest, SavingStoresTheHeader) {
     }
     // No sector stores 0; the folio year typed by the user is not overwritten.
     rules->desahogoCambiado(true);
-    ASSERT_TRUE(rules->guardaCampo(CampoEncabezado::AnioFolio, QStringLiteral("2003")));
+    ASSERT_TRUE(rules->storeField(HeaderField::FolioYear, QStringLiteral("2003")));
     estado.modalidad = kAlbergue;
     estado.sectorCodigo = QVariant();
     exec(QStringLiteral("update imdint set idsectorm = 3"));
@@ -124,9 +125,9 @@ TEST_F(SolicitudTest, SavingStoresTheHeader) {
     EXPECT_EQ(dint("idmoda").toInt(), kAlbergue);
     EXPECT_TRUE(msgs.entries.isEmpty());
     // Header texts are bound, never spliced; an empty text stores null.
-    ASSERT_TRUE(rules->guardaCampo(CampoEncabezado::RazonSocial, QStringLiteral("O'HARA Y ASOCIADOS")));
+    ASSERT_TRUE(rules->storeField(HeaderField::CompanyName, QStringLiteral("O'HARA Y ASOCIADOS")));
     EXPECT_EQ(dint("apepatraz").toString(), QStringLiteral("O'HARA Y ASOCIADOS"));
-    ASSERT_TRUE(rules->guardaCampo(CampoEncabezado::RazonSocial, QString()));
+    ASSERT_TRUE(rules->storeField(HeaderField::CompanyName, QString()));
     EXPECT_TRUE(dint("apepatraz").isNull());
 }
 
@@ -181,7 +182,7 @@ TEST_F(SolicitudTest, BorraServiciosDecidesOnTheStoredModality) {
 TEST_F(SolicitudTest, HeaderHandlers) {
     // Extension: registration enabled, rework available, service companies not.
     rules->tramiteSeleccionado(kAmpliacion);
-    ASSERT_TRUE(rules->guardaCampo(CampoEncabezado::NumKALTO, QStringLiteral("1234")));
+    ASSERT_TRUE(rules->storeField(HeaderField::RegistrationNumber, QStringLiteral("1234")));
     EXPECT_TRUE(estado.registroHabilitado && estado.retrabajoDisponible);
     EXPECT_FALSE(estado.eServiciosDisponible);
     // Back to a new programme: registration emptied, and the service companies available again.
@@ -195,8 +196,8 @@ TEST_F(SolicitudTest, HeaderHandlers) {
     // Desahogo unchecked empties the folio on screen and in imdint.
     rules->desahogoCambiado(true);
     EXPECT_TRUE(dint("dprev").toBool());
-    ASSERT_TRUE(rules->guardaCampo(CampoEncabezado::NumFolio, QStringLiteral("555")));
-    ASSERT_TRUE(rules->guardaCampo(CampoEncabezado::AnioFolio, QStringLiteral("2002")));
+    ASSERT_TRUE(rules->storeField(HeaderField::FolioNumber, QStringLiteral("555")));
+    ASSERT_TRUE(rules->storeField(HeaderField::FolioYear, QStringLiteral("2002")));
     rules->desahogoCambiado(false);
     EXPECT_FALSE(estado.folioHabilitado || dint("dprev").toBool());
     EXPECT_TRUE(estado.numFolio.isEmpty() && estado.anioFolio.isEmpty());
@@ -227,6 +228,7 @@ TEST_F(SolicitudTest, ClearingAsksFirst) {
     ASSERT_EQ(msgs.texts(), QStringList{QStringLiteral("Será eliminada toda la información de la solicitud. "
                                                        "Estas seguro de continuar?")});
     EXPECT_EQ(msgs.entries[0].kind, RecordingMessages::Kind::Question);
+    EXPECT_EQ(msgs.entries[0].presetAnswer, Messages::Answer::No);  // Enter keeps the request
     EXPECT_EQ(vaciados, 0);
     for (const auto& t : tablas) EXPECT_EQ(filas(t), 1) << t.toStdString();
     // Yes: request tables empty, catalogues untouched, the one imdint row reset.
@@ -241,4 +243,22 @@ TEST_F(SolicitudTest, ClearingAsksFirst) {
     for (const char* c : {"rfc", "apepatraz", "numekalto", "aniokalto", "numefola", "aniofola"})
         EXPECT_TRUE(dint(c).isNull()) << c;
     EXPECT_EQ(fuentes->dtsDireccion()->recordSet().count(), 0);
+}
+
+TEST_F(SolicitudTest, ThePagesShownNeverPassThroughNoneAvailable) {
+    // Whatever the window shows at each notification: never a state without any page, which
+    // would make the tab strip leave the page the user is on.
+    int none = 0;
+    QObject::connect(&estado, &RequestState::changed, [&] {
+        none += std::none_of(estado.paginas.begin(), estado.paginas.end(), [](bool p) { return p; });
+    });
+    rules->tramiteSeleccionado(kAmpliacion);
+    rules->modalidadSeleccionada(kServicios);
+    rules->tramiteSeleccionado(kProgramaNuevo);
+    EXPECT_EQ(estado.paginas, paginasDisponibles(kProgramaNuevo, kServicios));
+    msgs.answers = {true};
+    ASSERT_TRUE(rules->LimpiaInformacion());
+    ASSERT_TRUE(rules->EstableceLigas(&listas));
+    EXPECT_EQ(estado.paginas, paginasDisponibles(kProgramaNuevo, kIndustrial));
+    EXPECT_EQ(none, 0);
 }

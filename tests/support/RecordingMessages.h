@@ -15,14 +15,16 @@ public:
         Kind kind;
         QString text;
         QString title;
+        Answer presetAnswer = Answer::Yes;  // questions: the answer Enter gives
     };
 
     void exclamation(const QString& text, const QString& title) override { add(Kind::Exclamation, text, title); }
     void stop(const QString& text, const QString& title) override { add(Kind::Stop, text, title); }
     void information(const QString& text, const QString& title) override { add(Kind::Information, text, title); }
     void plain(const QString& text, const QString& title) override { add(Kind::Plain, text, title); }
-    bool askYesNo(const QString& text, bool, const QString& title) override {
+    bool askYesNo(const QString& text, bool, const QString& title, Answer preset) override {
         add(Kind::Question, text, title);
+        entries.last().presetAnswer = preset;
         return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
     }
 

@@ -1,13 +1,15 @@
 #include "app/ui/frmKALTO.h"
 
 #include "annexes/AnnexGrids.h"
-#include "core/GridHelpers.h"
+#include "app/AnnexInputsLink.h"
 #include "app/MainDataSources.h"
+#include "app/ui/TabCaptions.h"
+#include "core/GridHelpers.h"
+#include "core/KeyFilters.h"
+#include "core/LetterCase.h"
 #include "core/Messages.h"
 #include "core/RequestState.h"
 #include "core/VerificaConValor.h"
-#include "core/KeyFilters.h"
-#include "core/VerificaRFC.h"
 #include "toolkit/BoundGrid.h"
 #include "toolkit/Hourglass.h"
 #include "toolkit/PickList.h"
@@ -72,6 +74,21 @@ QPushButton* boton(const QString& text, const QString& name, QWidget* parent) {
     return b;
 }
 
+// The export products grid and the inputs grid, as the annex link reads them.
+class GridProductsView : public ExportProductsView {
+public:
+    GridProductsView(BoundGrid* products, BoundGrid* inputs) : products_(products), inputs_(inputs) {}
+    int currentProductRow() const override { return products_->currentRow(); }
+    int productRowCount() const override { return products_->rowCount(); }
+    QVariant productCell(int row) const override { return products_->cellValue(row, 0); }
+    bool inputInEdit() const override { return inputs_->isEditing(); }
+    void selectProductRow(int row) override { products_->setCurrentRow(row); }
+
+private:
+    BoundGrid* products_;
+    BoundGrid* inputs_;
+};
+
 }  // namespace
 
 frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
@@ -80,15 +97,18 @@ frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
       messages_(messages),
       fuentes_(std::make_unique<MainDataSources>(&db)),
       estado_(std::make_unique<RequestState>()),
-      rules_(std::make_unique<RequestRules>(db, *fuentes_, *estado_, messages)) {
+      rules_(std::make_unique<RequestRules>(db, *fuentes_, *estado_, messages)),
+      header_(std::make_unique<HeaderStore>(*rules_, messages)) {
     setObjectName(QStringLiteral("frmKALTO"));
     setWindowTitle(QStringLiteral("K A L T O     2.0"));
     setAccessibleName(QStringLiteral("KALTO 2.0"));
     buildUi();
+    productsView_ = std::make_unique<GridProductsView>(dbAnxMPE_, dbAnx_[0]);
+    inputsLink_ = std::make_unique<AnnexInputsLink>(*fuentes_->dtsAnxMPI(), *productsView_);
     bindGrids();
     wireHeader();
     wireLists();
-    rules_->setVaciaTextos([this] { vaciaTextos(); });
+    rules_->setVaciaTextos([this] { clearTexts(); });
     connect(estado_.get(), &RequestState::changed, this, &frmKALTO::showState);
     // Key preview: the window sees every key typed into any of its controls first (and the
     // header fields' focus changes: no filter of their own, or each event would come twice).
@@ -101,7 +121,7 @@ frmKALTO::~frmKALTO() {
     // The grids go first: they use the data sources and the rules this window owns.
     delete about_;
     delete takeCentralWidget();
-    if (!cerrado_) fuentes_->closeAll();
+    if (!closed_) fuentes_->closeAll();
 }
 
 // ---------------------------------------------------------------- layout
@@ -163,7 +183,8 @@ QWidget* frmKALTO::buildToolbar() {
     fila->addStretch(1);
     cmdBrelot_ = boton(QStringLiteral("B R E L O T"), QStringLiteral("cmdBrelot"), barra);
     cmdBrelot_->setMinimumSize(209, 33);  // 3135 by 495 twips
-    // The sectoral window is not part of this version yet: the button does nothing.
+    // The sectoral window is not part of this version yet.
+    connect(cmdBrelot_, &QPushButton::clicked, this, &frmKALTO::notAvailable);
     fila->addWidget(cmdBrelot_);
     LbVersion_ = new QLabel(barra);
     LbVersion_->setObjectName(QStringLiteral("LbVersion"));
@@ -188,12 +209,13 @@ QWidget* frmKALTO::buildHeader() {
         l->setBuddy(c);
         return std::make_pair(l, c);
     };
-    auto texto = [&](const QString& name, int maxLength, const QString& tooltip, const QString& accessible) {
+    auto texto = [&](HeaderField field, const QString& name, int maxLength, const QString& tooltip) {
         auto* t = new QLineEdit(marco);
         t->setObjectName(name);
         t->setMaxLength(maxLength);
         t->setToolTip(tooltip);
-        t->setAccessibleName(accessible);
+        t->setAccessibleName(HeaderStore::caption(field));
+        headerEdits_[static_cast<int>(field)] = t;
         t->setAccessibleDescription(tooltip);
         const int chars = std::min(maxLength, 14) + 2;
         t->setMinimumWidth(t->fontMetrics().horizontalAdvance(QLatin1Char('W')) * chars);
@@ -209,17 +231,16 @@ QWidget* frmKALTO::buildHeader() {
     cmbSector_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cmbSector_->setMinimumContentsLength(30);
 
-    txtRFC_ = texto(QStringLiteral("txtRFC"), 13, QStringLiteral("RFC de la empresa que esta presentando la solicitud"),
-                    QStringLiteral("RFC"));
-    txtRSocial_ = texto(QStringLiteral("txtRSocial"), 100, QStringLiteral("Razón Social"), QStringLiteral("Razon Social"));
-    txtNumKALTO_ = texto(QStringLiteral("txtNumKALTO"), 8, QStringLiteral("Número resgistro KALTO"),
-                         QStringLiteral("Número registro KALTO"));
-    txtAnioKALTO_ = texto(QStringLiteral("txtAnioKALTO"), 4, QStringLiteral("Año resgistro KALTO"),
-                          QStringLiteral("Año registro KALTO"));
-    txtNDSol_ = texto(QStringLiteral("txtNDSol"), 8, QStringLiteral("Número de folio a deshogar"),
+    txtRFC_ = texto(HeaderField::Rfc, QStringLiteral("txtRFC"), 13,
+                    QStringLiteral("RFC de la empresa que esta presentando la solicitud"));
+    txtRSocial_ = texto(HeaderField::CompanyName, QStringLiteral("txtRSocial"), 100, QStringLiteral("Razón Social"));
+    txtNumKALTO_ = texto(HeaderField::RegistrationNumber, QStringLiteral("txtNumKALTO"), 8,
+                         QStringLiteral("Número resgistro KALTO"));
+    txtAnioKALTO_ = texto(HeaderField::RegistrationYear, QStringLiteral("txtAnioKALTO"), 4,
+                          QStringLiteral("Año resgistro KALTO"));
+    txtNDSol_ = texto(HeaderField::FolioNumber, QStringLiteral("txtNDSol"), 8,
                       QStringLiteral("Número de folio a deshogar"));
-    txtADSol_ = texto(QStringLiteral("txtADSol"), 4, QStringLiteral("Año de folio a deshogar"),
-                      QStringLiteral("Año de folio a deshogar"));
+    txtADSol_ = texto(HeaderField::FolioYear, QStringLiteral("txtADSol"), 4, QStringLiteral("Año de folio a deshogar"));
     chkDesahogo_ = new QCheckBox(QStringLiteral("Desahogo de prevención al folio"), marco);
     chkDesahogo_->setObjectName(QStringLiteral("chkDesahogo"));
     chkDesahogo_->setAccessibleName(chkDesahogo_->text());
@@ -417,15 +438,15 @@ QWidget* frmKALTO::buildTabs() {
 
 void frmKALTO::setInitialGeometry() {
     // The designed client area, larger when the text at the current font needs more room, and
-    // wide enough for the whole tab strip where the screen allows it.
+    // wide enough for the whole tab strip where the screen allows it (on a narrower screen
+    // the strip's captions get a smaller font, see fitTabCaptions).
     QSize size = centralWidget()->minimumSizeHint().expandedTo(QSize(kAnchoCliente, kAltoCliente));
-    int tabs = 0;
-    SSTabKALTO_->tabBar()->adjustSize();
-    for (int i = 0; i < SSTabKALTO_->count(); ++i) tabs += SSTabKALTO_->tabBar()->tabRect(i).width();
-    const int tabsWidth = tabs + 2 * layout()->contentsMargins().left() + 24;
+    const QMargins margins = centralWidget()->layout()->contentsMargins();
+    const int tabsWidth = tabCaptionsWidth(SSTabKALTO_) + margins.left() + margins.right();
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     const QRect area = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
-    size.setWidth(std::max(size.width(), std::min(tabsWidth, area.width() * 95 / 100)));
+    constexpr int kFrame = 24;  // the window manager's borders
+    size.setWidth(std::max(size.width(), std::min(tabsWidth, area.width() - kFrame)));
     size.setHeight(std::min(size.height(), std::max(kAltoCliente, area.height() * 95 / 100)));
     resize(size);
     // Centred on the screen.
@@ -465,11 +486,7 @@ void frmKALTO::bindGrids() {
     DataSource* anexos[4] = {f.dtsAnxMPI(), f.dtsAnxC(), f.dtsAnxH(), f.dtsAnxR()};
     for (int i = 0; i < 4; ++i) {
         std::function<QVariant()> padre;
-        if (i == 0)
-            // The product whose inputs the grid shows, while an export product is selected.
-            padre = [this]() -> QVariant {
-                return productoEn(dbAnxMPE_->currentRow()).isNull() ? QVariant() : insumosDe_;
-            };
+        if (i == 0) padre = [this] { return inputsLink_->parentOfInput(); };
         dbAnx_[i]->bind(anexos[i], columnas::anexo(i),
                         regla(new AnnexInsertRule(db_, messages_, columnas::tipoRegistroAnexo(i),
                                                 columnas::columnaSubordinado(i), padre)),
@@ -477,19 +494,13 @@ void frmKALTO::bindGrids() {
     }
 
     // The inputs grid follows the export product selected (or just stored). An input in edit
-    // is stored first, under the product it was typed for: the grid stores it from the event
-    // loop once it has lost the focus, so the inputs follow after that, never from inside
-    // this notification.
-    auto sigue = [this] {
-        if (!dbAnx_[0]->isEditing()) {
-            muestraInsumos(dbAnxMPE_->currentRow(), false);
-        } else if (!insumosDiferidos_) {
-            insumosDiferidos_ = true;
-            QTimer::singleShot(0, this, &frmKALTO::siguenInsumos);
-        }
+    // is stored by its grid from the event loop, once it has lost the focus: the inputs
+    // follow after that, never from inside this notification.
+    auto follow = [this] {
+        if (inputsLink_->follow()) QTimer::singleShot(0, this, [this] { inputsLink_->settle(); });
     };
-    connect(dbAnxMPE_, &BoundGrid::currentRowChanged, this, sigue);
-    connect(dbAnxMPE_, &BoundGrid::rowStored, this, sigue);
+    connect(dbAnxMPE_, &BoundGrid::currentRowChanged, this, follow);
+    connect(dbAnxMPE_, &BoundGrid::rowStored, this, follow);
     // The stored service shows its catalogue number.
     connect(dbServicios_, &BoundGrid::rowStored, this, [this] {
         QTimer::singleShot(0, this, [this] { fuentes_->dtsServicio()->refresh(); });
@@ -541,10 +552,10 @@ bool frmKALTO::commitGrids() {
                 // Show the refused row to the user.
                 for (int i = 0; i < SSTabKALTO_->count(); ++i)
                     if (SSTabKALTO_->widget(i)->isAncestorOf(g)) {
-                        cambiandoPagina_ = true;
+                        changingPage_ = true;
                         SSTabKALTO_->setCurrentIndex(i);
-                        paginaActual_ = SSTabKALTO_->currentIndex();
-                        cambiandoPagina_ = false;
+                        currentPage_ = SSTabKALTO_->currentIndex();
+                        changingPage_ = false;
                     }
                 g->setFocus();
                 return false;
@@ -563,51 +574,19 @@ bool frmKALTO::load(QString* error) {
     const bool ok = rules_->EstableceLigas(&listas, &err);
     fillLists(listas);
     SSTabKALTO_->setCurrentIndex(0);
-    paginaActual_ = 0;
-    muestraInsumos(dbAnxMPE_->rowCount() > 0 ? 0 : -1, true);
+    currentPage_ = 0;
+    inputsLink_->reset();
     estado_->ventanaMostrada = true;
     showState();
+    // The keyboard starts in the header, never on a toolbar button (the first of which clears).
+    cmbTramite_->setFocus(Qt::OtherFocusReason);
     if (!ok && error) *error = err;
     return ok;
 }
 
-QVariant frmKALTO::productoEn(int row) const {
-    const bool fila = row >= 0 && row < dbAnxMPE_->rowCount();
-    const QVariant id = fila ? dbAnxMPE_->cellValue(row, 0) : QVariant();
-    if (cellText(id).trimmed().isEmpty()) return QVariant();
-    return QVariant(static_cast<qint64>(leadingNumber(id)));
-}
-
-void frmKALTO::muestraInsumos(int row, bool inicio) {
-    const QVariant producto = productoEn(row);
-    if (producto.isNull() && !inicio) return;  // a product without identifier keeps the inputs shown
-    if (!inicio && producto == insumosDe_) return;  // already shown
-    insumosDe_ = producto;
-    DataSource* mpi = fuentes_->dtsAnxMPI();
-    // Without a selected product the inputs grid shows nothing (never the containers).
-    mpi->setRecordSource(QStringLiteral("select * from imanexos where tipo_reg=1 and id_subord=?"),
-                         {producto.isNull() ? QVariant(qint64(-1)) : producto});
-    mpi->refresh();
-}
-
-void frmKALTO::siguenInsumos() {
-    insumosDiferidos_ = false;
-    if (!dbAnx_[0]->isEditing()) {
-        muestraInsumos(dbAnxMPE_->currentRow(), false);
-        return;
-    }
-    // The input was refused and stays in edit: its product is selected again.
-    if (insumosDe_.isNull() || productoEn(dbAnxMPE_->currentRow()) == insumosDe_) return;
-    for (int r = 0; r < dbAnxMPE_->rowCount(); ++r)
-        if (productoEn(r) == insumosDe_) {
-            dbAnxMPE_->setCurrentRow(r);
-            return;
-        }
-}
-
 void frmKALTO::fillLists(const ListasEncabezado& listas) {
-    const bool antes = sincronizando_;
-    sincronizando_ = true;
+    const bool antes = synchronizing_;
+    synchronizing_ = true;
     for (QComboBox* c : {cmbTramite_, cmbModalidad_, cmbSector_}) {
         c->blockSignals(true);
         c->clear();
@@ -628,7 +607,7 @@ void frmKALTO::fillLists(const ListasEncabezado& listas) {
 
     lstServicio_->clear();
     for (int i = 0; i < listas.servicios.size(); ++i) lstServicio_->addEntry(listas.servicios[i], i);
-    sincronizando_ = antes;
+    synchronizing_ = antes;
 }
 
 void frmKALTO::LlenaListas() {
@@ -644,12 +623,12 @@ void frmKALTO::wireHeader() {
     // lists where they were.
     auto cambio = [this](void (RequestRules::*handler)(int)) {
         return [this, handler](int i) {
-            if (sincronizando_) return;
+            if (synchronizing_) return;
             if (!commitGrids()) {
                 showState();
                 return;
             }
-            guardaEncabezado();
+            storeHeader();
             Hourglass reloj;
             (rules_.get()->*handler)(i);
         };
@@ -657,22 +636,27 @@ void frmKALTO::wireHeader() {
     connect(cmbTramite_, &QComboBox::currentIndexChanged, this, cambio(&RequestRules::tramiteSeleccionado));
     connect(cmbModalidad_, &QComboBox::currentIndexChanged, this, cambio(&RequestRules::modalidadSeleccionada));
     connect(cmbSector_, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (sincronizando_) return;
+        if (synchronizing_) return;
         rules_->sectorSeleccionado(cmbSector_->itemData(i));
     });
     connect(chkDesahogo_, &QCheckBox::clicked, this, [this](bool marcado) {
-        guardaEncabezado();
+        storeHeader();
         rules_->desahogoCambiado(marcado);
     });
-    // The RFC is always shown in upper case, with the caret at its end (FomateaLetra).
-    connect(txtRFC_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        const QString f = t.toUpper();
-        if (f != t) {
-            txtRFC_->setText(f);
-            txtRFC_->setModified(true);
-        }
-        txtRFC_->setCursorPosition(f.size());
-    });
+    // What the user types is the header store's until it is stored. The RFC is always shown
+    // in upper case, with the caret at its end (FomateaLetra).
+    for (HeaderField field : kHeaderFields) {
+        QLineEdit* edit = headerEdit(field);
+        connect(edit, &QLineEdit::textEdited, this, [this, field, edit](const QString& typed) {
+            QString text = typed;
+            if (field == HeaderField::Rfc) {
+                text = upperCase(typed);
+                if (text != typed) edit->setText(text);
+                edit->setCursorPosition(text.size());
+            }
+            header_->edit(field, text);
+        });
+    }
     connect(SSTabKALTO_, &QTabWidget::currentChanged, this, &frmKALTO::tabChanged);
 }
 
@@ -683,104 +667,72 @@ void frmKALTO::showState() {
         return;
     }
     ++profundidad;
-    const bool antes = sincronizando_;
-    sincronizando_ = true;
+    const bool antes = synchronizing_;
+    synchronizing_ = true;
     const RequestState& e = *estado_;
     for (QComboBox* c : {cmbTramite_, cmbModalidad_}) c->blockSignals(true);
     if (cmbTramite_->currentIndex() != e.tramite) cmbTramite_->setCurrentIndex(e.tramite);
     if (cmbModalidad_->currentIndex() != e.modalidad) cmbModalidad_->setCurrentIndex(e.modalidad);
     for (QComboBox* c : {cmbTramite_, cmbModalidad_}) c->blockSignals(false);
 
-    auto texto = [](QLineEdit* t, const QString& valor) {
-        // What the user is typing is kept until it is stored.
-        if (!t->isModified() && t->text() != valor) t->setText(valor);
-    };
-    texto(txtRFC_, e.rfc);
-    texto(txtRSocial_, e.razonSocial);
-    texto(txtNumKALTO_, e.numKALTO);
-    texto(txtAnioKALTO_, e.anioKALTO);
-    texto(txtNDSol_, e.numFolio);
-    texto(txtADSol_, e.anioFolio);
     chkDesahogo_->setChecked(e.desahogo);
     txtNumKALTO_->setEnabled(e.registroHabilitado);
     txtAnioKALTO_->setEnabled(e.registroHabilitado);
     txtNDSol_->setEnabled(e.folioHabilitado);
     txtADSol_->setEnabled(e.folioHabilitado);
+    // A field the rules disabled (and emptied) keeps nothing typed.
+    for (HeaderField field : kHeaderFields)
+        if (!headerEdit(field)->isEnabled()) header_->discard(field);
+    showHeaderTexts();
 
-    for (int i = 0; i < kNumPaginas; ++i)
-        if (SSTabKALTO_->isTabEnabled(i) != e.paginas[i]) SSTabKALTO_->setTabEnabled(i, e.paginas[i]);
+    showAvailablePages();
     dbAnx_[3]->setEnabled(e.retrabajoDisponible);
     dbEServicios_->setEnabled(e.eServiciosDisponible);
     dbProducto_->setEnabled(e.productoDisponible);
     dbAnxMPE_->setColumnVisible(2, e.descripcionEnAnxMPE);
     dbAnxMPE_->setColumnVisible(3, !e.descripcionEnAnxMPE);
-    sincronizando_ = antes;
+    synchronizing_ = antes;
     --profundidad;
 }
 
-void frmKALTO::vaciaTextos() {
-    for (QLineEdit* t : {txtRFC_, txtRSocial_, txtNumKALTO_, txtAnioKALTO_, txtNDSol_, txtADSol_}) {
-        t->clear();
-        t->setModified(false);
+void frmKALTO::showAvailablePages() {
+    const PaginasDisponibles& pages = estado_->paginas;
+    // The page shown is moved only when it becomes unavailable, and before it does, so that
+    // the tab strip never picks a page of its own; pages are made available before others
+    // are made unavailable, so that there is always one to show.
+    const int current = SSTabKALTO_->currentIndex();
+    if (current >= 0 && current < kNumPaginas && !pages[current]) SSTabKALTO_->setCurrentIndex(kPagDomicilioFiscal);
+    for (bool available : {true, false})
+        for (int i = 0; i < kNumPaginas; ++i)
+            if (pages[i] == available && SSTabKALTO_->isTabEnabled(i) != available)
+                SSTabKALTO_->setTabEnabled(i, available);
+}
+
+void frmKALTO::showHeaderTexts() {
+    for (HeaderField field : kHeaderFields) {
+        QLineEdit* edit = headerEdit(field);
+        const QString text = header_->text(field);
+        if (edit->text() != text) edit->setText(text);
     }
 }
 
-namespace {
-struct CampoDe {
-    QLineEdit* edit;
-    CampoEncabezado campo;
-};
-}  // namespace
-
-bool frmKALTO::escribeCampo(QLineEdit* edit) {
-    const std::array<CampoDe, 6> campos{{{txtRFC_, CampoEncabezado::RFC},
-                                         {txtRSocial_, CampoEncabezado::RazonSocial},
-                                         {txtNumKALTO_, CampoEncabezado::NumKALTO},
-                                         {txtAnioKALTO_, CampoEncabezado::AnioKALTO},
-                                         {txtNDSol_, CampoEncabezado::NumFolio},
-                                         {txtADSol_, CampoEncabezado::AnioFolio}}};
-    for (const CampoDe& c : campos) {
-        if (c.edit != edit) continue;
-        if (!edit->isModified()) return true;
-        const QString texto = edit->text();
-        edit->setModified(false);
-        QString err;
-        if (!rules_->guardaCampo(c.campo, texto, &err)) {
-            messages_.exclamation(QStringLiteral("No se pudo guardar el dato %1: %2")
-                                      .arg(edit->accessibleName(), err));
-            edit->setModified(true);
-            return false;
-        }
-        return true;
-    }
-    return true;
+void frmKALTO::clearTexts() {
+    header_->discardPending();
+    for (QLineEdit* t : headerEdits_) t->clear();
 }
 
-bool frmKALTO::guardaEncabezado() {
-    if (txtRFC_->isModified()) {
-        QString v = txtRFC_->text();
-        VerificaRFC(v, RfcHeld13, messages_);
-        if (v != txtRFC_->text()) txtRFC_->setText(v);
-        txtRFC_->setModified(true);
-    }
-    bool ok = true;
-    for (QLineEdit* t : {txtRFC_, txtRSocial_, txtNumKALTO_, txtAnioKALTO_, txtNDSol_, txtADSol_})
-        ok = escribeCampo(t) && ok;
+bool frmKALTO::storeHeader() {
+    const bool ok = header_->storeAll();
+    showHeaderTexts();
     return ok;
 }
 
 void frmKALTO::headerFocusOut(QLineEdit* edit, QFocusEvent* event) {
     const bool salida = event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
-    if (edit == txtRFC_ && salida) {
-        QString v = txtRFC_->text();
-        const QString antes = v;
-        VerificaRFC(v, RfcHeld13, messages_);
-        if (v != antes) {
-            txtRFC_->setText(v);
-            txtRFC_->setModified(true);
-        }
-    }
-    escribeCampo(edit);
+    if (edit == txtRFC_ && salida) header_->checkRfc(txtRFC_->text());
+    for (HeaderField field : kHeaderFields)
+        if (headerEdit(field) == edit) header_->store(field);
+    showHeaderTexts();
 }
 
 bool frmKALTO::headerKey(QObject* watched, QKeyEvent* key) {
@@ -790,10 +742,10 @@ bool frmKALTO::headerKey(QObject* watched, QKeyEvent* key) {
         const int inicio = txtRFC_->hasSelectedText() ? txtRFC_->selectionStart() : txtRFC_->cursorPosition();
         const int largo = txtRFC_->hasSelectedText() ? txtRFC_->selectedText().size() : 0;
         texto.replace(inicio, largo, QApplication::clipboard()->text());
-        const QString filtrado = filtraTextoRFC(texto.toUpper());
+        const QString filtrado = filtraTextoRFC(upperCase(texto));
         if (filtrado != txtRFC_->text()) {
             txtRFC_->setText(filtrado);
-            txtRFC_->setModified(true);
+            header_->edit(HeaderField::Rfc, filtrado);
         }
         return true;
     }
@@ -822,7 +774,7 @@ bool frmKALTO::headerKey(QObject* watched, QKeyEvent* key) {
     }
     if (watched == SSTabKALTO_->tabBar()) {
         if (text.isEmpty() || !text.at(0).isPrint()) return false;
-        return !kTeclasPestanas.contains(text.at(0).toUpper());
+        return !kTeclasPestanas.contains(upperCase(text.at(0)));
     }
     return false;
 }
@@ -834,7 +786,7 @@ bool frmKALTO::eventFilter(QObject* watched, QEvent* event) {
         if (!w || w->window() != this) break;
         auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
-        const QString mayusculas = text.toUpper();
+        const QString mayusculas = upperCase(text);
         const bool atajo = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
         if (!atajo && !text.isEmpty() && mayusculas != text) {
             // Every letter typed in the window is upper case.
@@ -849,10 +801,13 @@ bool frmKALTO::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     case QEvent::FocusOut: {
-        for (QLineEdit* t : {txtRFC_, txtRSocial_, txtNumKALTO_, txtAnioKALTO_, txtNDSol_, txtADSol_})
+        for (QLineEdit* t : headerEdits_)
             if (watched == t) headerFocusOut(t, static_cast<QFocusEvent*>(event));
         break;
     }
+    case QEvent::Resize:
+        if (watched == SSTabKALTO_) fitTabCaptions(SSTabKALTO_);
+        break;
     case QEvent::FocusIn:
         if (watched == txtRFC_) txtRFC_->selectAll();  // SeleccionaTexto
         break;
@@ -865,23 +820,23 @@ bool frmKALTO::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------- pages
 
 void frmKALTO::tabChanged(int page) {
-    if (cambiandoPagina_ || page < 0) return;
-    const int anterior = paginaActual_;
+    if (changingPage_ || page < 0) return;
+    const int anterior = currentPage_;
     if (anterior != page && anterior >= 0 && anterior < SSTabKALTO_->count()) {
         QWidget* dejada = SSTabKALTO_->widget(anterior);
         for (BoundGrid* g : grids_) {
             if (!dejada->isAncestorOf(g) || g->commit()) continue;
             // The row was refused: back to it.
             if (SSTabKALTO_->isTabEnabled(anterior)) {
-                cambiandoPagina_ = true;
+                changingPage_ = true;
                 SSTabKALTO_->setCurrentIndex(anterior);
-                cambiandoPagina_ = false;
+                changingPage_ = false;
                 g->setFocus();
                 return;
             }
         }
     }
-    paginaActual_ = page;
+    currentPage_ = page;
     rules_->cambioPagina(page);
 }
 
@@ -893,22 +848,23 @@ void frmKALTO::cmdKALTO_Click(int index) {
     switch (index) {
     case 0: {
         if (!commitGrids()) return;
-        guardaEncabezado();
+        storeHeader();
         Hourglass reloj;
         if (!rules_->LimpiaInformacion()) return;
         ListasEncabezado listas;
         QString err;
         const bool ok = rules_->EstableceLigas(&listas, &err);
         fillLists(listas);
-        muestraInsumos(-1, true);
-        vaciaTextos();
+        inputsLink_->reset();
+        clearTexts();
         showState();
+        cmbTramite_->setFocus(Qt::OtherFocusReason);  // a new request begins in the header
         if (!ok) messages_.exclamation(err);
         break;
     }
     case 1: {
         // A header text the table could not take is not reported as saved.
-        if (!commitGrids() || !guardaEncabezado()) return;
+        if (!commitGrids() || !storeHeader()) return;
         Hourglass reloj;
         rules_->GuardaInformacion(QString());
         break;
@@ -978,25 +934,22 @@ void frmKALTO::closeEvent(QCloseEvent* event) {
     QList<BoundGrid*> rechazados;
     for (BoundGrid* g : grids_)
         if ((g->isEditing() || g->isCellEditorOpen()) && !g->commit()) rechazados << g;
-    const bool encabezado = guardaEncabezado();
-    if (!rechazados.isEmpty() &&
-        !messages_.askYesNo(QStringLiteral("Hay un renglón que no se pudo guardar. ¿Deseas salir de todos modos y "
-                                           "descartarlo?"),
-                            true)) {
-        event->ignore();
-        return;
-    }
-    if (rechazados.isEmpty() && !encabezado &&
-        !messages_.askYesNo(QStringLiteral("Hay un dato del encabezado que no se pudo guardar. ¿Deseas salir de "
-                                           "todos modos y descartarlo?"),
-                            true)) {
+    const bool encabezado = storeHeader();
+    // Leaving drops what could not be stored: only when the user says so (No is the default).
+    const QString question =
+        !rechazados.isEmpty() ? QStringLiteral("Hay un renglón que no se pudo guardar.")
+        : !encabezado         ? QStringLiteral("Hay un dato del encabezado que no se pudo guardar.")
+                              : QString();
+    if (!question.isEmpty() &&
+        !messages_.askYesNo(question + QStringLiteral(" ¿Deseas salir de todos modos y descartarlo?"), true,
+                            QStringLiteral("KALTO"), Messages::Answer::No)) {
         event->ignore();
         return;
     }
     for (BoundGrid* g : rechazados) g->discard();
     if (about_) about_->close();
     fuentes_->closeAll();
-    cerrado_ = true;
+    closed_ = true;
     event->accept();
 }
 

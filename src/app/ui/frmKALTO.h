@@ -1,12 +1,14 @@
 #pragma once
 // The main window: toolbar, request header and the nine tab pages of grids. It binds the
 // data sources at load, shows the header state, turns every typed letter into upper case,
-// and hands every event to the rule objects.
+// and hands every event to the rule objects (RequestRules, HeaderStore, AnnexInputsLink and
+// the grids' rules).
 //
 // Object names: the controls carry their own names (txtRFC, cmbTramite, dbDomFiscal, ...).
 // The toolbar button array cmdKALTO(i) is named "cmdKALTO_<i>" and carries the property
 // "index"; the annex grid array dbAnx(i) is named "dbAnx_<i>" and carries "index" too.
 
+#include "app/HeaderStore.h"
 #include "app/RequestRules.h"
 
 #include <QMainWindow>
@@ -27,8 +29,10 @@ class QToolButton;
 
 namespace kalto {
 
+class AnnexInputsLink;
 class BoundGrid;
 class Database;
+class ExportProductsView;
 class GridRule;
 class MainDataSources;
 class Messages;
@@ -76,7 +80,7 @@ public:
     bool commitGrids();
     // Writes the header texts that were edited and not yet stored. False when one could not
     // be stored (the message has been shown; the text stays on screen).
-    bool guardaEncabezado();
+    bool storeHeader();
 
 public slots:
     // Toolbar button cmdKALTO(index).
@@ -98,19 +102,16 @@ private:
     void setInitialGeometry();
 
     void fillLists(const ListasEncabezado& listas);
-    // Points the inputs grid dbAnx(0) at the inputs of the export product in `row` of dbAnxMPE;
-    // at `inicio` (load), at none when that row has no identifier.
-    void muestraInsumos(int row, bool inicio);
-    // The inputs follow dbAnxMPE once an input in edit has been stored or refused.
-    void siguenInsumos();
-    // The identifier of the export product in `row` of dbAnxMPE; null when it has none.
-    QVariant productoEn(int row) const;
     void showState();
-    void vaciaTextos();
+    // The header texts as the header store has them (pending or stored).
+    void showHeaderTexts();
+    void clearTexts();
     void tabChanged(int page);
+    // Page 1 is shown when the page the user is on becomes unavailable; otherwise it stays.
+    void showAvailablePages();
     bool headerKey(QObject* watched, QKeyEvent* key);
     void headerFocusOut(QLineEdit* edit, QFocusEvent* event);
-    bool escribeCampo(QLineEdit* edit);
+    QLineEdit* headerEdit(HeaderField field) const { return headerEdits_[static_cast<int>(field)]; }
     void listChosen(PickList* list);
     void notAvailable();
 
@@ -119,6 +120,9 @@ private:
     std::unique_ptr<MainDataSources> fuentes_;
     std::unique_ptr<RequestState> estado_;
     std::unique_ptr<RequestRules> rules_;
+    std::unique_ptr<HeaderStore> header_;
+    std::unique_ptr<ExportProductsView> productsView_;
+    std::unique_ptr<AnnexInputsLink> inputsLink_;
     std::vector<std::unique_ptr<GridRule>> gridRules_;
 
     // Toolbar.
@@ -136,6 +140,7 @@ private:
     QCheckBox* chkDesahogo_ = nullptr;
     QLineEdit* txtNDSol_ = nullptr;
     QLineEdit* txtADSol_ = nullptr;
+    std::array<QLineEdit*, std::size(kHeaderFields)> headerEdits_{};  // by HeaderField
     // Pages.
     QTabWidget* SSTabKALTO_ = nullptr;
     BoundGrid* dbDomFiscal_ = nullptr;
@@ -159,12 +164,10 @@ private:
     QPushButton* cmdImpAnexos_ = nullptr;
 
     QPointer<frmInfoVersion> about_;
-    int paginaActual_ = 0;
-    QVariant insumosDe_;  // the export product whose inputs dbAnx(0) shows; null for none
-    bool insumosDiferidos_ = false;
-    bool sincronizando_ = false;
-    bool cambiandoPagina_ = false;
-    bool cerrado_ = false;
+    int currentPage_ = 0;
+    bool synchronizing_ = false;
+    bool changingPage_ = false;
+    bool closed_ = false;
 };
 
 }  // namespace kalto

@@ -1,9 +1,11 @@
 #pragma once
-// The real main window on a temporary data folder holding the delivered catalogues.
+// The real main window on a temporary data folder holding the delivered catalogues, with Qt's
+// own texts in Spanish as the program installs them.
 
 #include "support/RecordingMessages.h"
 #include "toolkit/BoundGrid.h"
 #include "toolkit/BoundGridModel.h"
+#include "app/ui/SpanishTranslation.h"
 #include "app/ui/frmKALTO.h"
 #include "data/Database.h"
 #include "support/TestFolder.h"
@@ -29,6 +31,7 @@ protected:
     void TearDown() override { shut(); }
 
     void open() {
+        ASSERT_TRUE(installSpanishTranslation(*qApp)) << "Qt's Spanish catalogue (qt6-translations-l10n)";
         QString error;
         ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
         window = std::make_unique<frmKALTO>(db, messages);

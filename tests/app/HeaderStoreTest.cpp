@@ -1,0 +1,127 @@
+// The header texts between the keyboard and imdint: pending until stored, the RFC checked
+// first, and a text the table cannot hold reported with the field's caption and kept.
+
+#include "app/HeaderStore.h"
+#include "app/MainDataSources.h"
+#include "data/Database.h"
+#include "data/Dbf.h"
+#include "data/TableCatalogue.h"
+#include "support/RecordingMessages.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kalto;
+
+namespace {
+
+class HeaderStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // An imdint written by another program, whose company name holds 20 characters only.
+        QList<DbfField> fields = findTableDef(QStringLiteral("imdint"))->fields;
+        for (DbfField& f : fields)
+            if (f.name.compare(QStringLiteral("APEPATRAZ"), Qt::CaseInsensitive) == 0) f.width = 20;
+        QString err;
+        ASSERT_TRUE(DbfTable::create(folder.file(QStringLiteral("imdint.DBF")), fields, &err)) << err.toStdString();
+        {
+            auto table = DbfTable::open(folder.file(QStringLiteral("imdint.DBF")), &err);
+            ASSERT_TRUE(table) << err.toStdString();
+            ASSERT_TRUE(table->append({QStringLiteral(" ABC010101XY1"), QStringLiteral("EMPRESA")}, nullptr, &err));
+        }
+        ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
+        sources = std::make_unique<MainDataSources>(&db);
+        rules = std::make_unique<RequestRules>(db, *sources, state, messages);
+        ASSERT_TRUE(rules->EstableceLigas(nullptr, &err)) << err.toStdString();
+        state.ventanaMostrada = true;
+        store = std::make_unique<HeaderStore>(*rules, messages);
+    }
+    QVariant dint(const char* c) { return db.scalar(QStringLiteral("select %1 from imdint").arg(QLatin1String(c))); }
+
+    test::TestFolder folder;
+    Database db;
+    RequestState state;
+    RecordingMessages messages;
+    std::unique_ptr<MainDataSources> sources;
+    std::unique_ptr<RequestRules> rules;
+    std::unique_ptr<HeaderStore> store;
+};
+
+}  // namespace
+
+TEST_F(HeaderStoreTest, TypedTextIsPendingUntilStored) {
+    EXPECT_EQ(store->text(HeaderField::CompanyName), QStringLiteral("EMPRESA"));
+    store->edit(HeaderField::CompanyName, QStringLiteral("O'HARA"));
+    store->edit(HeaderField::RegistrationNumber, QStringLiteral("77"));
+    EXPECT_TRUE(store->isPending(HeaderField::CompanyName));
+    EXPECT_EQ(store->text(HeaderField::CompanyName), QStringLiteral("O'HARA"));
+    EXPECT_EQ(dint("apepatraz").toString(), QStringLiteral("EMPRESA"));
+    // One field on leaving it; the others by the whole sequence.
+    EXPECT_TRUE(store->store(HeaderField::CompanyName));
+    EXPECT_EQ(dint("apepatraz").toString(), QStringLiteral("O'HARA"));
+    EXPECT_FALSE(store->isPending(HeaderField::CompanyName));
+    EXPECT_TRUE(dint("numekalto").isNull());
+    EXPECT_TRUE(store->storeAll());
+    EXPECT_EQ(dint("numekalto").toString(), QStringLiteral("77"));
+    EXPECT_EQ(state.numKALTO, QStringLiteral("77"));
+    // Clearing drops what was typed and not stored.
+    store->edit(HeaderField::FolioYear, QStringLiteral("2001"));
+    store->discardPending();
+    EXPECT_TRUE(store->storeAll());
+    EXPECT_TRUE(dint("aniofola").isNull());
+    EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
+}
+
+TEST_F(HeaderStoreTest, TheRfcIsCheckedBeforeItIsStored) {
+    // A 12-character RFC gets its leading blank; a wrong date is refused and emptied.
+    store->edit(HeaderField::Rfc, QStringLiteral("XYZ000229AB1"));
+    EXPECT_TRUE(store->storeAll());
+    EXPECT_EQ(dint("rfc").toString(), QStringLiteral(" XYZ000229AB1"));
+    store->edit(HeaderField::Rfc, QStringLiteral(" XYZ010229AB1"));
+    EXPECT_TRUE(store->storeAll());
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("El mes que has escrito no tiene más de 28 días. "
+                                                           "Rectifica por favor")});
+    EXPECT_TRUE(dint("rfc").isNull());
+    EXPECT_EQ(store->text(HeaderField::Rfc), QString());
+    // Leaving the field checks what it shows, even when it was not typed just now.
+    messages.clear();
+    store->checkRfc(QStringLiteral(" XYZ011301AB1"));
+    EXPECT_EQ(messages.texts().size(), 1);
+    EXPECT_TRUE(store->isPending(HeaderField::Rfc));
+    EXPECT_EQ(store->text(HeaderField::Rfc), QString());
+}
+
+TEST_F(HeaderStoreTest, ATextTheTableCannotHoldIsNamedByItsCaptionAndKept) {
+    const QString longName = QStringLiteral("COMERCIALIZADORA DEL NORTE");  // 26 characters, the file holds 20
+    store->edit(HeaderField::CompanyName, longName);
+    store->edit(HeaderField::RegistrationYear, QStringLiteral("2009"));
+    EXPECT_FALSE(store->storeAll());
+    ASSERT_EQ(messages.entries.size(), 1);
+    EXPECT_EQ(messages.last(), QStringLiteral("No se pudo guardar el dato Razon Social: el texto tiene 26 caracteres "
+                                              "y el campo admite 20. Rectifica por favor"));
+    EXPECT_EQ(messages.entries[0].kind, RecordingMessages::Kind::Exclamation);
+    // The text stays for the user to correct; the table and the state keep the stored one;
+    // the other fields are stored all the same.
+    EXPECT_EQ(store->text(HeaderField::CompanyName), longName);
+    EXPECT_EQ(dint("apepatraz").toString(), QStringLiteral("EMPRESA"));
+    EXPECT_EQ(state.razonSocial, QStringLiteral("EMPRESA"));
+    EXPECT_EQ(dint("aniokalto").toString(), QStringLiteral("2009"));
+    // A letter outside the tables' character set.
+    messages.clear();
+    store->edit(HeaderField::FolioNumber, QStringLiteral("A\u03A9"));
+    EXPECT_FALSE(store->store(HeaderField::FolioNumber));
+    ASSERT_EQ(messages.entries.size(), 1);
+    EXPECT_TRUE(messages.last().startsWith(QStringLiteral("No se pudo guardar el dato Número de folio a deshogar: "
+                                                          "el carácter")))
+        << messages.last().toStdString();
+    for (const QString& text : messages.texts())
+        for (const char* column : {"APEPATRAZ", "NUMEFOLA"}) EXPECT_FALSE(text.contains(QLatin1String(column)));
+    // Corrected, both are stored.
+    store->edit(HeaderField::CompanyName, longName.left(20));
+    store->edit(HeaderField::FolioNumber, QStringLiteral("A1"));
+    EXPECT_TRUE(store->storeAll());
+    EXPECT_EQ(dint("apepatraz").toString(), longName.left(20));
+    EXPECT_EQ(dint("numefola").toString(), QStringLiteral("A1"));
+}
