@@ -2,6 +2,7 @@
 
 #include "app/MainDataSources.h"
 #include "core/Messages.h"
+#include "core/Numbers.h"
 #include "data/Database.h"
 #include "data/TableCatalogue.h"
 #include "data/mdlKALTO.h"
@@ -25,27 +26,8 @@ const QString RequestRules::kMsgLimpia =
 // ----- free rules -----
 
 double numeroInicial(const QString& texto) {
-    // Blanks are skipped anywhere before the number ends, as the lists' number parse does.
-    QString t;
-    for (QChar c : texto)
-        if (c != QLatin1Char(' ') && c != QLatin1Char('\t')) t.append(c);
-    qsizetype i = 0;
-    QString num;
-    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+'))) num.append(t[i++]);
-    bool digits = false;
-    while (i < t.size() && t[i].isDigit() && t[i].unicode() < 128) {
-        num.append(t[i++]);
-        digits = true;
-    }
-    if (i < t.size() && t[i] == QLatin1Char('.')) {
-        num.append(t[i++]);
-        while (i < t.size() && t[i].isDigit() && t[i].unicode() < 128) {
-            num.append(t[i++]);
-            digits = true;
-        }
-    }
-    if (!digits) return 0;
-    return num.toDouble();
+    // The number the text begins with, as every code read out of a text ("1 2" reads 1).
+    return leadingNumber(texto);
 }
 
 namespace {
@@ -394,12 +376,8 @@ bool RequestRules::GuardaInformacion(const QString& modo) {
     if (estado_.ventanaMostrada)
         ejecuta(QStringLiteral("update imdint set idtra = %1").arg(codigoTramite(estado_.tramite, mayores, menores)));
 
-    bool numero = false;
-    qlonglong sector = estado_.sectorCodigo.isNull() ? 0 : estado_.sectorCodigo.toLongLong(&numero);
-    if (!numero) {
-        const double d = estado_.sectorCodigo.toDouble(&numero);
-        sector = numero ? static_cast<qlonglong>(d) : 0;
-    }
+    const auto codigo = numberOf(estado_.sectorCodigo);
+    const qlonglong sector = codigo ? codigo->integer.value_or(static_cast<qlonglong>(codigo->value)) : 0;
     ejecuta(QStringLiteral("update imdint set idsectorm = %1").arg(sector));
 
     fuentes_.refreshAll();
