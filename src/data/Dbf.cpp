@@ -341,26 +341,27 @@ bool replaceFile(const QString& path, const QByteArray& bytes, mode_t mode, QStr
 }
 
 // Keeps a copy of `bytes` (the file `path` as it is) beside it, as NAME.DBF.AAAAMMDD-HHMMSS.bak
-// (-2, -3... when a copy of that second exists), synced before the repair it precedes.
+// (-2, -3... when a copy of that second exists), synced before the repair it precedes. It is
+// written under a temporary name first, so that a copy under that name is always whole.
 bool keepCopy(const QString& path, const QByteArray& bytes, mode_t mode) {
+    const QByteArray temp = QFile::encodeName(path + QStringLiteral(".bak.tmp"));
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0)
+        return false;
+    int err = 0;
+    bool ok = writeAll(fd, 0, bytes.constData(), bytes.size(), &err) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int n = 1; n < 1000; ++n) {
+    for (int n = 1; ok && n < 1000; ++n) {
         const QString name = n == 1 ? QStringLiteral("%1.%2.bak").arg(path, stamp)
                                     : QStringLiteral("%1.%2-%3.bak").arg(path, stamp).arg(n);
-        const QByteArray native = QFile::encodeName(name);
-        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return false;
-        }
-        int err = 0;
-        bool ok = writeAll(fd, 0, bytes.constData(), bytes.size(), &err) && ::fsync(fd) == 0;
-        ok = ::close(fd) == 0 && ok;
-        if (!ok)
-            ::unlink(native.constData());
-        return ok;
+        if (QFileInfo::exists(name))
+            continue;
+        if (::rename(temp.constData(), QFile::encodeName(name).constData()) == 0)
+            return true;
+        break;
     }
+    ::unlink(temp.constData());
     return false;
 }
 

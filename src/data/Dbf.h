@@ -3,8 +3,8 @@
 //
 // The whole file is read into memory when it is opened; every change is written to the
 // file before the call returns and kept in the in-memory copy, so reads never touch the
-// disk again. Text is in the file's code page in the file (Windows-1252 for the tables this
-// program creates) and Unicode (QString) everywhere else.
+// disk again. Text is stored in the file's own code page (Windows-1252 in the tables this
+// program creates) and is Unicode (QString) everywhere else.
 //
 // Files beside a table NAME.DBF:
 //  - NAME.cpg (written by other programs) names the code page of the text; it takes precedence

@@ -98,7 +98,7 @@ TEST(DbfCodePages, TextIsReadAndWrittenInTheDeclaredCodePage) {
 }
 
 // A header length raised or lowered (by a field's 32 bytes or by one) is refused and the file is left
-// as it is; a reader that trusts the header instead shows other rows than the file holds.
+// as it is; a reader that trusts the header instead shows other rows than the file holds (or none).
 TEST(DbfForeignHeaders, AHeaderLengthOtherThanTheFieldsAskForIsRefused) {
     const QList<RawField> fields = {
         {"ID_PROD", 'N', 6}, {"TIPO_REG", 'N', 2}, {"DESCRIP", 'C', 254}, {"FRACCION", 'C', 8}, {"ID_SUBORD", 'N', 6}};
@@ -138,9 +138,9 @@ TEST(DbfForeignHeaders, AHeaderLengthOtherThanTheFieldsAskForIsRefused) {
         }
         EXPECT_EQ(readFile(path), file);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("IMANEXOS.DBF")});
-        const DbfRead other = dbfread(path);
-        if (other.available && other.ok) {
-            EXPECT_NE(other.result.value(QStringLiteral("records")).toArray(), truth);
+        const DbfRead other = dbfread(path);  // it shows shifted rows, or none, or gives up
+        if (other.available) {
+            EXPECT_TRUE(!other.ok || other.result.value(QStringLiteral("records")).toArray() != truth);
         }
     }
 }
