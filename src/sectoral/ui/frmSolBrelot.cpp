@@ -8,6 +8,7 @@
 #include "sectoral/ui/frmImpSolBrelot.h"
 #include "toolkit/BoundGrid.h"
 #include "toolkit/Hourglass.h"
+#include "toolkit/frmEspera.h"
 #include "toolkit/PickList.h"
 
 #include <QCoreApplication>
@@ -60,7 +61,7 @@ QFont arial(qreal points, bool bold = false) {
     return f;
 }
 
-// The short wait window shown while the BRELOT files are written, with the hourglass.
+// The wait window shown while the BRELOT files are written.
 class WaitWindow : public WaitIndicator {
 public:
     explicit WaitWindow(QWidget* parent) : parent_(parent) {}
@@ -68,30 +69,12 @@ public:
 
     void show() override {
         if (window_) return;
-        window_ = new QWidget(parent_, Qt::Dialog | Qt::FramelessWindowHint);
-        window_->setObjectName(QStringLiteral("frmEspera"));
-        window_->setWindowTitle(QStringLiteral("KALTO. Esperae unos momentos...."));
-        window_->setWindowModality(Qt::ApplicationModal);
-        auto* label = new QLabel(QStringLiteral("Guardando Información"), window_);
-        label->setObjectName(QStringLiteral("Label1"));
-        label->setFont(arial(12, true));
-        label->setAlignment(Qt::AlignCenter);
-        auto* layout = new QVBoxLayout(window_);
-        layout->setContentsMargins(30, 20, 30, 20);
-        layout->addWidget(label);
-        window_->adjustSize();
-        if (QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen()) {
-            const QRect area = screen->geometry();
-            window_->move(area.center() - window_->rect().center());
-        }
-        window_->show();
-        hourglass_.emplace();
-        // Painted now: the copies that follow do not return to the event loop.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        window_ = new frmEspera(parent_);
+        window_->begin();
     }
     void close() override {
-        hourglass_.reset();
         if (!window_) return;
+        window_->end();
         delete window_.data();
         // The window under it takes the keyboard again.
         if (parent_) parent_->window()->activateWindow();
@@ -99,8 +82,7 @@ public:
 
 private:
     QWidget* parent_;
-    QPointer<QWidget> window_;
-    std::optional<Hourglass> hourglass_;
+    QPointer<frmEspera> window_;
 };
 
 }  // namespace
