@@ -1,7 +1,7 @@
 #include "core/GridHelpers.h"
 
+#include "core/LetterCase.h"
 #include "core/Messages.h"
-#include "data/Dbf.h"
 #include "data/Values.h"
 
 #include <QLocale>
@@ -32,18 +32,9 @@ bool MensajeLongGrid(const GridRow& row, int column, int maxLength, const QStrin
 }
 
 void FomateaLetra(QString& text, int mode) {
-    auto change = [mode](const QString& t) { return mode == 1 ? t.toUpper() : t.toLower(); };
-    QString changed = change(text);
-    // µ and ƒ have no capital in Windows-1252, the tables' character set: such a letter keeps
-    // the case it was typed in, so that what the user typed can still be stored.
-    if (!toCp1252(changed, nullptr, nullptr) && toCp1252(text, nullptr, nullptr)) {
-        changed.clear();
-        for (const QChar c : std::as_const(text)) {
-            const QString one = change(QString(c));
-            changed += toCp1252(one, nullptr, nullptr) ? one : QString(c);
-        }
-    }
-    text = changed;
+    // Letters without a capital (or a small form) in the tables' character set keep the case
+    // they were typed in, so that what the user typed can still be stored.
+    text = changeLetterCase(text, mode == 1);
 }
 
 void FomateaLetra(GridRow& row, int column, int mode) {
