@@ -2,8 +2,11 @@
 
 #include "annexes/AnnexGrids.h"
 #include "app/AnnexInputsLink.h"
+#include "app/DiskGeneration.h"
 #include "app/MainDataSources.h"
+#include "app/PrintRequest.h"
 #include "app/ui/TabCaptions.h"
+#include "core/Drives.h"
 #include "core/GridHelpers.h"
 #include "core/KeyFilters.h"
 #include "core/LetterCase.h"
@@ -13,9 +16,12 @@
 #include "toolkit/BoundGrid.h"
 #include "toolkit/Hourglass.h"
 #include "toolkit/PickList.h"
+#include "toolkit/frmEspera.h"
 #include "app/ui/frmInfoVersion.h"
 #include "data/Database.h"
 #include "data/mdlKALTO.h"
+#include "print/Considerations.h"
+#include "print/ui/frmImpSolKALTO.h"
 #include "records/AddressRule.h"
 #include "records/CompanyRules.h"
 #include "records/LegalRepresentativeRule.h"
@@ -87,6 +93,34 @@ public:
 private:
     BoundGrid* products_;
     BoundGrid* inputs_;
+};
+
+// The header fields and the grids as the user sees them, for the check before a disk is
+// written. A grid on its add-new row is checked on its first row.
+class WindowRequestView : public RequestView {
+public:
+    using Grids = std::array<BoundGrid*, 14>;  // in the order of RequestGrid
+    WindowRequestView(const std::array<QLineEdit*, std::size(kHeaderFields)>& header, const Grids& grids)
+        : header_(header), grids_(grids) {}
+
+    QString headerText(HeaderField field) const override { return edit(field)->text(); }
+    QString headerTooltip(HeaderField field) const override { return edit(field)->toolTip(); }
+    int rowCount(RequestGrid grid) const override { return at(grid)->rowCount(); }
+    QVariant currentValue(RequestGrid grid, int column) const override {
+        BoundGrid* g = at(grid);
+        int row = g->currentRow();
+        if (row < 0 || row >= g->rowCount()) row = 0;
+        return g->cellValue(row, column);
+    }
+    QString caption(RequestGrid grid, int column) const override { return at(grid)->columnCaption(column); }
+    QString tooltip(RequestGrid grid) const override { return at(grid)->toolTip(); }
+
+private:
+    QLineEdit* edit(HeaderField field) const { return header_[static_cast<int>(field)]; }
+    BoundGrid* at(RequestGrid grid) const { return grids_[static_cast<int>(grid)]; }
+
+    std::array<QLineEdit*, std::size(kHeaderFields)> header_;
+    Grids grids_;
 };
 
 }  // namespace
@@ -869,10 +903,48 @@ void frmKALTO::cmdKALTO_Click(int index) {
         rules_->GuardaInformacion(QString());
         break;
     }
-    case 2:
-    case 3:
-        notAvailable();
+    case 2: {
+        // The disk receives what the grids and the header hold: pending rows are stored first.
+        if (!commitGrids() || !storeHeader()) return;
+        Hourglass reloj;
+        WindowRequestView view(headerEdits_, {dbDomFiscal_, dbRepLegal_, dbPlanta_, dbControl_, dbProducto_,
+                                              dbTerciarizacion_, dbServicios_, dbEServicios_, dbSubmanufactura_,
+                                              dbAnxMPE_, dbAnx_[0], dbAnx_[1], dbAnx_[2], dbAnx_[3]});
+        DiskGenerationHooks hooks;
+        hooks.showPage = [this](int page) { SSTabKALTO_->setCurrentIndex(page); };
+        hooks.showWait = [this] { frmEspera::showModal(this); };
+        hooks.rebind = [this] {
+            ListasEncabezado listas;
+            QString err;
+            const bool ok = rules_->EstableceLigas(&listas, &err);
+            fillLists(listas);
+            inputsLink_->reset();
+            showState();
+            if (!ok) messages_.exclamation(err);
+        };
+        const Drives drives(db_.folder());
+        DiskGeneration(*rules_, view, messages_, drives, std::move(hooks)).GeneraDisco();
         break;
+    }
+    case 3: {
+        // The print window composes what the grids and the header hold when a preview is asked.
+        if (!commitGrids() || !storeHeader()) return;
+        auto source = [this](ReportSnapshot& snapshot, QString& error) {
+            Hourglass reloj;
+            QVariantList representative;
+            const int rows = dbRepLegal_->rowCount();
+            int row = dbRepLegal_->currentRow();
+            if (row < 0 || row >= rows) row = 0;
+            for (int c = 0; rows > 0 && c < dbRepLegal_->columnCount(); ++c)
+                representative << dbRepLegal_->cellValue(row, c);
+            return fillReportSnapshot(*fuentes_, *estado_,
+                                      {cmbTramite_->currentText(), cmbModalidad_->currentText(),
+                                       cmbSector_->currentText()},
+                                      representative, snapshot, &error);
+        };
+        frmImpSolKALTO::openModal(this, source, considerationsFile(db_.folder()), messages_);
+        break;
+    }
     case 4: {
         Hourglass reloj;
         if (!about_) about_ = new frmInfoVersion(messages_, this);

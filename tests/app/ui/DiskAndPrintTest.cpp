@@ -1,0 +1,146 @@
+// The toolbar's disk and print buttons on the real main window: the completeness check names
+// the first missing item, a complete request (with a row still being typed) reaches a
+// temporary drive A: after the wait window, and the print window previews the composed text.
+
+#include "app/DiskGeneration.h"
+#include "data/Dbf.h"
+#include "data/TableCatalogue.h"
+#include "print/ui/frmImpSolKALTO.h"
+#include "WindowFixture.h"
+
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <functional>
+
+namespace kalto::test {
+
+namespace {
+
+using Kind = RecordingMessages::Kind;
+
+class DiskAndPrintTest : public WindowTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(disk.isValid());
+        qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
+        WindowTest::SetUp();
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        qunsetenv("KALTO_UNIDAD_A");
+    }
+    void exec(const char* sql) {
+        QString err;
+        ASSERT_TRUE(db.execute(QString::fromUtf8(sql), {}, &err)) << sql << ": " << err.toStdString();
+    }
+    // A new "Industrial" programme stored complete but for its legal representative, then
+    // the window opened on it.
+    void storedRequest() {
+        exec("update imdint set idtra = 0, idmoda = 0, rfc = 'AAAA010101AA1', apepatraz = 'EMPRESA DE PRUEBA'");
+        exec("insert into imdir (iddir, calleyno, cp, ciudad, colonia, telefono, email, edo, delmun, fax) values "
+             "('FL', 'REFORMA 1', '06600', 'MEXICO', 'JUAREZ', '5551', 'a@b.mx', 'CDMX', 'CUAUHTEMOC', '5555')");
+        exec("insert into imdir (iddir, calleyno, cp, ciudad, colonia, telefono, email, edo, delmun, fax) values "
+             "('PL', 'NORTE 2', '72000', 'PUEBLA', 'CENTRO', '2221', 'p@b.mx', 'PUEBLA', 'PUEBLA', '2222')");
+        exec("insert into improd (id_prod, fraccion, volumen, porcut, umid, um) values (1, '12345678', 100, 50, 1, 'PIEZA')");
+        exec("insert into imanexos values (1, 1, null, '12345678', 0)");
+        reopen();
+        messages.clear();
+    }
+    // Calls `act` on the modal window of type T once it is up (the caller then opens it).
+    template <class T>
+    void whenModal(std::function<void(T*)> act) {
+        auto* poll = new QTimer(window.get());
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                poll->deleteLater();
+                act(w);
+            }
+        });
+        poll->start(20);
+    }
+
+    QTemporaryDir disk;
+};
+
+}  // namespace
+
+TEST_F(DiskAndPrintTest, AnEmptyRequestNamesItsFirstMissingField) {
+    click(QStringLiteral("cmdKALTO_2"));
+    ASSERT_EQ(messages.entries.size(), 1) << messages.texts().join('|').toStdString();
+    EXPECT_EQ(messages.entries[0].kind, Kind::Stop);
+    EXPECT_EQ(messages.entries[0].text,
+              QStringLiteral("El Siguiente campo RFC de la empresa que esta presentando la solicitud es Requerido"));
+    EXPECT_TRUE(QDir(disk.path()).isEmpty());
+
+    // With the header filled in, the fiscal address is missing: its page is shown.
+    tab()->setCurrentIndex(3);
+    fill(QStringLiteral("txtRFC"), QStringLiteral(" abc000229xy1"));
+    fill(QStringLiteral("txtRSocial"), QStringLiteral("EMPRESA"));
+    messages.clear();
+    click(QStringLiteral("cmdKALTO_2"));
+    ASSERT_EQ(messages.entries.size(), 1) << messages.texts().join('|').toStdString();
+    EXPECT_EQ(messages.entries[0].text,
+              QStringLiteral("Debes ingresar por lo menos un registro en la tabla de  Direccion Fiscal es Requerido"));
+    EXPECT_EQ(tab()->currentIndex(), 0);
+    EXPECT_TRUE(QDir(disk.path()).isEmpty());
+}
+
+TEST_F(DiskAndPrintTest, ACompleteRequestIsWrittenToDriveAWithTheRowBeingTyped) {
+    storedRequest();
+    // The legal representative is still being typed when the button is pressed.
+    typeRow(grid(QStringLiteral("dbRepLegal")),
+            {QStringLiteral("ana"), QStringLiteral("perez"), QStringLiteral("lopez"), QStringLiteral("5552"),
+             QStringLiteral("directora"), QStringLiteral("ana@b.mx")});
+    bool waitShown = false;
+    whenModal<QDialog>([&](QDialog* w) { waitShown = w->objectName() == QStringLiteral("frmEspera"); });
+    messages.answers = {true};
+    click(QStringLiteral("cmdKALTO_2"));
+
+    ASSERT_EQ(messages.entries.size(), 1) << messages.texts().join('|').toStdString();
+    EXPECT_EQ(messages.entries[0].kind, Kind::Question);
+    EXPECT_EQ(messages.entries[0].text, DiskGeneration::kMsgDisco);
+    EXPECT_TRUE(waitShown);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // the wait window closed itself
+    for (const QString& t : requestTables())
+        EXPECT_TRUE(QFile::exists(QDir(disk.path()).filePath(DiskGeneration::diskFileName(t)))) << t.toStdString();
+    QString err;
+    auto rep = DbfTable::open(QDir(disk.path()).filePath(QStringLiteral("imrlegal.DBF")), &err, DbfAccess::ReadOnly);
+    ASSERT_TRUE(rep) << err.toStdString();
+    ASSERT_EQ(rep->recordCount(), 1);
+    EXPECT_EQ(rep->value(0, 0).toString(), QStringLiteral("ANA"));
+    EXPECT_EQ(rep->value(0, 5).toString(), QStringLiteral("ana@b.mx"));
+    // The window shows the stored request again.
+    EXPECT_EQ(grid(QStringLiteral("dbRepLegal"))->rowCount(), 1);
+    EXPECT_EQ(find<QLineEdit>(QStringLiteral("txtRSocial"))->text(), QStringLiteral("EMPRESA DE PRUEBA"));
+}
+
+TEST_F(DiskAndPrintTest, ThePrintWindowPreviewsTheComposedApplication) {
+    storedRequest();
+    typeRow(grid(QStringLiteral("dbRepLegal")),
+            {QStringLiteral("ana"), QStringLiteral("perez"), QStringLiteral("lopez"), QStringLiteral("5552"),
+             QStringLiteral("directora"), QStringLiteral("ana@b.mx")});
+    QString considerations, preview;
+    whenModal<frmImpSolKALTO>([&](frmImpSolKALTO* w) {
+        auto* pane = w->findChild<QTextEdit*>(QStringLiteral("RTUltima"));
+        considerations = pane->toPlainText();
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
+        preview = pane->toPlainText();
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+    });
+    click(QStringLiteral("cmdKALTO_3"));
+
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_FALSE(considerations.trimmed().isEmpty());
+    EXPECT_TRUE(preview.contains(QStringLiteral("EMPRESA DE PRUEBA"))) << preview.toStdString();
+    EXPECT_TRUE(preview.contains(QStringLiteral("CALLE Y NUMERO   REFORMA 1")));
+    EXPECT_TRUE(preview.contains(QStringLiteral("DOMICILIO DE PLANTA 1")));
+    EXPECT_TRUE(preview.contains(QStringLiteral("NOMBRE(S) : ANA PEREZ LOPEZ")));
+    EXPECT_TRUE(messages.entries.isEmpty()) << messages.texts().join('|').toStdString();
+}
+
+}  // namespace kalto::test
