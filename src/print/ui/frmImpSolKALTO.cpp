@@ -3,10 +3,10 @@
 #include "core/Messages.h"
 #include "print/Considerations.h"
 #include "toolkit/Hourglass.h"
+#include "toolkit/TextPrinting.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontDatabase>
-#include <QPainter>
 #include <QtPrintSupport/QPrintDialog>
 #include <QtPrintSupport/QPrinter>
 #include <QPushButton>
@@ -190,43 +190,7 @@ void frmImpSolKALTO::print() {
 bool frmImpSolKALTO::printTo(QPrinter& printer) {
     const QTextDocument* document =
         rtfText_->toPlainText().isEmpty() ? RTUltima_->document() : rtfText_->document();
-    return printDocument(*document, printer);
-}
-
-bool frmImpSolKALTO::printDocument(const QTextDocument& document, QPrinter& printer) {
-    // Laid out again for the printer's page: lines longer than the page wrap, lines are never
-    // cut between pages, and no page numbers are added.
-    std::unique_ptr<QTextDocument> copy(document.clone());
-    copy->setDefaultFont(document.defaultFont());
-    QTextOption option = copy->defaultTextOption();
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    copy->setDefaultTextOption(option);
-    copy->setDocumentMargin(0);
-    copy->documentLayout()->setPaintDevice(&printer);
-
-    QPainter painter;
-    if (!painter.begin(&printer)) return false;
-    const QSizeF page = printer.pageRect(QPrinter::DevicePixel).size();
-    copy->setPageSize(page);
-    const int pages = copy->pageCount();
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.palette.setColor(QPalette::Text, Qt::black);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0 && !printer.newPage()) {
-            painter.end();
-            return false;
-        }
-        painter.save();
-        const QRectF view(0, i * page.height(), page.width(), page.height());
-        painter.translate(0, -view.top());
-        painter.setClipRect(view);
-        // A line pushed to the next page starts exactly where this page ends: leave it out,
-        // so that no text is written (even clipped away) on two pages.
-        context.clip = view.adjusted(0, 0, 0, -0.5);
-        copy->documentLayout()->draw(&painter, context);
-        painter.restore();
-    }
-    return painter.end() && printer.printerState() != QPrinter::Error;
+    return printText(*document, printer);
 }
 
 }  // namespace kalto

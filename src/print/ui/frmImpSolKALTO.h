@@ -67,7 +67,6 @@ protected:
 private:
     void layoutControls();
     void loadConsiderations(const QString& path);
-    static bool printDocument(const QTextDocument& document, QPrinter& printer);
 
     ReportSource source_;
     Messages& messages_;

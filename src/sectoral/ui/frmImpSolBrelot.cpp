@@ -3,6 +3,7 @@
 #include "core/Messages.h"
 #include "data/Database.h"
 #include "toolkit/Hourglass.h"
+#include "toolkit/TextPrinting.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
@@ -196,39 +197,14 @@ bool frmImpSolBrelot::printOn(QPrinter& printer, QString* error, bool* considera
         if (error) *error = QStringLiteral("no se pudo usar la impresora %1").arg(printer.printerName());
         return false;
     }
-    bool ok = printDocument(*rtfText_->document(), printer, painter, false);
+    bool ok = printTextPages(*rtfText_->document(), printer, painter, false);
     if (ok && haveConsiderations) {
-        ok = printDocument(*CONSIDERA_->document(), printer, painter, true);
+        ok = printTextPages(*CONSIDERA_->document(), printer, painter, true);
         if (ok && considerationsPrinted) *considerationsPrinted = true;
     }
     ok = painter.end() && ok && printer.printerState() != QPrinter::Error;
     if (!ok && error) *error = QStringLiteral("la impresora %1 informó un error").arg(printer.printerName());
     return ok;
-}
-
-bool frmImpSolBrelot::printDocument(const QTextDocument& document, QPrinter& printer, QPainter& painter,
-                                    bool newPageFirst) {
-    // Laid out again for the printer's page; long lines wrap, no page numbers are added.
-    std::unique_ptr<QTextDocument> copy(document.clone());
-    copy->setDefaultFont(document.defaultFont());
-    copy->setDocumentMargin(0);
-    copy->documentLayout()->setPaintDevice(&printer);
-    const QSizeF page = printer.pageRect(QPrinter::DevicePixel).size();
-    copy->setPageSize(page);
-    const int pages = copy->pageCount();
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.palette.setColor(QPalette::Text, Qt::black);
-    for (int i = 0; i < pages; ++i) {
-        if ((i > 0 || newPageFirst) && !printer.newPage()) return false;
-        painter.save();
-        const QRectF view(0, i * page.height(), page.width(), page.height());
-        painter.translate(0, -view.top());
-        painter.setClipRect(view);
-        context.clip = view;
-        copy->documentLayout()->draw(&painter, context);
-        painter.restore();
-    }
-    return true;
 }
 
 }  // namespace kalto

@@ -65,7 +65,6 @@ protected:
 private:
     void layoutControls();
     bool chooseWithDialog(QPrinter& printer);
-    static bool printDocument(const QTextDocument& document, QPrinter& printer, QPainter& painter, bool newPageFirst);
 
     Database& db_;
     Messages& messages_;

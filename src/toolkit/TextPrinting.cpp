@@ -1,0 +1,48 @@
+#include "toolkit/TextPrinting.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+#include <QTextDocument>
+#include <QTextOption>
+#include <QtPrintSupport/QPrinter>
+
+#include <memory>
+
+namespace kalto {
+
+bool printTextPages(const QTextDocument& document, QPrinter& printer, QPainter& painter, bool newPageFirst) {
+    std::unique_ptr<QTextDocument> copy(document.clone());
+    copy->setDefaultFont(document.defaultFont());
+    QTextOption option = copy->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    copy->setDefaultTextOption(option);
+    copy->setDocumentMargin(0);
+    copy->documentLayout()->setPaintDevice(&printer);
+    const QSizeF page = printer.pageRect(QPrinter::DevicePixel).size();
+    copy->setPageSize(page);
+    const int pages = copy->pageCount();
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    for (int i = 0; i < pages; ++i) {
+        if ((i > 0 || newPageFirst) && !printer.newPage()) return false;
+        painter.save();
+        const QRectF view(0, i * page.height(), page.width(), page.height());
+        painter.translate(0, -view.top());
+        painter.setClipRect(view);
+        // A line pushed to the next page starts exactly where this page ends: leave it out,
+        // so that no text is written (even clipped away) on two pages.
+        context.clip = view.adjusted(0, 0, 0, -0.5);
+        copy->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
+    return true;
+}
+
+bool printText(const QTextDocument& document, QPrinter& printer) {
+    QPainter painter;
+    if (!painter.begin(&printer)) return false;
+    const bool printed = printTextPages(document, printer, painter, false);
+    return painter.end() && printed && printer.printerState() != QPrinter::Error;
+}
+
+}  // namespace kalto
