@@ -1,6 +1,7 @@
 #include "app/ui/frmKALTO.h"
 
 #include "annexes/AnnexGrids.h"
+#include "annexes/Import.h"
 #include "app/AnnexInputsLink.h"
 #include "app/DiskGeneration.h"
 #include "app/MainDataSources.h"
@@ -40,6 +41,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -63,6 +65,27 @@ const QString kTeclasPestanas = QStringLiteral("/., 0123456789ABCDEFGHIJKLMNÑOP
 
 constexpr int kAnchoCliente = 804;  // 12060 twips
 constexpr int kAltoCliente = 552;   // 8280 twips
+
+// Runs an import under the hourglass; a file of more than a few thousand lines shows its
+// progress with a Cancelar button (what was stored before the cancel stays).
+ImportResult importaConAvance(QWidget* parent, const std::function<ImportResult(const ImportProgress&)>& importa) {
+    Hourglass reloj;
+    std::unique_ptr<QProgressDialog> avance;
+    return importa([&](int leidos, int total) {
+        if (total <= kImportProgressLines) return true;
+        if (!avance) {
+            reloj.restore();
+            avance = std::make_unique<QProgressDialog>(QString(), QStringLiteral("Cancelar"), 0, total, parent);
+            avance->setWindowTitle(QStringLiteral("KALTO"));
+            avance->setWindowModality(Qt::WindowModal);
+            avance->setMinimumDuration(0);
+            avance->setAutoReset(false);
+        }
+        avance->setLabelText(QStringLiteral("Importando el renglón %1 de %2...").arg(leidos).arg(total));
+        avance->setValue(leidos);
+        return !avance->wasCanceled();
+    });
+}
 
 QString sinAmpersand(QString text) { return text.remove(QLatin1Char('&')); }
 
@@ -567,8 +590,32 @@ void frmKALTO::bindGrids() {
     domicilio(cmdVDomicilioC_, dbControl_, CompanyKind::Controlled);
     domicilio(cmdVDomicilioT_, dbTerciarizacion_, CompanyKind::Outsourcing);
     domicilio(cmdVDomicilioS_, dbSubmanufactura_, CompanyKind::Submanufacturing);
-    connect(cmdImpProductos_, &QPushButton::clicked, this, &frmKALTO::notAvailable);
-    connect(cmdImpAnexos_, &QPushButton::clicked, this, &frmKALTO::notAvailable);
+    // The imports add what their files on drive C: hold (a row in edit is stored first); the
+    // grids then show the rows, and a summary tells what was loaded and refused.
+    auto importa = [this](bool anexos) {
+        if (!commitGrids()) return;
+        const Drives drives(db_.folder());
+        const ImportResult r = importaConAvance(this, [&](const ImportProgress& avance) {
+            return anexos ? importAnnexes(db_, drives, avance) : importProducts(db_, drives, avance);
+        });
+        if (r.changed()) {
+            Hourglass reloj;
+            if (anexos) {
+                fuentes_->dtsAnxC()->refresh();
+                fuentes_->dtsAnxH()->refresh();
+            } else {
+                fuentes_->dtsProducto()->refresh();
+            }
+            fuentes_->dtsAnxMPE()->refresh();
+            inputsLink_->reset();
+        }
+        if (r.warns())
+            messages_.exclamation(r.summary());
+        else
+            messages_.information(r.summary());
+    };
+    connect(cmdImpProductos_, &QPushButton::clicked, this, [importa] { importa(false); });
+    connect(cmdImpAnexos_, &QPushButton::clicked, this, [importa] { importa(true); });
 }
 
 BoundGrid* frmKALTO::grid(const QString& name) const {

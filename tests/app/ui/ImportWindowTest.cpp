@@ -1,0 +1,140 @@
+// The import buttons of the main window, with drive C: on a temporary folder: the grids show
+// what was imported, the summary is shown, a row that cannot be stored stops the import, and a
+// long file shows its progress with a cancel button.
+
+#include "WindowFixture.h"
+
+#include "app/ui/frmKALTO.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProgressDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using namespace kalto;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class ImportWindow : public kalto::test::WindowTest {
+protected:
+    void SetUp() override {
+        hadUnidad_ = qEnvironmentVariableIsSet("KALTO_UNIDAD_C");
+        saved_ = qgetenv("KALTO_UNIDAD_C");
+        qputenv("KALTO_UNIDAD_C", unidadC.path().toLocal8Bit());
+        WindowTest::SetUp();
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        if (hadUnidad_)
+            qputenv("KALTO_UNIDAD_C", saved_);
+        else
+            qunsetenv("KALTO_UNIDAD_C");
+    }
+    QString onC(const QString& name) const { return QDir(unidadC.path()).filePath(name); }
+    void put(const QString& name, const QByteArray& bytes) {
+        QFile f(onC(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QStringList column(BoundGrid* g, int c) {
+        QStringList out;
+        for (int r = 0; r < g->rowCount(); ++r) out << g->cellValue(r, c).toString();
+        return out;
+    }
+
+    QTemporaryDir unidadC;
+
+private:
+    QByteArray saved_;
+    bool hadUnidad_ = false;
+};
+
+}  // namespace
+
+TEST_F(ImportWindow, AnnexImportShowsItsRowsAndTheSummary) {
+    tab()->setCurrentIndex(kPagMateriasPrimas);
+    put(u"anexo.csv"_s, "E,84713001\r\nI,39269099\r\nI,40169999\r\nC,Caja de O'Hara\r\nH,Torno\r\nX,1\r\n");
+    click(u"cmdImpAnexos"_s);
+
+    ASSERT_FALSE(messages.entries.isEmpty());
+    EXPECT_EQ(messages.entries.last().kind, RecordingMessages::Kind::Exclamation);
+    EXPECT_EQ(messages.last(), u"Importación de anexos terminada. Renglones cargados: 5. Renglones rechazados: 1; cada "
+                               u"uno está anotado con el motivo en el archivo de errores %1."_s
+                                   .arg(QDir::toNativeSeparators(onC(u"eanexo.csv"_s))));
+    // The grids show the rows at once: the export product, its inputs, the container, the tool.
+    EXPECT_EQ(column(grid(u"dbAnxMPE"_s), 3), QStringList{u"84713001"_s});
+    EXPECT_EQ(column(window->dbAnx(0), 2), (QStringList{u"39269099"_s, u"40169999"_s}));
+    EXPECT_EQ(column(window->dbAnx(1), 3), QStringList{u"Caja de O'Hara"_s});
+    EXPECT_EQ(column(window->dbAnx(2), 3), QStringList{u"Torno"_s});
+}
+
+TEST_F(ImportWindow, ProductImportShowsTheProductsAndTheirExportRows) {
+    tab()->setCurrentIndex(kPagProductos);
+    put(u"prod.csv"_s, "84713001,1,1000,50\n61091001,6,20,100\n");
+    click(u"cmdImpProductos"_s);
+
+    ASSERT_FALSE(messages.entries.isEmpty());
+    EXPECT_EQ(messages.entries.last().kind, RecordingMessages::Kind::Information);
+    EXPECT_EQ(messages.last(), u"Importación de productos terminada. Renglones cargados: 2. Renglones rechazados: 0."_s);
+    BoundGrid* productos = grid(u"dbProducto"_s);
+    EXPECT_EQ(column(productos, 0), (QStringList{u"84713001"_s, u"61091001"_s}));
+    EXPECT_EQ(column(productos, 2), (QStringList{u"KILOGRAMO"_s, u"PIEZA"_s}));
+    EXPECT_EQ(column(grid(u"dbAnxMPE"_s), 3), (QStringList{u"84713001"_s, u"61091001"_s}));
+
+    // A missing file is named; nothing changes.
+    QFile::remove(onC(u"prod.csv"_s));
+    click(u"cmdImpProductos"_s);
+    EXPECT_EQ(messages.last(), u"No se encontró el archivo %1. No se importó ningún renglón."_s
+                                   .arg(QDir::toNativeSeparators(onC(u"prod.csv"_s))));
+    EXPECT_EQ(productos->rowCount(), 2);
+}
+
+TEST_F(ImportWindow, ARowThatCannotBeStoredStopsTheImport) {
+    // A container typed without its description is refused and stays in edit.
+    tab()->setCurrentIndex(kPagContenedores);
+    BoundGrid* contenedores = window->dbAnx(1);
+    typeRow(contenedores, {u"123"_s}, 2);
+    put(u"anexo.csv"_s, "E,84713001\n");
+    click(u"cmdImpAnexos"_s);
+    EXPECT_EQ(messages.last(), u"Capture descripcion"_s);
+    EXPECT_TRUE(contenedores->isEditing());
+    EXPECT_EQ(count(u"select count(*) from imanexos"_s), 0);
+    EXPECT_FALSE(QFile::exists(onC(u"eanexo.csv"_s)));
+
+    // Once the row is discarded the import runs.
+    contenedores->discard();
+    click(u"cmdImpAnexos"_s);
+    EXPECT_EQ(count(u"select count(*) from imanexos"_s), 1);
+}
+
+TEST_F(ImportWindow, ALongFileShowsItsProgressAndCanBeCancelled) {
+    QByteArray file;
+    for (int i = 0; i < 6000; ++i) file += "C,Caja " + QByteArray::number(i) + "\n";
+    put(u"anexo.csv"_s, file);
+
+    // The user presses Cancelar once a thousand lines are in.
+    QString etiqueta;
+    QTimer vigia;
+    vigia.setInterval(0);
+    QObject::connect(&vigia, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && d->value() >= 1000) {
+                etiqueta = d->labelText();
+                d->cancel();
+            }
+    });
+    vigia.start();
+    click(u"cmdImpAnexos"_s);
+    vigia.stop();
+
+    EXPECT_FALSE(etiqueta.isEmpty()) << "no se mostró el avance";
+    const int guardados = count(u"select count(*) from imanexos"_s);
+    EXPECT_GE(guardados, 1000);
+    EXPECT_LT(guardados, 6000);
+    EXPECT_EQ(window->dbAnx(1)->rowCount(), guardados);
+    EXPECT_TRUE(messages.last().startsWith(u"Importación de anexos cancelada después del renglón %1 de 6000"_s
+                                               .arg(guardados)))
+        << messages.last().toStdString();
+}
