@@ -2,9 +2,7 @@
 
 #include "data/Dbf.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 namespace kalto {
 
@@ -21,32 +19,10 @@ bool inCp1252(char32_t c) {
 }  // namespace
 
 QStringList importLines(const QByteArray& bytes) {
-    QString text;
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
-        text = utf16(QByteArrayView(bytes).sliced(2));
-    } else {
-        QByteArrayView data(bytes);
-        if (data.startsWith("\xEF\xBB\xBF")) data = data.sliced(3);
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        text = utf8(data);
-        if (utf8.hasError()) text = fromCp1252(data.constData(), int(data.size()));
-    }
-    // Accents typed apart from their letters (as some systems write UTF-8) joined to them.
-    text = text.normalized(QString::NormalizationForm_C);
-    if (text.endsWith(QChar(0x1A))) text.chop(1);
-
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('\n') && c != QLatin1Char('\r')) continue;
-        lines << text.mid(start, i - start);
-        if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n')) ++i;
-        start = i + 1;
-    }
-    if (start < n) lines << text.mid(start);
+    const QString text = decodeText(bytes);
+    if (text.isEmpty()) return {};
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (text.endsWith(QLatin1Char('\n'))) lines.removeLast();  // a final line ending begins no line
     return lines;
 }
 
@@ -68,15 +44,6 @@ QByteArray errorFileBytes(const QStringList& lines) {
         out += "\r\n";
     }
     return out;
-}
-
-QString fileInFolder(const QString& folder, const QString& name) {
-    const QDir dir(folder);
-    if (QFileInfo::exists(dir.filePath(name))) return dir.filePath(name);
-    const QStringList files = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& f : files)
-        if (f.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(f);
-    return dir.filePath(name);
 }
 
 QString characterCode(char32_t c) {

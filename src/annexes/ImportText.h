@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/TextFiles.h"
+
 namespace kalto {
 
 // The lines of a text file. UTF-8 is recognised by its byte-order mark or by being valid
@@ -19,10 +21,6 @@ QStringList importLines(const QByteArray& bytes);
 // cannot hold (only possible in a value read from a UTF-8 file, whose message names it) is
 // written as '?'.
 QByteArray errorFileBytes(const QStringList& lines);
-
-// The file `name` of `folder` as the folder spells it (letter case ignored, as drive C: of
-// the users' systems does); folder + "/" + name when there is none.
-QString fileInFolder(const QString& folder, const QString& name);
 
 // "U+2713": how the messages name a character that cannot be stored.
 QString characterCode(char32_t c);

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 
 namespace kalto {
 
@@ -155,29 +154,6 @@ bool readBrelotQuestionnaireInput(Database& db, const ApplicantData& applicant, 
     const bool goodsRead = readBrelotGoods(db, &input->goods, &goodsError);
     if (!goodsRead && sectorsRead && error) *error = goodsError;
     return sectorsRead && goodsRead;
-}
-
-QString brelotConsiderationsPath(const QString& folder) {
-    const QString name = QStringLiteral("considera.txt");
-    const QDir dir(folder);
-    for (const QString& f : dir.entryList(QDir::Files))
-        if (f.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(f);
-    return dir.filePath(name);
-}
-
-bool readBrelotConsiderations(const QString& path, QString* text) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) return false;
-    if (data.startsWith("\xEF\xBB\xBF")) data.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = utf8(data);
-    if (utf8.hasError()) decoded = fromCp1252(data.constData(), int(data.size()));
-    decoded.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    decoded.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    *text = decoded;
-    return true;
 }
 
 }  // namespace kalto

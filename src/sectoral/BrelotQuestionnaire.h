@@ -39,11 +39,4 @@ QString brelotDate(const QDate& date);
 bool readBrelotQuestionnaireInput(Database& db, const ApplicantData& applicant, BrelotQuestionnaireInput* input,
                                   QString* error = nullptr);
 
-// The considerations text printed after the questionnaire: "considera.txt" of the data folder,
-// found without regard to letter case (the path under that name when there is none).
-QString brelotConsiderationsPath(const QString& folder);
-// Its text, written as UTF-8 (with or without BOM) or else as Windows-1252, with LF line
-// ends. False when the file cannot be read.
-bool readBrelotConsiderations(const QString& path, QString* text);
-
 }  // namespace kalto

@@ -1,7 +1,7 @@
 // The printed application: golden files written from the layout of the form, the pieces the
 // print window reads, the annex walk, the date line, and the snapshot read from the tables.
 
-#include "print/Considerations.h"
+#include "core/TextFiles.h"
 #include "print/FormateaInf.h"
 #include "print/Snapshots.h"
 #include "support/TestFolder.h"

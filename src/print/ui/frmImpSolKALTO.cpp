@@ -1,7 +1,7 @@
 #include "print/ui/frmImpSolKALTO.h"
 
 #include "core/Messages.h"
-#include "print/Considerations.h"
+#include "core/TextFiles.h"
 #include "toolkit/Hourglass.h"
 #include "toolkit/TextPrinting.h"
 

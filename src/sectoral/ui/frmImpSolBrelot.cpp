@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "toolkit/Hourglass.h"
 #include "toolkit/TextPrinting.h"
+#include "core/TextFiles.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
@@ -182,13 +183,13 @@ bool frmImpSolBrelot::print() {
     if (!considerations)
         messages_.exclamation(QStringLiteral("Se imprimió el cuestionario, pero no se pudo leer el archivo de "
                                              "consideraciones %1.")
-                                  .arg(QDir::toNativeSeparators(brelotConsiderationsPath(db_.folder()))));
+                                  .arg(QDir::toNativeSeparators(considerationsFile(db_.folder()))));
     return true;
 }
 
 bool frmImpSolBrelot::printOn(QPrinter& printer, QString* error, bool* considerationsPrinted) {
     QString text;
-    const bool haveConsiderations = readBrelotConsiderations(brelotConsiderationsPath(db_.folder()), &text);
+    const bool haveConsiderations = readTextFile(considerationsFile(db_.folder()), &text);
     if (haveConsiderations) CONSIDERA_->setPlainText(text);
     if (considerationsPrinted) *considerationsPrinted = false;
 

@@ -198,7 +198,7 @@ TEST_F(PrintWindow, WithoutTheConsiderationsFileTheQuestionnaireIsPrintedAndTheU
     EXPECT_EQ(messages.entries[0].kind, RecordingMessages::Kind::Exclamation);
     EXPECT_EQ(messages.last(), QStringLiteral("Se imprimió el cuestionario, pero no se pudo leer el archivo de "
                                               "consideraciones %1.")
-                                   .arg(QDir::toNativeSeparators(folder.file(QStringLiteral("considera.txt")))));
+                                   .arg(QDir::toNativeSeparators(folder.file(QStringLiteral("CONSIDERA.TXT")))));
     const QStringList pages = pdfPages(pdf);
     if (pages.isEmpty()) GTEST_SKIP() << "pdftotext (paquete poppler-utils) no está instalado";
     EXPECT_TRUE(pages.last().contains(QStringLiteral("FIRMA")));
