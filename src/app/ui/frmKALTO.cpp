@@ -21,7 +21,7 @@
 #include "app/ui/frmInfoVersion.h"
 #include "data/Database.h"
 #include "data/mdlKALTO.h"
-#include "print/Considerations.h"
+#include "core/TextFiles.h"
 #include "print/ui/frmImpSolKALTO.h"
 #include "records/AddressRule.h"
 #include "records/CompanyRules.h"
