@@ -1,10 +1,5 @@
 #include "annexes/AnnexGrids.h"
 
-#include "core/GridHelpers.h"
-#include "core/Messages.h"
-#include "data/Database.h"
-#include "data/mdlKALTO.h"
-
 namespace kalto {
 
 namespace columnas {
@@ -44,50 +39,6 @@ QList<GridColumn> anexo(int indice) {
             {QStringLiteral("ID_SUBORD"), QStringLiteral("ID_SUBORD"), true, 80}};
 }
 
-int tipoRegistroAnexo(int indice) {
-    switch (indice) {
-    case 0: return 1;
-    case 1: return 2;
-    case 2: return 3;
-    default: return 4;
-    }
-}
-
-int columnaSubordinado(int indice) { return indice == 1 || indice == 2 ? 4 : 3; }
-
 }  // namespace columnas
-
-void ServiceInsertRule::afterInsert(const GridRow&) {
-    // The list gave the 0-based position; the catalogue counts from 1. imserv holds one row.
-    db_.execute(QStringLiteral("update imserv set idserv = idserv + 1"));
-}
-
-const QString AnnexInsertRule::kMsgSeleccione = QStringLiteral("Seleccione un registro");
-
-AnnexInsertRule::AnnexInsertRule(Database& db, Messages& mensajes, int tipoReg, int columnaPadre,
-                             std::function<QVariant()> padre)
-    : db_(db), mensajes_(mensajes), tipoReg_(tipoReg), columnaPadre_(columnaPadre), padre_(std::move(padre)) {}
-
-bool AnnexInsertRule::sella(GridRow& row) {
-    QVariant padre = 0;
-    if (padre_) {
-        padre = padre_();
-        if (padre.isNull() || cellText(padre).trimmed().isEmpty()) {
-            mensajes_.plain(kMsgSeleccione);
-            return false;
-        }
-        padre = static_cast<int>(leadingNumber(padre));
-    }
-    QString error;
-    const auto id = mdlKALTO::IdProductoAnexo(db_, static_cast<int>(leadingNumber(row.value(0))), &error);
-    if (!id) {
-        mensajes_.exclamation(error);
-        return false;
-    }
-    row.setValue(0, *id);
-    row.setValue(1, tipoReg_);
-    row.setValue(columnaPadre_, padre);
-    return true;
-}
 
 }  // namespace kalto

@@ -5,6 +5,7 @@
 #include "app/AnnexInputsLink.h"
 #include "app/DiskGeneration.h"
 #include "app/MainDataSources.h"
+#include "app/ui/AnnexPages.h"
 #include "app/PrintRequest.h"
 #include "app/ui/TabCaptions.h"
 #include "core/Drives.h"
@@ -164,7 +165,6 @@ frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
     inputsLink_ = std::make_unique<AnnexInputsLink>(*fuentes_->dtsAnxMPI(), *productsView_);
     bindGrids();
     wireHeader();
-    wireLists();
     rules_->setVaciaTextos([this] { clearTexts(); });
     connect(estado_.get(), &RequestState::changed, this, &frmKALTO::showState);
     // Key preview: the window sees every key typed into any of its controls first (and the
@@ -536,19 +536,14 @@ void frmKALTO::bindGrids() {
     empresa(dbSubmanufactura_, f.dtsSubmanufactura(), CompanyGrid::submanufacturing());
     empresa(dbEServicios_, f.dtsEServicios(), CompanyGrid::serviceCompanies());
 
-    dbServicios_->bind(f.dtsServicio(), columnas::servicios(), regla(new ServiceInsertRule(db_)), &messages_);
-    dbProducto_->bind(f.dtsProducto(), columnas::productos(), nullptr, &messages_);
-    dbAnxMPE_->bind(f.dtsAnxMPE(), columnas::anexoExportacion(), regla(new AnnexInsertRule(db_, messages_, 1, 4)),
-                    &messages_);
-    DataSource* anexos[4] = {f.dtsAnxMPI(), f.dtsAnxC(), f.dtsAnxH(), f.dtsAnxR()};
-    for (int i = 0; i < 4; ++i) {
-        std::function<QVariant()> padre;
-        if (i == 0) padre = [this] { return inputsLink_->parentOfInput(); };
-        dbAnx_[i]->bind(anexos[i], columnas::anexo(i),
-                        regla(new AnnexInsertRule(db_, messages_, columnas::tipoRegistroAnexo(i),
-                                                columnas::columnaSubordinado(i), padre)),
-                        &messages_);
-    }
+    // Products, services and annexes: their rules, lists and what the rules ask of the window.
+    annexPages_ = std::make_unique<AnnexPages>(
+        db_, messages_, *estado_,
+        AnnexPages::Widgets{dbProducto_, dbServicios_, dbAnxMPE_, dbAnx_, lstUM_, lstServicio_, SSTabKALTO_},
+        AnnexPages::Sources{f.dtsProducto(), f.dtsServicio(), f.dtsAnxMPE(),
+                            {f.dtsAnxMPI(), f.dtsAnxC(), f.dtsAnxH(), f.dtsAnxR()}},
+        [this] { return inputsLink_->parentOfInput(); },
+        [this](BoundGrid* g, int column, PickList* list) { ColocaListaGrid(g, column, list); });
 
     // The inputs grid follows the export product selected (or just stored). An input in edit
     // is stored by its grid from the event loop, once it has lost the focus: the inputs
@@ -558,24 +553,6 @@ void frmKALTO::bindGrids() {
     };
     connect(dbAnxMPE_, &BoundGrid::currentRowChanged, this, follow);
     connect(dbAnxMPE_, &BoundGrid::rowStored, this, follow);
-    // The stored service shows its catalogue number.
-    connect(dbServicios_, &BoundGrid::rowStored, this, [this] {
-        QTimer::singleShot(0, this, [this] { fuentes_->dtsServicio()->refresh(); });
-    });
-
-    // The pick lists open under their columns.
-    auto abreLista = [this](BoundGrid* g, int columna, PickList* lista) {
-        auto abre = [this, g, columna, lista](int c) {
-            if (c == columna) ColocaListaGrid(g, columna, lista);
-        };
-        connect(g, &BoundGrid::beforeEdit, this, abre);
-        connect(g, &BoundGrid::columnButtonPressed, this, abre);
-        connect(g, &BoundGrid::gridClicked, this, [lista] {
-            if (lista->isVisible()) lista->hide();
-        });
-    };
-    abreLista(dbServicios_, 1, lstServicio_);
-    abreLista(dbProducto_, 2, lstUM_);
 
     // The address buttons open the selected company's addresses.
     auto domicilio = [this](QPushButton* b, BoundGrid* g, CompanyKind kind) {
@@ -1025,26 +1002,6 @@ void frmKALTO::ColocaListaGrid(BoundGrid* grid, int column, PickList* list) {
     if (!grid || !list) return;
     LlenaListas();
     kalto::ColocaListaGrid(grid, column, list);
-}
-
-void frmKALTO::wireLists() {
-    connect(lstServicio_, &PickList::accepted, this, [this] { listChosen(lstServicio_); });
-    connect(lstUM_, &PickList::accepted, this, [this] { listChosen(lstUM_); });
-}
-
-void frmKALTO::listChosen(PickList* list) {
-    const int pos = list->currentRow();
-    if (list == lstServicio_) {
-        if (rules_->admiteServicio() && pos >= 0) {
-            dbServicios_->setCurrentValue(1, list->currentText());
-            dbServicios_->setCurrentValue(0, pos);
-        }
-    } else if (list == lstUM_) {
-        if (pos >= 0) {
-            dbProducto_->setCurrentValue(2, list->currentText());
-            dbProducto_->setCurrentValue(1, list->currentData());
-        }
-    }
 }
 
 // ---------------------------------------------------------------- unload

@@ -30,6 +30,7 @@ class QToolButton;
 namespace kalto {
 
 class AnnexInputsLink;
+class AnnexPages;
 class BoundGrid;
 class Database;
 class ExportProductsView;
@@ -98,7 +99,6 @@ private:
     BoundGrid* makeGrid(const QString& name, const QString& tooltip, const QString& accessible);
     void bindGrids();
     void wireHeader();
-    void wireLists();
     void setInitialGeometry();
 
     void fillLists(const ListasEncabezado& listas);
@@ -112,7 +112,6 @@ private:
     bool headerKey(QObject* watched, QKeyEvent* key);
     void headerFocusOut(QLineEdit* edit, QFocusEvent* event);
     QLineEdit* headerEdit(HeaderField field) const { return headerEdits_[static_cast<int>(field)]; }
-    void listChosen(PickList* list);
     void notAvailable();
 
     Database& db_;
@@ -124,6 +123,7 @@ private:
     std::unique_ptr<ExportProductsView> productsView_;
     std::unique_ptr<AnnexInputsLink> inputsLink_;
     std::vector<std::unique_ptr<GridRule>> gridRules_;
+    std::unique_ptr<AnnexPages> annexPages_;  // the products, services and annex pages
 
     // Toolbar.
     std::array<QToolButton*, 5> cmdKALTO_{};

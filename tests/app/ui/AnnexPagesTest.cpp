@@ -1,0 +1,187 @@
+// The products, services and annex pages driven through the real main window: typed into
+// the grids, rows left, the tables read back.
+
+#include "WindowFixture.h"
+
+#include "core/RequestState.h"
+#include "toolkit/PickList.h"
+
+#include <QComboBox>
+
+using namespace kalto;
+using namespace Qt::StringLiterals;
+using kalto::test::WindowTest;
+
+namespace {
+
+class AnnexPagesTest : public WindowTest {
+protected:
+    void choose(const char* combo, int index) {
+        find<QComboBox>(QString::fromLatin1(combo))->setCurrentIndex(index);
+        QApplication::processEvents();
+    }
+    void clickRow(BoundGrid* g, int row) {
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row, 0)).center());
+        QApplication::processEvents();
+    }
+    QString annexes() {
+        QStringList out;
+        db.query(u"select id_prod, tipo_reg, descrip, fraccion, id_subord from imanexos"_s, {},
+                 [&](const QVariantList& r) {
+                     QStringList cells;
+                     for (const QVariant& v : r) cells << (v.isNull() ? u"~"_s : v.toString());
+                     out << cells.join('|');
+                     return true;
+                 });
+        return out.join(';');
+    }
+};
+
+}  // namespace
+
+TEST_F(AnnexPagesTest, ProductWithItsUnitAndItsExportProductRow) {
+    choose("cmbTramite", kProgramaNuevo);
+    choose("cmbModalidad", kIndustrial);
+    tab()->setCurrentIndex(kPagProductos);
+    BoundGrid* productos = grid(u"dbProducto"_s);
+    PickList* unidades = window->lstUM();
+    // A bad tariff item is told and emptied at once.
+    typeRow(productos, {u"8471300"_s});
+    key(Qt::Key_Tab);
+    EXPECT_EQ(messages.last(), u"La longitud de la fracción sólo puede ser de 8 digitos.  Rectifica por favor"_s);
+    EXPECT_TRUE(productos->currentValue(0).isNull());
+    key(Qt::Key_Escape);
+    key(Qt::Key_Escape);
+    messages.clear();
+
+    typeRow(productos, {u"84713001"_s});
+    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);  // UMID
+    type(u"p"_s);      // the unit list opens and follows the typing
+    ASSERT_TRUE(unidades->isVisible());
+    EXPECT_EQ(unidades->currentText(), u"PIEZA"_s);
+    key(Qt::Key_Return);
+    EXPECT_FALSE(unidades->isVisible());
+    EXPECT_EQ(productos->currentText(2), u"PIEZA"_s);
+    key(Qt::Key_Tab);
+    type(u"1500"_s);
+    key(Qt::Key_Tab);
+    type(u"80"_s);
+    key(Qt::Key_Down);
+    EXPECT_FALSE(productos->isEditing()) << messages.texts().join(u" / "_s).toStdString();
+    EXPECT_EQ(scalar(u"select fraccion || '|' || umid || '|' || um || '|' || cast(volumen as integer) || '|' || "
+                     u"cast(porcut as integer) || '|' || id_prod from improd"_s)
+                  .toString(),
+              u"84713001|6|PIEZA|1500|80|1"_s);
+    EXPECT_EQ(annexes(), u"1|1|null|84713001|0"_s);
+    // Its tariff item changed: the same export-product row follows.
+    ASSERT_TRUE(productos->setCurrentCell(0, 0));
+    type(u"84713002"_s);
+    key(Qt::Key_Down);
+    EXPECT_EQ(annexes(), u"1|1|null|84713002|0"_s);
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.last().toStdString();
+
+    // The annexes page shows it; an input typed under it is stamped with its parent.
+    tab()->setCurrentIndex(kPagMateriasPrimas);
+    BoundGrid* mpe = grid(u"dbAnxMPE"_s);
+    ASSERT_EQ(mpe->rowCount(), 1);
+    clickRow(mpe, 0);
+    BoundGrid* insumos = window->dbAnx(0);
+    typeRow(insumos, {u"8a4\b713003"_s}, 2);  // a letter and Backspace are discarded
+    key(Qt::Key_Down);
+    EXPECT_FALSE(insumos->isEditing()) << messages.last().toStdString();
+    EXPECT_EQ(annexes(), u"1|1|null|84713002|0;2|1|~|84713003|1"_s);
+
+    // The product is not deleted while its export product has inputs.
+    tab()->setCurrentIndex(kPagProductos);
+    focus(productos);
+    ASSERT_TRUE(productos->selectWholeRow(0));
+    key(Qt::Key_Delete);
+    EXPECT_EQ(messages.last(), u"Existen insumos asociados a este producto de exportacion. Debes eliminarlos para "
+                               u"borrar este producto. Rectifica por favor"_s);
+    EXPECT_EQ(count(u"select count(*) from improd"_s), 1);
+}
+
+TEST_F(AnnexPagesTest, InputsNeedAnExportProductAndGoWithIt) {
+    choose("cmbTramite", kProgramaNuevo);
+    tab()->setCurrentIndex(kPagMateriasPrimas);
+    BoundGrid* mpe = grid(u"dbAnxMPE"_s);
+    BoundGrid* insumos = window->dbAnx(0);
+    ASSERT_EQ(mpe->rowCount(), 0);
+    focus(insumos);
+    EXPECT_EQ(messages.last(), u"Seleccione un registro"_s);
+    EXPECT_EQ(messages.entries.last().kind, RecordingMessages::Kind::Plain);
+    EXPECT_TRUE(mpe->hasFocus() || mpe->isAncestorOf(QApplication::focusWidget()));
+
+    // Two export products typed in the annexes, an input under the first.
+    addRow(mpe, {u"84713001"_s}, 3);
+    typeRow(mpe, {u"72081001"_s}, 3);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(messages.last(), u"La fracción de exportación no debe estar en el rango(72000000 Y 72999999),Necesita "
+                               u"ingresar una solitud de ampliacion sensible a través de escrito libre en base a las "
+                               u"reglas 3.3.1 a 3.3.6, según corresponda "_s);
+    key(Qt::Key_Escape);
+    key(Qt::Key_Escape);
+    addRow(mpe, {u"84713002"_s}, 3);
+    ASSERT_EQ(mpe->rowCount(), 2);
+    EXPECT_EQ(annexes(), u"1|1|~|84713001|0;2|1|~|84713002|0"_s);
+    clickRow(mpe, 0);
+    messages.clear();
+    addRow(insumos, {u"84713005"_s}, 2);
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.last().toStdString();
+    clickRow(mpe, 1);
+    addRow(insumos, {u"84713006"_s}, 2);
+    EXPECT_EQ(count(u"select count(*) from imanexos where id_subord = 1"_s), 1);
+    EXPECT_EQ(count(u"select count(*) from imanexos where id_subord = 2"_s), 1);
+    // A new input without tariff item is refused and stays in edit.
+    typeRow(insumos, {}, 2);
+    type(u"1"_s);
+    messages.clear();
+    key(Qt::Key_Down);
+    EXPECT_EQ(messages.texts(), (QStringList{u"La longitud de la fracción sólo puede ser de 8 digitos.  Rectifica por "
+                                             u"favor"_s,
+                                             u"Capture 8 digitos en la fraccion"_s}));
+    EXPECT_TRUE(insumos->isEditing());
+    key(Qt::Key_Escape);
+    key(Qt::Key_Escape);
+
+    // Deleting the first export product takes its input only.
+    clickRow(mpe, 0);
+    ASSERT_TRUE(mpe->selectWholeRow(0));
+    key(Qt::Key_Delete);
+    QApplication::processEvents();
+    EXPECT_EQ(annexes(), u"2|1|~|84713002|0;4|1|~|84713006|2"_s);
+}
+
+TEST_F(AnnexPagesTest, ThirteenthServiceBecomesTheExportProduct) {
+    choose("cmbTramite", kProgramaNuevo);
+    choose("cmbModalidad", kServicios);
+    tab()->setCurrentIndex(kPagServicios);
+    BoundGrid* servicios = grid(u"dbServicios"_s);
+    PickList* lista = window->lstServicio();
+    startNewRow(servicios, 1);
+    key(Qt::Key_F4);
+    ASSERT_TRUE(lista->isVisible());
+    for (int i = 0; i < 12; ++i) key(Qt::Key_Down);
+    const QString texto = lista->currentText();
+    key(Qt::Key_Return);
+    focus(servicios);
+    key(Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(scalar(u"select idserv from imserv"_s).toInt(), 13);
+    EXPECT_EQ(annexes(), u"1|1|"_s + texto + u"|null|0"_s);
+    EXPECT_EQ(servicios->cellValue(0, 0).toInt(), 13);
+    BoundGrid* mpe = grid(u"dbAnxMPE"_s);
+    EXPECT_TRUE(mpe->isColumnVisible(2));
+    EXPECT_FALSE(mpe->isColumnVisible(3));
+
+    // Deleted: the export product goes, the tariff item column comes back.
+    focus(servicios);
+    ASSERT_TRUE(servicios->selectWholeRow(0));
+    key(Qt::Key_Delete);
+    QApplication::processEvents();
+    EXPECT_EQ(count(u"select count(*) from imserv"_s), 0);
+    EXPECT_EQ(annexes(), QString());
+    EXPECT_FALSE(mpe->isColumnVisible(2));
+    EXPECT_TRUE(mpe->isColumnVisible(3));
+}
