@@ -79,7 +79,9 @@ bool ExportProductAnnexRule::beforeDelete(const GridRow& row) {
     if (!servicio) return true;
     const int insumos =
         db_.scalar(QStringLiteral("Select count(*) from imanexos where id_subord = ?"), {*servicio}).toInt();
-    if (insumos <= 0 || !messages_.askYesNo(kMsgBorraServicio, true)) return true;
+    // Yes throws the service and its inputs away: Enter alone answers No.
+    if (insumos <= 0 || !messages_.askYesNo(kMsgBorraServicio, true, QStringLiteral("KALTO"), Messages::Answer::No))
+        return true;
     // The service goes with its inputs and its export-product row (the row being deleted
     // goes by the grid itself).
     db_.execute(QStringLiteral("delete from imanexos where id_subord = ?"), {*servicio});

@@ -50,6 +50,16 @@ public:
     }
 };
 
+// Messages that also keep the answer each question gives to Enter alone.
+class AnsweringMessages : public RecordingMessages {
+public:
+    bool askYesNo(const QString& text, bool exclamationIcon, const QString& title, Answer defaultAnswer) override {
+        defaultAnswers.append(defaultAnswer);
+        return RecordingMessages::askYesNo(text, exclamationIcon, title, defaultAnswer);
+    }
+    QList<Answer> defaultAnswers;
+};
+
 // The columns a grid binds (an empty field is a column that no table column backs).
 using Fields = QStringList;
 
@@ -155,7 +165,7 @@ protected:
 
     TestFolder folder;
     Database db;
-    RecordingMessages messages;
+    AnsweringMessages messages;
     RequestState estado;
 };
 

@@ -286,6 +286,7 @@ TEST_F(Annexes, DeletingWithServicesAsksAboutTheService) {
     ASSERT_EQ(messages.entries.size(), 1);
     EXPECT_EQ(messages.entries[0].kind, RecordingMessages::Kind::Question);
     EXPECT_EQ(messages.entries[0].text, pregunta);
+    EXPECT_EQ(messages.defaultAnswers, QList<Messages::Answer>{Messages::Answer::No});  // Enter alone keeps the service
     EXPECT_EQ(all(), QStringLiteral("1|1|REPARACION|null|0;2|1|~|61091001|1"));
     EXPECT_EQ(count(QStringLiteral("select count(*) from imserv")), 1);
     EXPECT_TRUE(estado.descripcionEnAnxMPE);
