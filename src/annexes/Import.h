@@ -16,6 +16,8 @@
 // its export-product row in imanexos as a typed product does, with the next identifier.
 // A line whose identifier would pass 32767 is refused.
 
+#include "annexes/ImportLines.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -60,20 +62,13 @@ extern const QString kCaracterNoValido;
 extern const QString kNoSeGuardo;
 }  // namespace importmsg
 
-// Why a line was refused: the value that failed (the letter, for an unknown letter) and the
-// message, which begins with a blank.
-struct Refusal {
-    QString value;
-    QString message;
-};
-
 // The error-file line of a refused line: "Renglon " + number + ". " + value + message.
 QString errorLine(int number, const Refusal& refusal);
 
 // The checks and the rows of one kind of line, with the state carried from line to line.
 class LineImport {
 public:
-    enum class Outcome { Loaded, Refused, Blank };
+    using Outcome = LineOutcome;
 
     virtual ~LineImport() = default;
     // Reads what the import needs from the tables before the first line; false, with a
@@ -98,8 +93,7 @@ private:
 
     Database& db_;
     qint64 base_ = 0;  // highest ID_PROD before the import (0 on an empty table)
-    bool parentOpen_ = false;
-    bool parentFailed_ = false;
+    AnnexLineChecks checks_;
     int parentId_ = 0;
 };
 
