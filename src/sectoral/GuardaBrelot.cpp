@@ -20,7 +20,8 @@ QVariant cell(const QVariant& v) {
     return v;
 }
 
-// Empties `table` and writes `rows` into it by field position.
+// Empties `table` and writes `rows` into it by field position. Runs inside the caller's
+// transaction, which undoes every part of it when a later step fails.
 bool rewrite(Database& db, const QString& table, const QList<QVariantList>& rows, QString* error) {
     if (!db.table(table)) {
         *error = QStringLiteral("no existe la tabla %1").arg(table);
@@ -126,10 +127,23 @@ BrelotOutcome GuardaBrelot(Database& db, Messages& messages, const Drives& drive
                                  .arg(what, error));
         return BrelotOutcome::TablesFailed;
     };
+    // Both tables are rewritten in one transaction: a failure part way (a value the table
+    // cannot hold, a file that cannot be written) puts back the rows they held before, so
+    // that datoprov and catdirpl are never left emptied or half filled.
+    if (!db.execute(QStringLiteral("begin"), {}, &error))
+        return tablesFailed(QStringLiteral("no se pudieron preparar las tablas datoprov y catdirpl"));
+    auto undo = [&](const QString& what) {
+        QString rollbackError;
+        if (!db.execute(QStringLiteral("rollback"), {}, &rollbackError))
+            error += QStringLiteral("\n\nTampoco se pudieron restablecer los renglones anteriores: ") + rollbackError;
+        return tablesFailed(what);
+    };
     if (!rewrite(db, QStringLiteral("datoprov"), {datoprovRow(applicant)}, &error))
-        return tablesFailed(QStringLiteral("no se pudo escribir la tabla datoprov"));
+        return undo(QStringLiteral("no se pudo escribir la tabla datoprov"));
     if (!rewrite(db, QStringLiteral("catdirpl"), catdirplRows(applicant), &error))
-        return tablesFailed(QStringLiteral("no se pudo escribir la tabla catdirpl"));
+        return undo(QStringLiteral("no se pudo escribir la tabla catdirpl"));
+    if (!db.execute(QStringLiteral("commit"), {}, &error))
+        return undo(QStringLiteral("no se pudieron guardar las tablas datoprov y catdirpl"));
 
     // The disk receives the tables without their deleted records.
     QList<std::pair<QString, QString>> files;

@@ -4,7 +4,7 @@
 // copies datoprov, catdirpl, Sector, mercbi, activida and prodabas to drive A:.
 //
 // Nothing claims success that did not happen: a table that could not be written stops the
-// generation before anything is copied, and a file that could not be copied is named with
+// generation before anything is copied, with datoprov and catdirpl as they were before, and a file that could not be copied is named with
 // its reason instead of the closing "Puede retirar el disco de la unidad A:".
 
 #include "sectoral/BrelotData.h"
@@ -27,8 +27,9 @@ public:
 
 enum class BrelotOutcome {
     Declined,      // the user answered No: nothing was changed
-    TablesFailed,  // datoprov or catdirpl could not be written (or the tables readied for the
-                   // copy): nothing was copied, the reason was shown
+    TablesFailed,  // datoprov or catdirpl could not be written (both keep the rows they held
+                   // before), or the tables could not be readied for the copy: nothing was
+                   // copied, the reason was shown
     CopyFailed,    // some file could not be written to drive A:, named in the message shown
     Written        // the six files are on drive A:, the closing message was shown
 };

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,7 +52,7 @@ ApplicantData fullApplicant() {
     a.domicilioFiscal = address(QStringLiteral("F"), QStringLiteral("06700"));
     a.representante = {QStringLiteral("JOSÉ"),     QStringLiteral("MUÑOZ"),    QStringLiteral("RUIZ"),
                        QStringLiteral("5512345678"), QStringLiteral("DIRECTOR"), QStringLiteral("jose@peña.mx")};
-    a.plantas = {address(QStringLiteral("P1"), QStringLiteral("01000")), address(QStringLiteral("P2"), QVariant()),
+    a.plantas = {address(QStringLiteral("P1"), QStringLiteral("06700")), address(QStringLiteral("P2"), QVariant()),
                  address(QStringLiteral("P3"), QStringLiteral("99999"))};
     return a;
 }
@@ -149,7 +150,7 @@ TEST_F(GuardaBrelotTest, WritesTheTablesByPositionAndCopiesTheSixFiles) {
     // catdirpl: one row per plant in grid order, the postal code as the text typed.
     const QList<QVariantList> plants = rows(QStringLiteral("catdirpl"));
     ASSERT_EQ(plants.size(), 3);
-    EXPECT_EQ(plants[0], (QVariantList{QStringLiteral("P1 CALLE"), QStringLiteral("01000"), QStringLiteral("P1 COLONIA"),
+    EXPECT_EQ(plants[0], (QVariantList{QStringLiteral("P1 CALLE"), QStringLiteral("06700"), QStringLiteral("P1 COLONIA"),
                                        QStringLiteral("P1 ESTADO"), QStringLiteral("P1 MUNICIPIO"),
                                        QStringLiteral("P1 CIUDAD"), QStringLiteral("P1 TEL"), QStringLiteral("P1 FAX")}));
     EXPECT_EQ(plants[1][0], QVariant(QStringLiteral("P2 CALLE")));
@@ -237,6 +238,28 @@ TEST_F(GuardaBrelotTest, AFileThatCouldNotBeCopiedIsNamedInsteadOfTheClosingMess
     EXPECT_EQ(onDisk().size(), 5);
     EXPECT_FALSE(onDisk().contains(QStringLiteral("mercbi.dbf")));
 
+    // The last step of a copy (the rename over the file already on the disk) fails: the
+    // disk keeps the file it had, and no half-written or temporary file stays beside it.
+    messages.clear();
+    const QString onDiskDatoprov = QDir(disk.path()).filePath(QStringLiteral("datoprov.dbf"));
+    {
+        QFile old(onDiskDatoprov);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("DISCO ANTERIOR");
+    }
+    Drives renameFails = drives();
+    renameFails.setFault([](Drives::Step step, const QString& name) {
+        return step == Drives::Step::Rename && name == QStringLiteral("datoprov.dbf") ? EIO : 0;
+    });
+    EXPECT_EQ(GuardaBrelot(db, messages, renameFails, fullApplicant()), BrelotOutcome::CopyFailed);
+    ASSERT_EQ(messages.entries.size(), 2);
+    EXPECT_EQ(messages.entries[1].kind, RecordingMessages::Kind::Exclamation);
+    EXPECT_TRUE(messages.entries[1].text.contains(QStringLiteral("datoprov.dbf"))) << messages.entries[1].text.toStdString();
+    EXPECT_FALSE(messages.entries[1].text.contains(QStringLiteral("mercbi.dbf")));
+    EXPECT_FALSE(messages.texts().contains(kDone));
+    EXPECT_EQ(bytes(onDiskDatoprov), QByteArray("DISCO ANTERIOR"));
+    EXPECT_EQ(onDisk().size(), 6) << onDisk().join(u' ').toStdString();
+
     // No disk at all: every file is named.
     messages.clear();
     settings.unidadA = QDir(disk.path()).filePath(QStringLiteral("sin_disco"));
@@ -246,11 +269,43 @@ TEST_F(GuardaBrelotTest, AFileThatCouldNotBeCopiedIsNamedInsteadOfTheClosingMess
     EXPECT_FALSE(messages.texts().contains(kDone));
 }
 
-TEST_F(GuardaBrelotTest, ATableThatCannotBeWrittenStopsBeforeAnyCopy) {
+TEST_F(GuardaBrelotTest, ATableThatCannotBeWrittenStopsBeforeAnyCopyAndKeepsThePreviousRows) {
     messages.defaultAnswer = true;
+    // A first delivery: the rows and the disk files a failed run must leave as they are.
+    ASSERT_EQ(GuardaBrelot(db, messages, drives(), fullApplicant()), BrelotOutcome::Written);
+    const QList<QVariantList> datoprovBefore = rows(QStringLiteral("datoprov"));
+    const QList<QVariantList> catdirplBefore = rows(QStringLiteral("catdirpl"));
+    ASSERT_EQ(datoprovBefore.size(), 1);
+    ASSERT_EQ(catdirplBefore.size(), 3);
+    QHash<QString, QByteArray> diskBefore;
+    for (const QString& name : onDisk()) diskBefore.insert(name, bytes(QDir(disk.path()).filePath(name)));
+    ASSERT_EQ(diskBefore.size(), 6);
+    // Rows as text, so that a difference reads plainly.
+    auto shown = [](const QList<QVariantList>& rs) {
+        QStringList out;
+        for (const QVariantList& r : rs) {
+            QStringList cells;
+            for (const QVariant& v : r) cells << (v.isNull() ? QStringLiteral("<nulo>") : v.toString());
+            out << cells.join(u'|');
+        }
+        return out;
+    };
+    auto unchanged = [&](const char* what) {
+        EXPECT_EQ(shown(rows(QStringLiteral("datoprov"))), shown(datoprovBefore)) << what;
+        EXPECT_EQ(shown(rows(QStringLiteral("catdirpl"))), shown(catdirplBefore)) << what;
+        // The engine sees the same rows as the file.
+        EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from datoprov")).toInt(), 1) << what;
+        EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from catdirpl")).toInt(), 3) << what;
+        EXPECT_EQ(onDisk().size(), 6) << what;
+        for (const QString& name : onDisk())
+            EXPECT_EQ(bytes(QDir(disk.path()).filePath(name)), diskBefore.value(name)) << what << " " << name.toStdString();
+    };
+
+    // A sector code wider than its column: datoprov is refused after it was emptied.
+    messages.clear();
     Waiting wait(messages);
-    // A sector code wider than its column, then a name the code page cannot hold.
     ApplicantData a = fullApplicant();
+    a.rfc = QStringLiteral("OTRO010101XY1");
     a.sectorCodigo = 12345678;
     EXPECT_EQ(GuardaBrelot(db, messages, drives(), a, &wait), BrelotOutcome::TablesFailed);
     ASSERT_EQ(messages.entries.size(), 2);
@@ -259,14 +314,31 @@ TEST_F(GuardaBrelotTest, ATableThatCannotBeWrittenStopsBeforeAnyCopy) {
         QStringLiteral("No se generó la información del programa BRELOT: no se pudo escribir la tabla datoprov.")))
         << messages.entries[1].text.toStdString();
     EXPECT_TRUE(messages.entries[1].text.endsWith(QStringLiteral("No se copió nada a la unidad A:.")));
+    EXPECT_FALSE(messages.texts().contains(kDone));
     EXPECT_EQ(wait.log.last(), QStringLiteral("cerrada tras 1 mensajes"));
-    EXPECT_TRUE(onDisk().isEmpty());
+    unchanged("datoprov rechazada");
 
+    // A name the code page cannot hold in the second of two plants: datoprov was already
+    // written anew and catdirpl emptied and given its first plant; all of it is undone.
     messages.clear();
     a = fullApplicant();
+    a.rfc = QStringLiteral("OTRO010101XY1");
+    a.plantas = {address(QStringLiteral("N1"), QStringLiteral("11111")), address(QStringLiteral("N2"), QVariant())};
     a.plantas[1].colonia = QStringLiteral("COLONIA Ω");
     EXPECT_EQ(GuardaBrelot(db, messages, drives(), a), BrelotOutcome::TablesFailed);
     ASSERT_EQ(messages.entries.size(), 2);
     EXPECT_TRUE(messages.entries[1].text.contains(QStringLiteral("no se pudo escribir la tabla catdirpl")));
-    EXPECT_TRUE(onDisk().isEmpty());
+    EXPECT_FALSE(messages.texts().contains(kDone));
+    unchanged("catdirpl rechazada a la mitad");
+
+    // The tables take a good run again afterwards.
+    messages.clear();
+    a.plantas[1].colonia = QStringLiteral("COLONIA");
+    EXPECT_EQ(GuardaBrelot(db, messages, drives(), a), BrelotOutcome::Written);
+    EXPECT_EQ(rows(QStringLiteral("datoprov")).size(), 1);
+    EXPECT_EQ(rows(QStringLiteral("datoprov"))[0][0], QVariant(QStringLiteral("OTRO010101XY1")));
+    const QList<QVariantList> plants = rows(QStringLiteral("catdirpl"), true);
+    ASSERT_EQ(plants.size(), 2);
+    EXPECT_EQ(plants[0][0], QVariant(QStringLiteral("N1 CALLE")));
+    EXPECT_EQ(plants[1][0], QVariant(QStringLiteral("N2 CALLE")));
 }
