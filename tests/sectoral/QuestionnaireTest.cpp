@@ -107,6 +107,74 @@ TEST(BrelotQuestionnaire, SectorsAndGoodsInterleaved) {
                                              "     BIENES A IMPORTAR\n       87080002\n")));
 }
 
+// The sector walk alone: every sector gets its heading, its goods to produce on one line,
+// its goods to import under their heading, and each "NO REGISTRO" line on a line of its own
+// by its own count, wherever the sector's goods stand in the goods query.
+TEST(BrelotQuestionnaire, TheSectorWalk) {
+    auto part = [](const QList<BrelotSector>& sectors, const QList<BrelotGood>& goods) {
+        BrelotQuestionnaireInput in;
+        in.sectors = sectors;
+        in.goods = goods;
+        const QString text = composeBrelotQuestionnaire(in, on(2024, 1, 5));
+        const qsizetype from = text.indexOf(QStringLiteral("PRODUCTOR DIRECTO\n"));
+        const qsizetype to = text.indexOf(QStringLiteral("         MANIFIESTO"));
+        return from < 0 || to < 0 ? QString() : text.mid(from, to - from);
+    };
+    const BrelotSector s1{QStringLiteral("1"), QStringLiteral("UNO")}, s2{QStringLiteral("2"), QStringLiteral("DOS")},
+        s3{QStringLiteral("3"), QStringLiteral("TRES")};
+    const QString head = QStringLiteral("PRODUCTOR DIRECTO\n____________________\n");
+    auto sector = [](const BrelotSector& s) {
+        return QStringLiteral("\n\nSECTOR ") + s.cveSector + QStringLiteral("     ") + s.descripcion +
+               QStringLiteral("\n\n     MERCANCIAS A PRODUCIR\n");
+    };
+    const QString noGoods = QStringLiteral("        NO REGISTRO MERCANCIAS\n");
+    const QString noImports = QStringLiteral("        NO REGISTRO BIENES\n");
+    const QString imports = QStringLiteral("\n\n     BIENES A IMPORTAR\n");
+
+    // No goods at all: every sector says it records neither.
+    EXPECT_EQ(part({s1, s2}, {}), head + sector(s1) + noGoods + noImports + sector(s2) + noGoods + noImports +
+                                      QStringLiteral("\n\n\n\n"));
+
+    // Three goods to produce on one line, 7 blanks before each; the sector is the last of the
+    // goods query and has nothing to import.
+    EXPECT_EQ(part({s1, s2}, {good("2", "11111111", 1), good("2", "22222222", 1), good("2", "33333333", 1)}),
+              head + sector(s1) + noGoods + noImports + sector(s2) +
+                  QStringLiteral("       11111111       22222222       33333333\n") + noImports + QStringLiteral("\n\n\n\n"));
+
+    // Goods to import only, the sector's goods ending the query: no goods to produce is said
+    // under its heading, then the goods to import; a sector in the middle alike.
+    EXPECT_EQ(part({s1, s2, s3}, {good("1", "44444444", 2), good("1", "55555555", 3), good("3", "66666666", 2)}),
+              head + sector(s1) + noGoods + QStringLiteral("\n     BIENES A IMPORTAR\n       44444444       55555555") +
+                  sector(s2) + noGoods + noImports + sector(s3) + noGoods +
+                  QStringLiteral("\n     BIENES A IMPORTAR\n       66666666") + QStringLiteral("\n\n\n\n"));
+
+    // Both kinds: the line of goods to produce ends before the heading of the goods to import.
+    EXPECT_EQ(part({s1}, {good("1", "11111111", 1), good("1", "22222222", 2)}),
+              head + sector(s1) + QStringLiteral("       11111111") + imports + QStringLiteral("       22222222") +
+                  QStringLiteral("\n\n\n\n"));
+
+    // Goods of sectors not listed, before, between and after the listed ones, appear nowhere
+    // and take nothing from their neighbours.
+    const QString unlisted = part({s1, s3}, {good("0", "90000000", 1), good("1", "11111111", 1), good("2", "90000001", 2),
+                                             good("2", "90000002", 1), good("3", "33333333", 2), good("4", "90000003", 1)});
+    EXPECT_FALSE(unlisted.contains(QStringLiteral("9000000")));
+    EXPECT_EQ(unlisted, head + sector(s1) + QStringLiteral("       11111111\n") + noImports + sector(s3) + noGoods +
+                            QStringLiteral("\n     BIENES A IMPORTAR\n       33333333") + QStringLiteral("\n\n\n\n"));
+
+    // Whatever the mix, a "NO REGISTRO" line stands alone on its line.
+    for (const QString& text : {unlisted, part({s1, s2, s3}, {good("1", "1", 1), good("2", "2", 2), good("3", "3", 1)})}) {
+        for (const QString& line : text.split(u'\n')) {
+            if (line.contains(QStringLiteral("NO REGISTRO"))) {
+                EXPECT_TRUE(line == noGoods.chopped(1) || line == noImports.chopped(1)) << line.toStdString();
+            }
+        }
+    }
+
+    // Without plants, "PLANTAS" is followed by the line breaks that open the sectors.
+    EXPECT_TRUE(composeBrelotQuestionnaire({}, on(2024, 1, 5))
+                    .contains(QStringLiteral("NUMERO DE ACREDITAMIENTO : \n\nPLANTAS\n\n\nPRODUCTOR DIRECTO\n")));
+}
+
 TEST(BrelotQuestionnaire, LongTexts) {
     BrelotQuestionnaireInput in;
     ApplicantData& a = in.applicant;
