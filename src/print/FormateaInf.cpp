@@ -3,6 +3,8 @@
 #include "core/GridHelpers.h"
 #include "data/Values.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -210,17 +212,19 @@ bool FormateaInf(const ReportSnapshot& s, const QDate& today, ReportText* out, Q
     if (!byKind.isEmpty()) {
         // Services programmes described by text: an extension of a services programme, or no procedure chosen.
         const bool byDescription = !newProgramme && !(extension && s.modality != 1);
+        // The inputs of every product ("where id_subord = " its identifier), in stored order,
+        // gathered in one pass instead of one pass over every row per product.
+        QHash<double, QList<qsizetype>> inputsOf;
+        for (qsizetype i = 0; i < s.annexes.size(); ++i)
+            if (const auto parent = number(s.annexes[i].value(kIdSubord))) inputsOf[*parent].append(i);
         int n = 0;
         for (const QVariantList& a : byKind) {
             if (!numberIs(a.value(kTipoReg), 1) || !numberIs(a.value(kIdSubord), 0)) continue;
             r.annexes += blanks(30) + QString::number(++n) + blanks(5) + exportProductValue(a, byDescription) + LF;
             const auto product = number(a.value(kIdProd));
             int m = 0;
-            for (const QVariantList& input : s.annexes) {
-                const auto parent = number(input.value(kIdSubord));
-                if (!parent || *parent != *product) continue;
-                r.annexes += blanks(40) + QString::number(++m) + blanks(5) + field(input, kFraccion) + LF;
-            }
+            for (const qsizetype i : inputsOf.value(*product))
+                r.annexes += blanks(40) + QString::number(++m) + blanks(5) + field(s.annexes[i], kFraccion) + LF;
         }
         r.annexes = blanks(20) + QStringLiteral("Materias Primas") + LF + r.annexes;
 
