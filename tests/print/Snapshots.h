@@ -97,6 +97,50 @@ inline GoldenCase newControladora() {
     return {"nuevo_controladora.txt", s, QDate(2023, 12, 31)};
 }
 
+// A whole "Controladora" request: fiscal address, two plants (the second with empty fields),
+// two controlled companies (the second without programme number), products, two export
+// products with two inputs each stored apart from them, containers (one without tariff item),
+// a tool, rework; a submanufacturing company; rows of grids the modality does not print.
+inline GoldenCase newControladoraFull() {
+    ReportSnapshot s = header(0, 3);
+    s.sectorText = QStringLiteral("INDUSTRIA ELECTRÓNICA");
+    s.rfc = QStringLiteral(" CTR0102031A2");
+    s.companyName = QStringLiteral("GRUPO CONTROLADOR DEL NORTE, S.A. DE C.V.");
+    s.fiscalAddresses = {{t("FL"), t("AV. CONSTITUCIÓN 500"), t("64000"), t("MONTERREY"), t("CENTRO"),
+                          t("81 8123 4567"), t("fiscal@grupo.mx"), t("NUEVO LEÓN"), t("MONTERREY"), t("81 8123 4568"),
+                          null()}};
+    s.plants = {{t("PL"), t("AV. INDUSTRIAL 10"), t("66600"), t("APODACA"), t("PARQUE INDUSTRIAL"), t("81 8300 0001"),
+                 null(), t("NUEVO LEÓN"), t("APODACA"), null(), null()},
+                {t("PL"), t("CARRETERA A LAREDO KM 12"), t("65000"), t("SALINAS VICTORIA"), null(), null(),
+                 t("planta2@grupo.mx"), t("NUEVO LEÓN"), t("SALINAS VICTORIA"), t("81 8300 0003"), null()}};
+    s.controlledCompanies = {
+        {t("ELECTRÓNICA DEL NORTE, S.A."), t("ENO010203AB1"), d(1500000.75), n(12), n(2008), d(60), d(40), t("C")},
+        {t("COMPONENTES DE MONTERREY, S.A."), t("CMO040506XY2"), d(250000), null(), null(), d(100), d(0), t("C")}};
+    s.outsourcingCompanies = {{t("NO SE IMPRIME"), t("NSI010101AA2"), null(), null(), null(), null(), null(), t("T")}};
+    s.services = {{n(3), t("NO SE IMPRIME")}};
+    s.serviceCompanies = {{t("NO SE IMPRIME"), t("NSI010101AA3"), null(), n(1), n(2010), null(), null(), t("S")}};
+    s.submanufacturingCompanies = {
+        {t("TALLER DE MAQUILA, S.A."), t("TMA050505AA5"), null(), null(), null(), null(), null(), t("M")}};
+    s.products = {{n(1), t("85423101"), null(), d(1000), d(80), n(1), t("PIEZA")},
+                  {n(2), t("85444201"), t("CABLES"), d(20), d(100), n(3), t("METRO")}};
+    s.annexes = {
+        {n(1), n(1), t("null "), t("85423101"), n(0)},
+        {n(2), n(1), t("null "), t("85444201"), n(0)},
+        {n(3), n(1), t("SILICIO"), t("28046101"), n(1)},
+        {n(4), n(2), t("CAJA"), t("48191001"), n(0)},
+        {n(5), n(1), t("COBRE"), t("74081101"), n(2)},
+        {n(6), n(1), t("RESINA"), t("39073001"), n(1)},
+        {n(7), n(3), t("SOLDADORA"), t("85152101"), n(0)},
+        {n(8), n(2), t("TARIMA"), null(), n(0)},
+        {n(9), n(4), t("REPARACIÓN DE TARJETAS"), t("85423199"), n(0)},
+        {n(10), n(1), t("PLÁSTICO"), t("39269099"), n(2)},
+        {n(11), n(4), t("REEMPAQUE"), null(), n(0)},
+    };
+    s.legalRepresentative = {t("JOSÉ LUIS"), t("GARZA"), t("TREVIÑO"), t("81 8123 4569"), t("DIRECTOR GENERAL"),
+                             t("jose@grupo.mx")};
+    return {"nuevo_controladora_completo.txt", s, QDate(2025, 11, 5)};
+}
+
 // Outsourcing and submanufacturing companies; annexes without export products (containers,
 // tools and rework, one container without tariff item or description, a rework row without
 // identifier).
@@ -207,8 +251,8 @@ inline GoldenCase extensionServices() {
 }
 
 inline QList<GoldenCase> goldenCases() {
-    return {emptyNewProgramme(), newIndustrial(), newControladora(), newOutsourcing(),
-            newServices(),       extensionIndustrial(), extensionServices()};
+    return {emptyNewProgramme(),  newIndustrial(),       newControladora(),  newControladoraFull(),
+            newOutsourcing(),     newServices(),         extensionIndustrial(), extensionServices()};
 }
 
 inline QString goldenPath(const char* name) {
