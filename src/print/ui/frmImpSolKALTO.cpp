@@ -143,16 +143,19 @@ void frmImpSolKALTO::layoutControls() {
     Command2_->move(twipsToPixelsX(kCloseLeft), top);
 }
 
-bool frmImpSolKALTO::preview() {
+bool frmImpSolKALTO::compose(ReportText& composed) {
     Hourglass hourglass;
     ReportSnapshot snapshot;
-    ReportText composed;
     QString error;
-    if (!source_ || !source_(snapshot, error) || !FormateaInf(snapshot, clock_(), &composed, &error)) {
-        hourglass.restore();
-        messages_.plain(QStringLiteral("Solicitud incompleta "));
-        return false;
-    }
+    if (source_ && source_(snapshot, error) && FormateaInf(snapshot, clock_(), &composed, &error)) return true;
+    hourglass.restore();
+    messages_.plain(QStringLiteral("Solicitud incompleta "));
+    return false;
+}
+
+bool frmImpSolKALTO::preview() {
+    ReportText composed;
+    if (!compose(composed)) return false;
     report_ = composed;
 
     // The print buffer: the whole text, the header's paragraphs centred, the rest left-aligned.
@@ -170,8 +173,11 @@ bool frmImpSolKALTO::preview() {
 }
 
 void frmImpSolKALTO::print() {
-    // What is printed is what the boxes hold (the last preview, or the considerations): the
-    // request is not composed again for printing.
+    // The request is composed first, as for a preview; one that cannot be composed is reported
+    // as incomplete and nothing is printed. What is printed is what the boxes hold (the last
+    // preview, or the considerations): the new composition is not loaded into them.
+    ReportText composed;
+    if (!compose(composed)) return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrintRange(QPrinter::Selection);
     QPrintDialog dialog(&printer, this);

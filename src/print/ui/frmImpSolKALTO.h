@@ -47,8 +47,9 @@ public:
     // shows a plain copy in the pane. On a failure shows "Solicitud incompleta " and leaves
     // both as they were; returns false.
     bool preview();
-    // "&Imprimir": the print dialog, then printTo() on the printer chosen; "Impresión realizada"
-    // when done. A cancelled dialog or a failed print ends without a message.
+    // "&Imprimir": composes the request (when that fails, "Solicitud incompleta " and nothing
+    // is printed), then the print dialog, then printTo() on the printer chosen; "Impresión
+    // realizada" when done. A cancelled dialog or a failed print ends without a message.
     void print();
     // Prints the print buffer, or the pane when no preview has been made, on `printer`, page
     // after page, without page numbers. False when the printer could not be used.
@@ -66,6 +67,8 @@ protected:
 
 private:
     void layoutControls();
+    // Gathers and composes the request; on a failure shows "Solicitud incompleta ".
+    bool compose(ReportText& composed);
     void loadConsiderations(const QString& path);
 
     ReportSource source_;

@@ -76,13 +76,17 @@ QStringList lines(QString text) {
     return out;
 }
 
-// The text of a PDF as pdftotext lays it out; empty when pdftotext is not installed.
-QString pdfText(const QString& pdf, bool* available) {
+// The text of a PDF as pdftotext lays it out; empty when pdftotext is not installed. With
+// `exactBlanks` the layout uses the pitch of the 9-point fixed-pitch font the text is printed
+// in (5.4 points a character), so that the blanks between characters come back as printed.
+QString pdfText(const QString& pdf, bool* available, bool exactBlanks = false) {
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     *available = !tool.isEmpty();
     if (tool.isEmpty()) return {};
+    QStringList options{QStringLiteral("-layout")};
+    if (exactBlanks) options << QStringLiteral("-fixed") << QStringLiteral("5.4");
     QProcess p;
-    p.start(tool, {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    p.start(tool, options + QStringList{QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     p.waitForFinished(60000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
@@ -193,6 +197,16 @@ TEST(frmImpSolKALTO, FailedPreviewKeepsWhatWasShown) {
     EXPECT_TRUE(win.pane()->toPlainText().startsWith(QStringLiteral("RUVANA\n")));
     EXPECT_TRUE(win.buffer()->toPlainText().startsWith(QStringLiteral("RUVANA\n")));
 
+    // Whatever the kind outside 1 to 4 (a fraction, a number past any group), the same message
+    // and the last preview kept.
+    for (const QVariant& kind : {d(2.5), d(1e12), n(32768), n(99)}) {
+        win.messages.entries.clear();
+        data.annexes.last()[1] = kind;
+        EXPECT_FALSE(win.w.preview()) << kind.toString().toStdString();
+        EXPECT_EQ(win.messages.texts(), QStringList{QStringLiteral("Solicitud incompleta ")});
+        EXPECT_TRUE(win.pane()->toPlainText().startsWith(QStringLiteral("RUVANA\n")));
+    }
+
     // A request that cannot be gathered fails the same way.
     RecordingMessages messages;
     frmImpSolKALTO w([](ReportSnapshot&, QString& error) { error = QStringLiteral("x"); return false; }, QString(),
@@ -286,11 +300,28 @@ TEST(frmImpSolKALTO, PrintDialog) {
         });
         closeModalLater();
         QTest::mouseClick(win.find<QPushButton>("Command1"), Qt::LeftButton);
+        QApplication::processEvents();  // the answer runs now if no dialog was opened
         return shown;
     };
 
-    // Offered with the selection preset and no page ranges; cancelled, it prints and says nothing.
-    bool selection = false, pageRange = true;
+    // The dialog's own "print to file" (its last destination, never a real printer) with a
+    // file name typed into it; false when the dialog offers no such destination.
+    auto choosePdf = [](QPrintDialog* dialog, const QString& path) {
+        auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+        if (!printers || !printers->itemText(printers->count() - 1).contains(QLatin1String("PDF"))) return false;
+        printers->setCurrentIndex(printers->count() - 1);
+        bool typed = false;
+        for (auto* edit : dialog->findChildren<QLineEdit*>(QStringLiteral("filename"))) {
+            edit->setText(path);
+            typed = true;
+        }
+        return typed;
+    };
+
+    // Offered with the selection preset and no page ranges; cancelled after a file was chosen,
+    // it writes nothing and says nothing.
+    const QString cancelled = dir.filePath(QStringLiteral("cancelado.pdf"));
+    bool selection = false, pageRange = true, typed = false;
     QPrinter::PrintRange range = QPrinter::AllPages;
     QString name;
     ASSERT_TRUE(print([&](QPrintDialog* dialog) {
@@ -298,30 +329,20 @@ TEST(frmImpSolKALTO, PrintDialog) {
         selection = dialog->testOption(QAbstractPrintDialog::PrintSelection);
         pageRange = dialog->testOption(QAbstractPrintDialog::PrintPageRange);
         range = dialog->printer()->printRange();
+        typed = choosePdf(dialog, cancelled);
         dialog->reject();
     }));
     EXPECT_EQ(name, QStringLiteral("CommonDialog1"));
     EXPECT_TRUE(selection);
     EXPECT_FALSE(pageRange);
     EXPECT_EQ(range, QPrinter::Selection);
+    ASSERT_TRUE(typed);
+    EXPECT_FALSE(QFileInfo::exists(cancelled));
     EXPECT_TRUE(win.messages.entries.isEmpty());
 
-    // The dialog's own "print to file" (its last destination, never a real printer) with a
-    // file name typed into it.
+    // Accepted before any preview: the considerations.
     const QString pdf = dir.filePath(QStringLiteral("dialogo.pdf"));
-    bool typed = false;
-    ASSERT_TRUE(print([&](QPrintDialog* dialog) {
-        auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
-        if (!printers || !printers->itemText(printers->count() - 1).contains(QLatin1String("PDF")))
-            return dialog->reject();
-        printers->setCurrentIndex(printers->count() - 1);
-        for (auto* edit : dialog->findChildren<QLineEdit*>(QStringLiteral("filename"))) {
-            edit->setText(pdf);
-            typed = true;
-        }
-        dialog->accept();
-    }));
-    ASSERT_TRUE(typed);
+    ASSERT_TRUE(print([&](QPrintDialog* dialog) { choosePdf(dialog, pdf) ? dialog->accept() : dialog->reject(); }));
     ASSERT_GT(QFileInfo(pdf).size(), 0);
     ASSERT_EQ(win.messages.entries.size(), 1);
     EXPECT_EQ(win.messages.entries[0].kind, RecordingMessages::Kind::Information);
@@ -330,6 +351,36 @@ TEST(frmImpSolKALTO, PrintDialog) {
     bool available = false;
     const QString text = pdfText(pdf, &available);
     if (available) expectSameLines(lines(text), lines(kConsiderations));
+
+    // After a preview: the application, with the applicant's RFC and the annex heading.
+    QTest::mouseClick(win.find<QPushButton>("Command3"), Qt::LeftButton);
+    const QString application = dir.filePath(QStringLiteral("solicitud.pdf"));
+    ASSERT_TRUE(print([&](QPrintDialog* dialog) {
+        choosePdf(dialog, application) ? dialog->accept() : dialog->reject();
+    }));
+    ASSERT_GT(QFileInfo(application).size(), 0);
+    EXPECT_EQ(win.messages.texts(), (QStringList{QStringLiteral("Impresión realizada"),
+                                                 QStringLiteral("Impresión realizada")}));
+    const QString printed = pdfText(application, &available, true);
+    if (available) {
+        QStringList trimmed;
+        for (const QString& l : printed.split(QLatin1Char('\n'))) trimmed << l.trimmed();
+        EXPECT_TRUE(trimmed.contains(QStringLiteral("R.F.C.  ABC0102031A2"))) << printed.left(1000).toStdString();
+        EXPECT_TRUE(trimmed.contains(QStringLiteral("A  N  E  X  O  S")));
+        EXPECT_TRUE(trimmed.contains(QStringLiteral("RAZON SOCIAL : PRODUCTOS PEÑA Y MUÑOZ, S.A. DE C.V.")));
+    }
+
+    // A request that cannot be composed: "Solicitud incompleta ", no dialog, nothing printed.
+    win.messages.entries.clear();
+    data.annexes.append({n(20), n(5), t("SIN GRUPO"), t("99999999"), n(0)});
+    const QString refused = dir.filePath(QStringLiteral("incompleta.pdf"));
+    EXPECT_FALSE(print([&](QPrintDialog* dialog) { choosePdf(dialog, refused) ? dialog->accept() : dialog->reject(); }));
+    EXPECT_FALSE(QFileInfo::exists(refused));
+    ASSERT_EQ(win.messages.entries.size(), 1);
+    EXPECT_EQ(win.messages.entries[0].kind, RecordingMessages::Kind::Plain);
+    EXPECT_EQ(win.messages.entries[0].text, QStringLiteral("Solicitud incompleta "));
+    // The boxes keep the last preview.
+    EXPECT_EQ(win.w.report().full, composed(newIndustrial().snapshot));
 }
 
 TEST(frmImpSolKALTO, EntryPointOpensTheWindowModally) {
