@@ -56,9 +56,11 @@ extern const QString kPorcentajeNegativo;
 extern const QString kPorcentajeDecimales;
 extern const QString kRenglonIncompleto;
 // Either: the identifier would pass 32767 (%1: the identifier), a character the tables
-// cannot hold (%1: its code), the table refused the row (%1: the reason).
+// cannot hold (%1: its code), a control character in a description (%1: its code), the
+// table refused the row (%1: the reason).
 extern const QString kIdentificadorExcedido;
 extern const QString kCaracterNoValido;
+extern const QString kCaracterDeControl;
 extern const QString kNoSeGuardo;
 }  // namespace importmsg
 

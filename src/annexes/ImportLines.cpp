@@ -47,6 +47,8 @@ const QString kIdentificadorExcedido =
     QStringLiteral(" Renglón no registrado: su identificador en los anexos sería %1 y el máximo es 32767.");
 const QString kCaracterNoValido =
     QStringLiteral(" El carácter %1 no se puede guardar en las tablas (no existe en Windows-1252).");
+const QString kCaracterDeControl =
+    QStringLiteral(" La descripción contiene el carácter de control %1, que no se puede guardar en las tablas.");
 const QString kNoSeGuardo = QStringLiteral(" No se pudo guardar el renglón: %1");
 }  // namespace importmsg
 
@@ -85,6 +87,15 @@ QString unquoted(const QString& value) {
 
 bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
 
+// The first control character of a description (a tab is kept as text), if any.
+// A table pads its texts with NUL and blanks, so neither survives at the end of one, and the
+// other codes print as nothing readable.
+std::optional<char16_t> firstControl(const QString& text) {
+    for (const QChar c : text)
+        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F) return c.unicode();
+    return std::nullopt;
+}
+
 }  // namespace
 
 QString errorLine(int number, const Refusal& refusal) {
@@ -95,7 +106,9 @@ QString errorLine(int number, const Refusal& refusal) {
 LineOutcome AnnexLineChecks::check(const QString& text, AnnexRow* row, Refusal* refusal) {
     if (isBlank(text)) return LineOutcome::Blank;
     const QChar letter = text.at(0);
-    const QString value = unquoted(text.mid(2).trimmed());
+    // Blanks inside the quotes of a quoted value are dropped as well: a table does not keep
+    // them at the end of a text, and a description of blanks only is no description.
+    const QString value = unquoted(text.mid(2).trimmed()).trimmed();
     std::optional<Refusal> refused;
     AnnexRow out;
     out.value = value;
@@ -133,6 +146,8 @@ LineOutcome AnnexLineChecks::check(const QString& text, AnnexRow* row, Refusal* 
             refused = Refusal{value, kDescripcionLarga};
         else if (const char32_t bad = firstNonCp1252(value))
             refused = Refusal{value, kCaracterNoValido.arg(characterCode(bad))};
+        else if (const auto control = firstControl(value))
+            refused = Refusal{value, kCaracterDeControl.arg(characterCode(*control))};
         out.kind = letter == QLatin1Char('C') ? 2 : 3;
         out.descrip = value;
         break;

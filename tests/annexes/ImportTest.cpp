@@ -121,6 +121,27 @@ TEST_F(Import, AnnexChecksInTheirOrderWithTheParentState) {
                                .arg(path));
 }
 
+// What a description is stored as is what the file held: a NUL (how a table pads its texts)
+// or another control character refuses the line, and blanks inside a spreadsheet's quotes are
+// dropped like those outside, so that quoted blanks are no description.
+TEST_F(Import, DescriptionsAreStoredAsRead) {
+    static const char file[] = "C,Caja\0\r\nH,Torno\x01 grande\r\nC,\"   \"\r\nC,\"Caja, roja  \"\r\nH,Prensa\tde banco\r\n";
+    put(QStringLiteral("anexo.csv"), QByteArray(file, sizeof file - 1));
+    const ImportResult r = annexes();
+
+    EXPECT_EQ(r.loaded, 2);
+    EXPECT_EQ(r.refused, 3);
+    EXPECT_EQ(annexRows(), QStringLiteral("4|2|Caja, roja|~|0;5|3|Prensa\tde banco|~|0"));
+    const QByteArray written = readBytes(onC(QStringLiteral("eanexo.csv")));
+    EXPECT_EQ(written,
+              cp1252(QStringLiteral("Renglon 1. Caja") + QChar(0) +
+                     QStringLiteral(" La descripción contiene el carácter de control U+0000, que no se puede guardar en "
+                                    "las tablas.\r\nRenglon 2. Torno\x01 grande La descripción contiene el carácter de "
+                                    "control U+0001, que no se puede guardar en las tablas.\r\nRenglon 3. ") +
+                     importmsg::kSinDescripcion + QStringLiteral("\r\n")))
+        << shown(written);
+}
+
 TEST_F(Import, AnnexIdentifiersFollowWhatTheTableHolds) {
     // Three export products typed before (identifiers 1 to 3).
     for (int id = 1; id <= 3; ++id)
