@@ -187,7 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (outcome != LineOutcome::Loaded) continue;
         check(eightDigits(row.fraccion), "a product accepted without its tariff item");
         check(units().value(row.umid) == row.um && units().contains(row.umid), "a product with an unknown unit");
-        check(row.volumen.toDouble() <= 99999999, "a capacity above its maximum");
+        check(row.volumen.toDouble() >= 0 && row.volumen.toDouble() <= 99999999, "a capacity out of 0 to 99999999");
         check(row.porcut.toDouble() >= 0 && row.porcut.toDouble() <= 100, "a percentage out of 0 to 100");
         storedAsIs("improd", {qint64(i + 1), row.fraccion, QString(), row.volumen, row.porcut, row.umid, row.um});
     }

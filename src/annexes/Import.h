@@ -49,6 +49,7 @@ extern const QString kUnidadNumerico;
 extern const QString kUnidadNoEncontrada;
 extern const QString kCapacidadNumerico;
 extern const QString kCapacidadMaximo;
+extern const QString kCapacidadNegativo;
 extern const QString kCapacidadDecimales;
 extern const QString kPorcentajeNumerico;
 extern const QString kPorcentajeMaximo;

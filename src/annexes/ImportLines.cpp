@@ -32,6 +32,8 @@ const QString kUnidadNoEncontrada =
 const QString kCapacidadNumerico =
     QStringLiteral(" Valor que se intenta ingresar como capacidad instalada no es numerico.");
 const QString kCapacidadMaximo = QStringLiteral(" Valor excede el maximo aceptado para este campo (99,999,9999).");
+const QString kCapacidadNegativo =
+    QStringLiteral(" Valor que se intenta ingresar como capacidad instalada no puede ser negativo.");
 const QString kCapacidadDecimales =
     QStringLiteral(" Valor con más de 3 decimales, no se acepta como capacidad instalada.");
 const QString kPorcentajeNumerico = QStringLiteral(" Valor que se intenta ingresar como porcentaje no es numerico.");
@@ -196,6 +198,7 @@ LineOutcome checkProductLine(const QString& text, const QHash<qint64, QString>& 
     const auto capacity = parseNumber(volumen);
     if (!capacity) return refuse(volumen, kCapacidadNumerico);
     if (capacity->value > kCapacidadTope) return refuse(volumen, kCapacidadMaximo);
+    if (capacity->value < 0) return refuse(volumen, kCapacidadNegativo);
     if (capacity->decimals > 3) return refuse(volumen, kCapacidadDecimales);
 
     if (!complete) return refuse(text.trimmed(), kRenglonIncompleto);

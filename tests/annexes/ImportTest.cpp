@@ -235,6 +235,21 @@ TEST_F(Import, ProductChecksInTheirOrder) {
     EXPECT_EQ(r.summary().left(58), QStringLiteral("Importación de productos terminada. Renglones cargados: 4."));
 }
 
+// A negative capacity is refused by its own check, whatever its size, rather than accepted
+// when small or left to the table to refuse when it does not fit.
+TEST_F(Import, NegativeCapacitiesAreRefused) {
+    put(QStringLiteral("prod.csv"), "84713001,1,-5,50\r\n84713004,1,-547130073007,1\r\n84713002,1,0,0\r\n");
+    const ImportResult r = products();
+
+    EXPECT_EQ(r.loaded, 1);
+    EXPECT_EQ(productRows(), QStringLiteral("1|84713002|~|0|0|1|KILOGRAMO"));
+    const QByteArray written = readBytes(onC(QStringLiteral("eprod.csv")));
+    EXPECT_EQ(written, cp1252(QStringLiteral("Renglon 1. -5") + importmsg::kCapacidadNegativo +
+                              QStringLiteral("\r\nRenglon 2. -547130073007") + importmsg::kCapacidadNegativo +
+                              QStringLiteral("\r\n")))
+        << shown(written);
+}
+
 TEST_F(Import, ProductsLinkToTheirOwnAnnexRows) {
     // An annex file imported first holds identifiers 1 to 3; products come after them.
     put(QStringLiteral("anexo.csv"), "E,11111111\nI,22222222\nH,Torno\n");
