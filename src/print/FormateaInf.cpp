@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <vector>
 
 namespace kalto {
 
@@ -17,6 +18,16 @@ const QChar LF = QLatin1Char('\n');
 const QChar kFiscalEnd = QChar(11);  // the fiscal-address block ends with this, not with LF
 
 QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
+
+// Appends one numbered line of a list: `indent` blanks, the number, 5 blanks, the value, LF.
+// Written in place: a request can have tens of thousands of these lines.
+void appendNumbered(QString& out, int indent, int number, const QString& value) {
+    out.resize(out.size() + indent, QLatin1Char(' '));
+    out += QString::number(number);
+    out.resize(out.size() + 5, QLatin1Char(' '));
+    out += value;
+    out += LF;
+}
 
 // A value as it prints: nothing for null, numbers in plain decimal, texts as stored.
 QString text(const QVariant& value) { return isNullValue(value) ? QString() : cellText(value); }
@@ -39,18 +50,8 @@ bool printable(const QVariant& value) { return !isNullValue(value) && !isPlaceho
 // Columns of imanexos.
 enum AnnexColumn { kIdProd = 0, kTipoReg = 1, kDescrip = 2, kFraccion = 3, kIdSubord = 4 };
 
-bool numberIs(const QVariant& value, double wanted) {
-    const auto n = number(value);
-    return n && *n == wanted;
-}
-bool numberAbove(const QVariant& value, double limit) {
-    const auto n = number(value);
-    return n && *n > limit;
-}
-
 // ORDER BY on numbers: nulls first, then by value. Rows that tie keep their stored order.
-int compareNumbers(const QVariant& a, const QVariant& b) {
-    const auto x = number(a), y = number(b);
+int compareNumbers(const std::optional<double>& x, const std::optional<double>& y) {
     if (!x || !y) return (x ? 1 : 0) - (y ? 1 : 0);
     return *x < *y ? -1 : (*x > *y ? 1 : 0);
 }
@@ -196,63 +197,74 @@ bool FormateaInf(const ReportSnapshot& s, const QDate& today, ReportText* out, Q
     {
         int n = 0;
         for (const QVariantList& p : s.products)
-            r.products += blanks(15) + QString::number(++n) + blanks(5) + field(p, 1) + blanks(5) + field(p, 2) + LF;
+            appendNumbered(r.products, 15, ++n, field(p, 1) + blanks(5) + field(p, 2));
         r.products = QStringLiteral("P R O D U C T O S   A L   A M P A R O   D E L   P R O G R A M A   K A L T O") +
                      LF + LF + r.products + LF;
     }
 
-    // Annexes: the export products with their inputs, then containers, tools and rework.
-    QList<QVariantList> byKind;  // id_prod > 0 and tipo_reg > 0, by tipo_reg and id_subord
+    // Annexes: the export products with their inputs, then containers, tools and rework. The
+    // numbers of every row are read once; the walks below compare those.
+    struct AnnexKeys {
+        const QVariantList* row;
+        std::optional<double> id, kind, parent;
+    };
+    std::vector<AnnexKeys> keys;
+    keys.reserve(size_t(s.annexes.size()));
     for (const QVariantList& a : s.annexes)
-        if (numberAbove(a.value(kIdProd), 0) && numberAbove(a.value(kTipoReg), 0)) byKind << a;
-    std::stable_sort(byKind.begin(), byKind.end(), [](const QVariantList& a, const QVariantList& b) {
-        const int kind = compareNumbers(a.value(kTipoReg), b.value(kTipoReg));
-        return kind != 0 ? kind < 0 : compareNumbers(a.value(kIdSubord), b.value(kIdSubord)) < 0;
+        keys.push_back({&a, number(a.value(kIdProd)), number(a.value(kTipoReg)), number(a.value(kIdSubord))});
+    const auto above = [](const std::optional<double>& v, double limit) { return v && *v > limit; };
+    const auto is = [](const std::optional<double>& v, double wanted) { return v && *v == wanted; };
+
+    std::vector<const AnnexKeys*> byKind;  // id_prod > 0 and tipo_reg > 0, by tipo_reg and id_subord
+    for (const AnnexKeys& k : keys)
+        if (above(k.id, 0) && above(k.kind, 0)) byKind.push_back(&k);
+    std::stable_sort(byKind.begin(), byKind.end(), [](const AnnexKeys* a, const AnnexKeys* b) {
+        const int kind = compareNumbers(a->kind, b->kind);
+        return kind != 0 ? kind < 0 : compareNumbers(a->parent, b->parent) < 0;
     });
-    if (!byKind.isEmpty()) {
+    if (!byKind.empty()) {
         // Services programmes described by text: an extension of a services programme, or no procedure chosen.
         const bool byDescription = !newProgramme && !(extension && s.modality != 1);
         // The inputs of every product ("where id_subord = " its identifier), in stored order,
         // gathered in one pass instead of one pass over every row per product.
-        QHash<double, QList<qsizetype>> inputsOf;
-        for (qsizetype i = 0; i < s.annexes.size(); ++i)
-            if (const auto parent = number(s.annexes[i].value(kIdSubord))) inputsOf[*parent].append(i);
+        QHash<double, QList<const QVariantList*>> inputsOf;
+        for (const AnnexKeys& k : keys)
+            if (k.parent) inputsOf[*k.parent].append(k.row);
         int n = 0;
-        for (const QVariantList& a : byKind) {
-            if (!numberIs(a.value(kTipoReg), 1) || !numberIs(a.value(kIdSubord), 0)) continue;
-            r.annexes += blanks(30) + QString::number(++n) + blanks(5) + exportProductValue(a, byDescription) + LF;
-            const auto product = number(a.value(kIdProd));
+        for (const AnnexKeys* a : byKind) {
+            if (!is(a->kind, 1) || !is(a->parent, 0)) continue;
+            appendNumbered(r.annexes, 30, ++n, exportProductValue(*a->row, byDescription));
             int m = 0;
-            for (const qsizetype i : inputsOf.value(*product))
-                r.annexes += blanks(40) + QString::number(++m) + blanks(5) + field(s.annexes[i], kFraccion) + LF;
+            for (const QVariantList* input : inputsOf.value(*a->id))
+                appendNumbered(r.annexes, 40, ++m, field(*input, kFraccion));
         }
         r.annexes = blanks(20) + QStringLiteral("Materias Primas") + LF + r.annexes;
 
-        QList<QVariantList> others;  // tipo_reg <> 1 and tipo_reg > 0, by tipo_reg
-        for (const QVariantList& a : s.annexes)
-            if (!numberIs(a.value(kTipoReg), 1) && numberAbove(a.value(kTipoReg), 0)) others << a;
-        std::stable_sort(others.begin(), others.end(), [](const QVariantList& a, const QVariantList& b) {
-            return compareNumbers(a.value(kTipoReg), b.value(kTipoReg)) < 0;
+        std::vector<const AnnexKeys*> others;  // tipo_reg <> 1 and tipo_reg > 0, by tipo_reg
+        for (const AnnexKeys& k : keys)
+            if (!is(k.kind, 1) && above(k.kind, 0)) others.push_back(&k);
+        std::stable_sort(others.begin(), others.end(), [](const AnnexKeys* a, const AnnexKeys* b) {
+            return compareNumbers(a->kind, b->kind) < 0;
         });
         std::optional<double> previous;
         n = 0;
-        for (const QVariantList& a : others) {
-            const double kind = *number(a.value(kTipoReg));
-            QString opening;
+        for (const AnnexKeys* a : others) {
+            const double kind = *a->kind;
+            r.annexes.resize(r.annexes.size() + 20, QLatin1Char(' '));
             if (!previous || *previous != kind) {
                 const QString title = kind == std::floor(kind) && std::fabs(kind) < 1e6
                                           ? annexGroupTitle(static_cast<int>(kind)) : QString();
                 if (title.isEmpty()) {
                     if (error)
                         *error = QStringLiteral("Un renglón de los anexos tiene el tipo %1, que no corresponde a "
-                                                "ningún grupo (1 a 4).").arg(text(a.value(kTipoReg)));
+                                                "ningún grupo (1 a 4).").arg(text(a->row->value(kTipoReg)));
                     return false;
                 }
                 previous = kind;
                 n = 0;
-                opening = title + LF + blanks(20);
+                r.annexes += title + LF + blanks(20);  // the group's title opens it
             }
-            r.annexes += blanks(20) + opening + blanks(10) + QString::number(++n) + blanks(5) + groupRowValue(a) + LF;
+            appendNumbered(r.annexes, 10, ++n, groupRowValue(*a->row));
         }
     }
     r.annexes = QStringLiteral("A  N  E  X  O  S") + LF + r.annexes + LF;
