@@ -47,6 +47,12 @@ std::optional<int> idFromCell(const QVariant& value) {
     return static_cast<int>(*n);
 }
 
+std::optional<int> storedId(Database& db, const QString& table, int recno) {
+    if (recno <= 0) return std::nullopt;
+    // The table is one of the program's own names.
+    return idFromCell(db.scalar(QStringLiteral("select id_prod from %1 where rowid = ?").arg(table), {recno}));
+}
+
 bool exportProductExists(Database& db, int id) {
     return db.scalar(QStringLiteral("select count(*) from imanexos where id_prod = ? and tipo_reg = 1 and "
                                     "id_subord = 0"),

@@ -32,6 +32,11 @@ std::optional<int> nextAnnexId(Database& db, QString* error);
 // 0 or a negative number, which never name a row).
 std::optional<int> idFromCell(const QVariant& value);
 
+// The ID_PROD that `table` holds for record `recno`; nothing for a record not stored (0) or
+// without an identifier. A row in edit may show another one typed over it: what a deletion
+// removes is what the table holds.
+std::optional<int> storedId(Database& db, const QString& table, int recno);
+
 // True when an export-product row (TIPO_REG 1, ID_SUBORD 0) with identifier `id` exists.
 bool exportProductExists(Database& db, int id);
 
@@ -73,11 +78,13 @@ struct AnnexEvents {
     std::function<void()> exportProductsChanged;  // dtsAnxMPE shows the export products again
     std::function<void()> inputsChanged;          // dtsAnxMPI shows the inputs again
     std::function<void()> servicesChanged;        // dtsServicio shows imserv again
+    std::function<void()> productsChanged;        // dtsProducto shows improd again
     std::function<void(int)> selectPage;          // SSTabKALTO shows page `index`
 
     void exportProducts() const { if (exportProductsChanged) exportProductsChanged(); }
     void inputs() const { if (inputsChanged) inputsChanged(); }
     void services() const { if (servicesChanged) servicesChanged(); }
+    void products() const { if (productsChanged) productsChanged(); }
     void page(int index) const { if (selectPage) selectPage(index); }
 };
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace kalto {
 
@@ -25,11 +26,8 @@ bool inChapter72(qint64 item) { return item >= 72000000 && item <= 72999999; }
 }  // namespace
 
 std::optional<int> annexRowId(Database& db, const GridRow& row, QString* error) {
-    if (!row.isNew() && row.recordNumber() > 0) {
-        const QVariant stored =
-            db.scalar(QStringLiteral("select id_prod from imanexos where rowid = ?"), {row.recordNumber()});
-        if (const auto id = idFromCell(stored)) return id;
-    }
+    if (!row.isNew())
+        if (const auto id = storedId(db, QStringLiteral("imanexos"), row.recordNumber())) return id;
     return nextAnnexId(db, error);
 }
 
@@ -74,6 +72,9 @@ bool ExportProductAnnexRule::stamp(GridRow& row) {
 }
 
 bool ExportProductAnnexRule::beforeDelete(const GridRow& row) {
+    // The product goes by the identifier the table holds for it, not one typed over it in
+    // the row being edited: that one may name another product, whose inputs would go instead.
+    borrado_ = storedId(db_, QStringLiteral("imanexos"), row.recordNumber());
     if (!hasServices(db_)) return true;
     const auto servicio = serviceExportProduct(db_);
     if (!servicio) return true;
@@ -86,7 +87,7 @@ bool ExportProductAnnexRule::beforeDelete(const GridRow& row) {
     // goes by the grid itself).
     db_.execute(QStringLiteral("delete from imanexos where id_subord = ?"), {*servicio});
     db_.execute(QStringLiteral("delete from imserv"));
-    if (idFromCell(row.value(IdProd)) != servicio)
+    if (borrado_ != servicio)
         db_.execute(QStringLiteral("delete from imanexos where id_prod = ? and tipo_reg = 1 and id_subord = 0"),
                     {*servicio});
     estado_.descripcionEnAnxMPE = false;
@@ -96,12 +97,18 @@ bool ExportProductAnnexRule::beforeDelete(const GridRow& row) {
     return true;
 }
 
-void ExportProductAnnexRule::afterDelete(const GridRow& row) {
+void ExportProductAnnexRule::afterDelete(const GridRow&) {
     // An identifier of 0 or none names no product: top-level rows have ID_SUBORD 0.
-    const auto id = idFromCell(row.value(IdProd));
+    const auto id = std::exchange(borrado_, std::nullopt);
     if (!id) return;
     db_.execute(QStringLiteral("delete from imanexos where id_subord = ?"), {*id});
     events_.inputs();
+    // A product of the products grid that had this row keeps no link to it: it gets a new
+    // row the next time it is stored, and its identifier is never taken for another's.
+    if (db_.scalar(QStringLiteral("select count(*) from improd where id_prod = ?"), {*id}).toInt() > 0) {
+        db_.execute(QStringLiteral("update improd set id_prod = null where id_prod = ?"), {*id});
+        events_.products();
+    }
 }
 
 // ------------------------------------------------------------------ dbAnx
@@ -202,8 +209,10 @@ bool AnnexRule::stamp(GridRow& row) {
     row.setValue(0, *id);
     row.setValue(1, kind());
     if (index_ == 0) {
-        // The export product whose inputs the grid shows; none leaves the link empty.
-        const auto padre = idFromCell(seleccion_ ? seleccion_().id : QVariant());
+        // The export product whose inputs the grid shows; none, or one no longer in the
+        // table (the grid may still show a product deleted meanwhile), leaves the link empty.
+        auto padre = idFromCell(seleccion_ ? seleccion_().id : QVariant());
+        if (padre && !exportProductExists(db_, *padre)) padre.reset();
         row.setValue(3, padre ? QVariant(*padre) : QVariant());
     } else {
         row.setValue(parentColumn(), 0);

@@ -36,7 +36,8 @@ public:
     // With services, removing an export product while the service's product has inputs
     // asks whether the service goes too. The row is deleted whatever the answer.
     bool beforeDelete(const GridRow& row) override;
-    // The product's inputs go with it.
+    // The product's inputs go with it; a product of the products grid that had this row
+    // loses its link to it.
     void afterDelete(const GridRow& row) override;
 
     static const QString kMsgRango72;
@@ -49,6 +50,7 @@ private:
     Messages& messages_;
     RequestState& estado_;
     AnnexEvents events_;
+    std::optional<int> borrado_;  // the identifier of the row being deleted, as stored
 };
 
 // dbAnx(index): inputs of the selected export product (0), containers (1), tools (2),

@@ -6,6 +6,8 @@
 #include "core/RequestState.h"
 #include "data/Database.h"
 
+#include <utility>
+
 namespace kalto {
 
 const QString ProductRule::kMsgNumerico =
@@ -155,7 +157,11 @@ void ProductRule::afterInsert(const GridRow& row) {
 }
 
 bool ProductRule::beforeDelete(const GridRow& row) {
-    const auto id = idFromCell(row.value(IdProd));
+    // The identifier the table holds: the row shown may be older than a change made to it
+    // from the annexes page.
+    borrado_ = row.recordNumber() > 0 ? storedId(db_, QStringLiteral("improd"), row.recordNumber())
+                                      : idFromCell(row.value(IdProd));
+    const auto id = borrado_;
     if (!id) return true;
     if (db_.scalar(QStringLiteral("Select count(*) from imanexos where id_subord = ?"), {*id}).toInt() > 0) {
         messages_.exclamation(kMsgConInsumos);
@@ -164,8 +170,8 @@ bool ProductRule::beforeDelete(const GridRow& row) {
     return true;
 }
 
-void ProductRule::afterDelete(const GridRow& row) {
-    if (const auto id = idFromCell(row.value(IdProd)))
+void ProductRule::afterDelete(const GridRow&) {
+    if (const auto id = std::exchange(borrado_, std::nullopt))
         db_.execute(QStringLiteral("delete from imanexos where id_prod = ? and tipo_reg = 1 and id_subord = 0"),
                     {*id});
     events_.exportProducts();

@@ -58,6 +58,7 @@ private:
     RequestState& estado_;
     PickListAccess* unidades_;
     AnnexEvents events_;
+    std::optional<int> borrado_;  // the identifier of the product being deleted, as stored
 };
 
 }  // namespace kalto

@@ -34,6 +34,7 @@ protected:
         events.inputsChanged = [this] { ++insumosMostrados; };
         events.servicesChanged = [this] { ++serviciosMostrados; };
         events.exportProductsChanged = [this] { ++productosMostrados; };
+        events.productsChanged = [this] { ++improdMostrado; };
     }
     AnnexRule grid(int index) {
         return AnnexRule(db, messages, estado, index, [this] { return seleccion; });
@@ -44,7 +45,7 @@ protected:
 
     ExportProductSelection seleccion;
     AnnexEvents events;
-    int insumosMostrados = 0, serviciosMostrados = 0, productosMostrados = 0;
+    int insumosMostrados = 0, serviciosMostrados = 0, productosMostrados = 0, improdMostrado = 0;
 };
 
 }  // namespace
@@ -268,6 +269,47 @@ TEST_F(Annexes, DeletedExportProductTakesItsInputsOnly) {
     GridRow cero = storedRow(kAnexos, kMPE, 7);
     EXPECT_TRUE(remove(r, cero, kAnexos));
     EXPECT_EQ(all(), QStringLiteral("2|1|null|84713002|0;5|1|~|61091003|2;6|2|CAJA|~|0"));
+}
+
+TEST_F(Annexes, DeletedExportProductGoesByItsStoredIdentifier) {
+    for (const char* sql : {"insert into imanexos values (1, 1, 'null ', '84713001', 0)",
+                            "insert into imanexos values (2, 1, 'null ', '84713002', 0)",
+                            "insert into imanexos values (3, 1, null, '61091001', 1)",
+                            "insert into imanexos values (4, 1, null, '61091002', 2)",
+                            "insert into improd (fraccion, id_prod) values ('84713001', 1)",
+                            "insert into improd (fraccion, id_prod) values ('84713002', 2)"})
+        exec(QString::fromLatin1(sql));
+    ExportProductAnnexRule r = mpe();
+    // The row in edit shows another product's identifier typed over its own: the row goes
+    // with its own inputs, the other product's stay.
+    GridRow primero = storedRow(kAnexos, kMPE, 1);
+    primero.setValue(0, 2);
+    EXPECT_TRUE(remove(r, primero, kAnexos));
+    EXPECT_EQ(all(), QStringLiteral("2|1|null|84713002|0;4|1|~|61091002|2"));
+    // The product that had that row keeps no link to it; the other product keeps its own.
+    EXPECT_EQ(rows(QStringLiteral("select fraccion, id_prod from improd")),
+              QStringLiteral("84713001|~;84713002|2"));
+    EXPECT_EQ(improdMostrado, 1);
+    // Without a product behind it, the products grid is not shown again.
+    exec(QStringLiteral("insert into imanexos values (5, 1, 'null ', '84713005', 0)"));
+    EXPECT_TRUE(remove(r, storedRow(kAnexos, kMPE, lastRecno(kAnexos)), kAnexos));
+    EXPECT_EQ(improdMostrado, 1);
+}
+
+TEST_F(Annexes, InputUnderAnExportProductDeletedMeanwhileIsRefused) {
+    exec(QStringLiteral("insert into imanexos values (1, 1, 'null ', '84713001', 0)"));
+    exec(QStringLiteral("insert into imanexos values (2, 1, null, '61091001', 1)"));
+    // The page still shows product 3, deleted since, or an identifier an input now holds.
+    AnnexRule insumos = grid(0);
+    for (int padre : {3, 2}) {
+        seleccion = {padre, QStringLiteral("84713003")};
+        GridRow input = newRow(insumos, 4);
+        accept(insumos, input, 2, QStringLiteral("61091005"));
+        messages.clear();
+        EXPECT_FALSE(store(insumos, input, kAnexos, kInsumo)) << padre;
+        EXPECT_EQ(messages.texts(), QStringList{"Capture descripcion"}) << padre;
+    }
+    EXPECT_EQ(count(QStringLiteral("select count(*) from imanexos")), 2);
 }
 
 TEST_F(Annexes, DeletingWithServicesAsksAboutTheService) {

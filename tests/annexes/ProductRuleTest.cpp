@@ -233,3 +233,18 @@ TEST_F(Products, ProductWithInputsIsNotDeleted) {
     EXPECT_TRUE(messages.texts().isEmpty());
     EXPECT_EQ(count(QStringLiteral("select count(*) from imanexos")), 2);
 }
+
+TEST_F(Products, DeletedProductGoesByTheIdentifierTheTableHolds) {
+    // The product lost its export-product row on the annexes page (its link emptied) while
+    // the grid still shows identifier 1, which a new export product took since.
+    exec(QStringLiteral("insert into improd (fraccion, id_prod) values ('84713001', null)"));
+    exec(QStringLiteral("insert into imanexos values (1, 1, 'null ', '84713009', 0)"));
+    exec(QStringLiteral("insert into imanexos values (2, 1, null, '61091001', 1)"));
+    ProductRule r = rule();
+    GridRow shown = storedRow(QStringLiteral("improd"), kProducto, 1);
+    shown.setValue(5, 1);
+    messages.clear();
+    EXPECT_TRUE(remove(r, shown, QStringLiteral("improd")));
+    EXPECT_TRUE(messages.texts().isEmpty());
+    EXPECT_EQ(annexes(), QStringLiteral("1|1|null|84713009|0;2|1|~|61091001|1"));
+}

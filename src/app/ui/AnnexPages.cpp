@@ -66,6 +66,7 @@ AnnexPages::AnnexPages(Database& db, Messages& messages, RequestState& estado, W
     events.exportProductsChanged = [this] { refreshLater(s_.dtsAnxMPE); };
     events.inputsChanged = [this] { refreshLater(s_.dtsAnx[0]); };
     events.servicesChanged = [this] { refreshLater(s_.dtsServicio); };
+    events.productsChanged = [this] { refreshLater(s_.dtsProducto); };
     events.selectPage = [this](int page) {
         QTimer::singleShot(0, this, [this, page] {
             if (w_.tabs && w_.tabs->isTabEnabled(page)) w_.tabs->setCurrentIndex(page);
