@@ -40,12 +40,7 @@ bool onlyBlanks(const QString& s) {
 
 std::optional<double> number(const QVariant& value) { return numericValue(value); }
 
-// The text the program writes into a description or tariff item that has none ("null " for
-// the description of a product's annex row, "null" for the tariff item of a service's).
-bool isPlaceholder(const QVariant& value) {
-    return !isNullValue(value) && !isNumberValue(value) && value.toString().trimmed() == QLatin1String("null");
-}
-bool printable(const QVariant& value) { return !isNullValue(value) && !isPlaceholder(value); }
+bool present(const QVariant& value) { return !isNullValue(value); }
 
 // Columns of imanexos.
 enum AnnexColumn { kIdProd = 0, kTipoReg = 1, kDescrip = 2, kFraccion = 3, kIdSubord = 4 };
@@ -57,20 +52,17 @@ int compareNumbers(const std::optional<double>& x, const std::optional<double>& 
 }
 
 // The value printed for an export product of the annexes: its description when the programme
-// is described by text and it has one, otherwise its tariff item. A placeholder is never
-// printed: a service's product (tariff item "null") shows its description instead.
+// is described by text (an extension of a services programme, or no procedure) and it has
+// one, otherwise its tariff item, as stored (a service's product holds the text "null").
 QString exportProductValue(const QVariantList& row, bool byDescription) {
-    if (byDescription && printable(row.value(kDescrip))) return field(row, kDescrip);
-    if (printable(row.value(kFraccion))) return field(row, kFraccion);
-    if (isPlaceholder(row.value(kFraccion)) && printable(row.value(kDescrip))) return field(row, kDescrip);
-    return QString();
+    if (byDescription && present(row.value(kDescrip))) return field(row, kDescrip);
+    return field(row, kFraccion);
 }
 
 // The value printed for a container, tool or rework row: its tariff item, or its description
 // when it has none.
 QString groupRowValue(const QVariantList& row) {
-    if (printable(row.value(kFraccion))) return field(row, kFraccion);
-    return printable(row.value(kDescrip)) ? field(row, kDescrip) : QString();
+    return present(row.value(kFraccion)) ? field(row, kFraccion) : field(row, kDescrip);
 }
 
 // The nine address lines (fields by position of imdir), the e-mail line only for the fiscal address.

@@ -104,19 +104,18 @@ TEST(ApplicationReport, NoProcedureChosen) {
                                    QStringLiteral("2     87654321\n")));
 }
 
-TEST(ApplicationReport, PlaceholdersOfTheAnnexRowsAreNotPrinted) {
-    // The product of a service holds the tariff item "null", a product of the products grid the
-    // description "null ": neither prints as the word null, whatever the procedure.
-    for (const GoldenCase& c : {newServices(), extensionServices()}) {
-        const ReportText r = compose(c.snapshot, c.today);
-        EXPECT_FALSE(r.annexes.contains(QStringLiteral("null"))) << c.golden;
-    }
+TEST(ApplicationReport, AnnexValuesAreTheStoredFields) {
+    // A service's export product holds the tariff item "null": it prints as stored unless the
+    // programme is described by text. A container or tool without tariff item prints its
+    // description; one with neither prints nothing after its number.
     ReportSnapshot s = header(0, 0);
-    s.annexes = {{n(1), n(2), t("TAMBO"), t("null"), n(0)}, {n(2), n(3), t("null"), t("null"), n(0)}};
+    s.annexes = {{n(1), n(1), t("SERVICIO"), t("null"), n(0)},
+                 {n(2), n(2), t("TAMBO"), QVariant(), n(0)},
+                 {n(3), n(3), QVariant(), QVariant(), n(0)}};
     const ReportText r = compose(s);
-    EXPECT_TRUE(r.annexes.contains(QStringLiteral("1     TAMBO\n")));
-    EXPECT_TRUE(r.annexes.contains(QString(20, ' ') + QStringLiteral("Herramientas\n") + QString(30, ' ') +
-                                   QStringLiteral("1     \n")));
+    EXPECT_TRUE(r.annexes.contains(QString(30, ' ') + QStringLiteral("1     null\n")));
+    EXPECT_TRUE(r.annexes.contains(QStringLiteral("Contenedores\n") + QString(30, ' ') + QStringLiteral("1     TAMBO\n")));
+    EXPECT_TRUE(r.annexes.contains(QStringLiteral("Herramientas\n") + QString(30, ' ') + QStringLiteral("1     \n")));
 }
 
 TEST(ApplicationReport, AnnexKindWithoutGroupStopsTheComposition) {
