@@ -1,6 +1,5 @@
 #include "annexes/Import.h"
 
-#include "annexes/ImportLines.h"
 #include "annexes/ImportText.h"
 #include "core/Drives.h"
 #include "core/Numbers.h"
@@ -16,7 +15,6 @@
 #include <unistd.h>
 
 namespace kalto {
-
 
 using namespace importmsg;
 
@@ -118,8 +116,7 @@ LineImport::Outcome ProductLineImport::line(int, const QString& text, Refusal* r
     if (!db_.execute(QStringLiteral("insert into imanexos values (?,1,'null ',?,0)"), {id, fraccion}, &error))
         return refuse(fraccion, kNoSeGuardo.arg(error));
     if (!db_.execute(QStringLiteral("insert into improd values (?,?,'',?,?,?,?)"),
-                     {id, fraccion, row.volumen, row.porcut, row.umid, row.um},
-                     &error)) {
+                     {id, fraccion, row.volumen, row.porcut, row.umid, row.um}, &error)) {
         db_.execute(QStringLiteral("delete from imanexos where id_prod = ? and tipo_reg = 1 and id_subord = 0"), {id});
         return refuse(fraccion, kNoSeGuardo.arg(error));
     }

@@ -82,8 +82,8 @@ public:
     virtual Outcome line(int number, const QString& text, Refusal* refusal) = 0;
 };
 
-// Annex lines into imanexos. State: whether an export product is open, whether it failed,
-// and its identifier.
+// Annex lines into imanexos: the checks of AnnexLineChecks (ImportLines.h), and the
+// identifier of the open export product for its inputs.
 class AnnexLineImport : public LineImport {
 public:
     explicit AnnexLineImport(Database& db) : db_(db) {}
