@@ -418,14 +418,6 @@ bool RequestRules::verificaControladora() {
     return true;
 }
 
-bool RequestRules::admiteServicio() {
-    if (db_.scalar(QStringLiteral("Select count(*) from imserv")).toInt() == 0) return true;
-    mensajes_.exclamation(QStringLiteral(
-        "Has dado de alta previamente algún servicio. Sólo se puede presentar un servicio por solicitud. "
-        "Rectifica por favor"));
-    return false;
-}
-
 void RequestRules::BorraServicios() {
     DataSource* aux = fuentes_.dtsAux();
     aux->setRecordSource(QStringLiteral("Select idtra, idmoda  from imdint"));

@@ -123,9 +123,6 @@ public:
     bool GuardaInformacion(const QString& modo = QString());
     // Deletes every imserv row when the stored modality is not "Servicios".
     void BorraServicios();
-    // A request presents one service: true while imserv is empty, otherwise false after the
-    // one-service message (the services list then writes nothing).
-    bool admiteServicio();
     // The two whole-request rules of a new "Controladora" programme; true when both pass,
     // otherwise false after the message. Also used by the disk generation.
     bool verificaControladora();

@@ -302,17 +302,8 @@ TEST_F(Sql, RecordSetOperations) {
     EXPECT_TRUE(rs.updateRow(0, rs.rowValues(0), &error)) << error.toStdString();
 }
 
-TEST_F(Sql, ProductIdForAnAnnexRowAndTheDigitFilter) {
-    EXPECT_EQ(mdlKALTO::IdProductoAnexo(db, 0).value_or(-1), 1);
-    annex(7, 1, QStringLiteral("null "), QStringLiteral("84713001"), 0);
-    EXPECT_EQ(mdlKALTO::IdProductoAnexo(db, 7).value_or(-1), 7);
-    EXPECT_EQ(mdlKALTO::IdProductoAnexo(db, 3).value_or(-1), 8);
-    annex(32767, 1, QStringLiteral("null "), QStringLiteral("84713001"), 0);
+TEST_F(Sql, StatementRoutineKeepsItsStatementAndItsFailure) {
     QString error;
-    EXPECT_FALSE(mdlKALTO::IdProductoAnexo(db, 0, &error).has_value());
-    EXPECT_TRUE(error.contains(QStringLiteral("32767")));
-    EXPECT_EQ(mdlKALTO::IdProductoAnexo(db, 32767).value_or(-1), 32767);
-
     QString last;
     EXPECT_TRUE(mdlKALTO::EjecutaSentencia(db, QStringLiteral("delete from imserv"), {}, nullptr, &last));
     EXPECT_EQ(last, QStringLiteral("delete from imserv"));
