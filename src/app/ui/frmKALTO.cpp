@@ -28,6 +28,8 @@
 #include "records/CompanyRules.h"
 #include "records/LegalRepresentativeRule.h"
 #include "records/ui/frmDetalle.h"
+#include "sectoral/ui/BrelotApplicant.h"
+#include "sectoral/ui/frmSolBrelot.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,7 +62,6 @@ const QString kAyuda =
     QStringLiteral("<--  --> Desplazarse entre las columnas (Flecha arriba-Flecha abajo) Actualizar registro");
 const QString kConsideraciones =
     QStringLiteral("Para verificar las consideraciones generales del llenado oprima el icono de impresión");
-const QString kNoDisponible = QStringLiteral("Esta función todavía no está disponible en esta versión del programa.");
 // Characters the tab strip admits from the keyboard (upper-cased), besides Backspace.
 const QString kTeclasPestanas = QStringLiteral("/., 0123456789ABCDEFGHIJKLMNÑOPQRSTUVWXYZ");
 
@@ -240,8 +241,7 @@ QWidget* frmKALTO::buildToolbar() {
     fila->addStretch(1);
     cmdBrelot_ = boton(QStringLiteral("B R E L O T"), QStringLiteral("cmdBrelot"), barra);
     cmdBrelot_->setMinimumSize(209, 33);  // 3135 by 495 twips
-    // The sectoral window is not part of this version yet.
-    connect(cmdBrelot_, &QPushButton::clicked, this, &frmKALTO::notAvailable);
+    connect(cmdBrelot_, &QPushButton::clicked, this, &frmKALTO::cmdBrelot_Click);
     fila->addWidget(cmdBrelot_);
     LbVersion_ = new QLabel(barra);
     LbVersion_->setObjectName(QStringLiteral("LbVersion"));
@@ -900,7 +900,14 @@ void frmKALTO::tabChanged(int page) {
 
 // ---------------------------------------------------------------- toolbar
 
-void frmKALTO::notAvailable() { messages_.information(kNoDisponible); }
+void frmKALTO::cmdBrelot_Click() {
+    // The sectoral window works on the application as the main window shows it: the rows
+    // being typed and the header are stored first.
+    if (!commitGrids() || !storeHeader()) return;
+    const ApplicantData applicant = applicantFromWindow(txtRFC_->text(), txtRSocial_->text(), *cmbSector_,
+                                                        *dbDomFiscal_, *dbRepLegal_, *dbPlanta_);
+    frmSolBrelot::openModal(this, db_, messages_, applicant);
+}
 
 void frmKALTO::cmdKALTO_Click(int index) {
     switch (index) {

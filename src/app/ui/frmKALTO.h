@@ -86,6 +86,8 @@ public:
 public slots:
     // Toolbar button cmdKALTO(index).
     void cmdKALTO_Click(int index);
+    // "B R E L O T": the sectoral window over the application shown.
+    void cmdBrelot_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -112,7 +114,6 @@ private:
     bool headerKey(QObject* watched, QKeyEvent* key);
     void headerFocusOut(QLineEdit* edit, QFocusEvent* event);
     QLineEdit* headerEdit(HeaderField field) const { return headerEdits_[static_cast<int>(field)]; }
-    void notAvailable();
 
     Database& db_;
     Messages& messages_;
