@@ -271,7 +271,16 @@ TEST_F(GuardaBrelotTest, AFileThatCouldNotBeCopiedIsNamedInsteadOfTheClosingMess
 
 TEST_F(GuardaBrelotTest, ATableThatCannotBeWrittenStopsBeforeAnyCopyAndKeepsThePreviousRows) {
     messages.defaultAnswer = true;
+    // On empty tables: the first plant written before the second is refused does not stay.
+    ApplicantData first = fullApplicant();
+    first.plantas[1].colonia = QStringLiteral("COLONIA Ω");
+    EXPECT_EQ(GuardaBrelot(db, messages, drives(), first), BrelotOutcome::TablesFailed);
+    EXPECT_TRUE(rows(QStringLiteral("datoprov")).isEmpty());
+    EXPECT_TRUE(rows(QStringLiteral("catdirpl")).isEmpty());
+    EXPECT_TRUE(onDisk().isEmpty());
+
     // A first delivery: the rows and the disk files a failed run must leave as they are.
+    messages.clear();
     ASSERT_EQ(GuardaBrelot(db, messages, drives(), fullApplicant()), BrelotOutcome::Written);
     const QList<QVariantList> datoprovBefore = rows(QStringLiteral("datoprov"));
     const QList<QVariantList> catdirplBefore = rows(QStringLiteral("catdirpl"));
