@@ -30,10 +30,8 @@ using namespace kalto::test;
 
 namespace {
 
-// ------------------------------------------------------------------------------------------------
-// The journal as the table writes it: a 32-byte header ("KALTOJNL", version 1, header length,
-// record length, record count when the journal began, 0, FNV-1a of the 28 bytes before), then one
-// entry per write: offset (8 bytes), length (4), the old bytes, the new bytes, FNV-1a of the entry.
+// A journal written by hand: header ("KALTOJNL", version, header and record length, count, 0, FNV-1a),
+// then one entry (offset, length, old bytes, new bytes, FNV-1a).
 
 quint32 fnv(const QByteArray& bytes) {
     quint32 h = 2166136261u;
@@ -58,9 +56,8 @@ QByteArray journal(int headerLength, int recordLength, int count, qint64 offset,
 
 }  // namespace
 
-// A record torn by a kill (its first half new, the rest old) with the journal written before it: the
-// old record is read (read only, nothing is written) and put back (read-write). A journal that is
-// cut short or does not match the file (neither old nor new bytes there) is not applied.
+// A torn record with its journal: the old record is read (read only) and put back (read-write). A
+// journal cut short or not matching the file is not applied.
 TEST(DbfJournal, TheOldRecordIsPutBackAndAForeignJournalIgnored) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("TABLA.DBF"));
@@ -100,8 +97,7 @@ TEST(DbfJournal, TheOldRecordIsPutBackAndAForeignJournalIgnored) {
     EXPECT_FALSE(QFile::exists(jnl));
     t.reset();
 
-    // A journal begun by a transaction that had inserted the third record meanwhile: the record
-    // goes too.
+    // A journal begun before the third record was inserted: that record goes too.
     writeFile(path, torn);
     writeFile(jnl, journal(header, length, 2, at, oldRecord, newRecord));
     t = DbfTable::open(path, &error);
@@ -112,8 +108,7 @@ TEST(DbfJournal, TheOldRecordIsPutBackAndAForeignJournalIgnored) {
     EXPECT_EQ(readFile(path), two);
     t.reset();
 
-    // Not applied: cut short (the kill came while it was written, before the record), or another
-    // file's journal.
+    // Not applied: cut short, or another file's journal.
     QByteArray foreign = oldRecord;
     foreign[211] = 'Z';  // TOKB, where the torn file holds the old bytes and the new ones differ
     for (const QByteArray& bad : {good.left(good.size() - 1), journal(header, length, 3, at, foreign, newRecord),
@@ -131,15 +126,12 @@ TEST(DbfJournal, TheOldRecordIsPutBackAndAForeignJournalIgnored) {
 
 namespace {
 
-// ------------------------------------------------------------------------------------------------
-// The child: opens the folder, says it is ready, then writes until it is killed. Every operation
-// is logged before it starts ("B ...") and after it is committed ("C"). The log is written with
-// write(2) and not synced: a killed process loses nothing it wrote, only a power cut would.
+// The child writes until killed, logging each operation before it starts ("B ...") and once
+// committed ("C") with write(2): a kill loses nothing written.
 
 const char* kChildVariable = "KALTO_CRASH_CHILD";
 
-// Two token fields at either end of a record of 1,819 bytes: most records straddle a 4 KiB page,
-// and a record written half shows two different tokens.
+// Tokens at either end of a 1,819-byte record (most straddle a 4 KiB page): a half-written record shows two.
 QList<DbfField> crashFields() {
     QList<DbfField> f = {{"ID", DbfType::Numeric, 8, 0}, {"TOKA", DbfType::Character, 16, 0}};
     for (int i = 1; i <= 7; ++i) f.append({QStringLiteral("RELLENO%1").arg(i), DbfType::Character, 254, 0});
@@ -213,9 +205,6 @@ const bool kChildRegistered = [] {
                             []() -> ::testing::Test* { return new CrashChild; });
     return true;
 }();
-
-// ------------------------------------------------------------------------------------------------
-// The parent's model of the table: id -> token.
 
 using Rows = QHash<int, QString>;
 

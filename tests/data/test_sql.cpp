@@ -1,6 +1,5 @@
 // The SQL engine over the data folder: statements the program issues, record sets, routines.
 
-#include "data/DataSource.h"
 #include "data/Database.h"
 #include "data/DbfModule.h"
 #include "data/RecordSet.h"
@@ -72,7 +71,7 @@ TEST_F(Sql, MissingCatalogueOrUnwritableFolderIsAClearError) {
     EXPECT_TRUE(error.contains(QStringLiteral("no-existe"))) << error.toStdString();
 }
 
-TEST_F(Sql, AggregatesOverEmptyAndFilledTables) {
+TEST_F(Sql, AggregatesOverEmptyTablesAndBoundNumbers) {
     EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv")).toInt(), 0);
     // Every number is bound as a number, whatever its C++ type.
     for (const QVariant& n : {QVariant::fromValue(5L), QVariant::fromValue<quint8>(5), QVariant::fromValue(5ULL)})
@@ -84,48 +83,11 @@ TEST_F(Sql, AggregatesOverEmptyAndFilledTables) {
     ASSERT_TRUE(empty.open());
     EXPECT_TRUE(empty.eof());
     EXPECT_EQ(empty.count(), 0);
-
-    const QString ins = QStringLiteral("insert into impects (RSOCIAL, RFC, MONTOEXP, IDMCTS) values (?,?,?,?)");
-    exec(ins, {QStringLiteral("UNO"), QStringLiteral(" ABC010101AAA"), 250000000.0, QStringLiteral("C")});
-    exec(ins, {QStringLiteral("DOS"), QStringLiteral(" ABC010101AAA"), 249999999.99, QStringLiteral("c")});
-    exec(ins, {QStringLiteral("TRES"), QStringLiteral(" XYZ010101AAA"), 1.0, QStringLiteral("C")});
-    exec(ins, {QStringLiteral("OTRA"), QStringLiteral(" QQQ010101AAA"), 7.0, QStringLiteral("M")});
-    EXPECT_DOUBLE_EQ(db.scalar(QStringLiteral("Select sum(montoexp) from impects where idmcts = 'C' ")).toDouble(),
-                     500000000.99);
-    const auto groups = rows(QStringLiteral("Select rfc, count(rfc) from impects where idmcts = 'C' group by rfc"));
-    ASSERT_EQ(groups.size(), 2);
-    EXPECT_EQ(groups[0][0].toString(), QStringLiteral(" ABC010101AAA"));
-    EXPECT_EQ(groups[0][1].toInt(), 2);
 }
 
-TEST_F(Sql, AnnexStatementsKeepTheirMeaning) {
-    annex(1, 1, QStringLiteral("null "), QStringLiteral("84713001"), 0);
-    annex(2, 1, QStringLiteral("TORNILLO"), QStringLiteral("73181501"), 1);
-    annex(3, 1, QStringLiteral("TUERCA"), QStringLiteral("73181601"), 1);
-    annex(4, 2, QStringLiteral("CAJA"), QStringLiteral("48191001"), 0);
-    annex(5, 1, QStringLiteral("null "), QStringLiteral("84713001"), 0);
-    exec(QStringLiteral("insert into imanexos values (6, NULL, 'SIN TIPO', '12345678', 0)"));
-
-    EXPECT_EQ(rows(QStringLiteral("Select distinct fraccion from imanexos where tipo_reg = 1 and id_subord = 0")).size(), 1);
-    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imanexos where id_subord = 1")).toInt(), 2);
-    auto desc = rows(QStringLiteral("select * from imanexos ORDER BY id_prod desc"));
-    ASSERT_EQ(desc.size(), 6);
-    EXPECT_EQ(desc.first()[0].toInt(), 6);
-    EXPECT_EQ(rows(QStringLiteral("select * from imanexos where tipo_reg is null")).size(), 1);
-    exec(QStringLiteral("update imanexos set tipo_reg = 1 where tipo_reg is null"));
-    EXPECT_EQ(rows(QStringLiteral("select * from imanexos where tipo_reg is null")).size(), 0);
-    auto ordered = rows(QStringLiteral("select * from imanexos where id_prod > 0 and tipo_reg > 0 order by tipo_reg asc,id_subord "));
-    EXPECT_EQ(ordered.last()[1].toInt(), 2);
-    EXPECT_EQ(rows(QStringLiteral("select * from imanexos where tipo_reg <>1 AND tipo_reg > 0 ORDER BY tipo_reg ")).size(), 1);
-    exec(QStringLiteral("Update imanexos set Fraccion = ? where id_prod = ?"), {QStringLiteral("11112222"), 4});
-    EXPECT_EQ(db.scalar(QStringLiteral("select fraccion from imanexos where id_prod = 4")).toString(),
-              QStringLiteral("11112222"));
-    exec(QStringLiteral("delete from imanexos where id_subord = 1"));
-    exec(QStringLiteral("delete from imanexos where id_prod = 5"));
-    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos")).toInt(), 3);
-    EXPECT_EQ(rows(QStringLiteral("Select id_prod from imanexos where descrip is not null and tipo_reg = 1")).size(), 2);
-
-    // Equalities on the integer key columns are answered from the index.
+// Equalities on the integer key columns are answered from the index (the rows they give are
+// compared with native tables by the differential test).
+TEST_F(Sql, IntegerKeyEqualitiesUseTheIndex) {
     for (const char* column : {"id_prod", "id_subord", "tipo_reg"}) {
         QString plan;
         db.query(QStringLiteral("explain query plan select * from imanexos where %1=3").arg(QLatin1String(column)), {},
@@ -133,26 +95,9 @@ TEST_F(Sql, AnnexStatementsKeepTheirMeaning) {
         EXPECT_FALSE(plan.contains(QStringLiteral("INDEX 0:"))) << column << ": " << plan.toStdString();
         EXPECT_TRUE(plan.contains(QStringLiteral("INDEX "))) << column << ": " << plan.toStdString();
     }
-    // A text or fractional value against an indexed column still compares correctly.
-    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos where id_prod = '4'")).toInt(), 1);
-    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos where id_prod = 4.5")).toInt(), 0);
 }
 
-TEST_F(Sql, ServicesHeaderAndPositionalInserts) {
-    exec(QStringLiteral("insert into imserv values (12, 'MAQUILA')"));
-    exec(QStringLiteral("Update imserv  set idserv = idserv + 1"));
-    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv where idserv >= 13")).toInt(), 1);
-    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv where idserv < 13")).toInt(), 0);
-    exec(QStringLiteral("delete from imserv"));
-    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv")).toInt(), 0);
-
-    exec(QStringLiteral("insert into improd values (1,'84713001','',1500.5,80,3,'PIEZA')"));
-    auto prod = rows(QStringLiteral("select * from improd"));
-    ASSERT_EQ(prod.size(), 1);
-    EXPECT_TRUE(prod[0][2].isNull());  // an empty text is stored as blanks and read as NULL
-    EXPECT_DOUBLE_EQ(prod[0][3].toDouble(), 1500.5);
-    EXPECT_EQ(prod[0][5].toInt(), 3);
-
+TEST_F(Sql, TheHeaderRowAndItsLogical) {
     for (const char* tail : {"idsectorm = 0", "idtra = 5", "idmoda = 3", "dprev = false", "numefola = null"})
         exec(QStringLiteral("update imdint set %1").arg(QLatin1String(tail)));
     auto header = rows(QStringLiteral("Select idtra, idmoda  from imdint"));
@@ -165,23 +110,11 @@ TEST_F(Sql, ServicesHeaderAndPositionalInserts) {
     EXPECT_EQ(db.scalar(QStringLiteral("select dprev from imdint")).toInt(), 0);  // a logical stores F for null
 }
 
-TEST_F(Sql, TextComparisonsIgnoreCaseBeyondAscii) {
+TEST_F(Sql, QuotesAndStatementSeparatorsAreData) {
     const QString ins = QStringLiteral("insert into imdir (IDDIR, CALLEYNO, CIUDAD, RFC) values (?,?,?,?)");
     exec(ins, {QStringLiteral("FL"), QStringLiteral("AV. PEÑA ÁLVAREZ 10"), QStringLiteral("MÉRIDA"), QString()});
-    exec(ins, {QStringLiteral("pl"), QStringLiteral("calle niño"), QStringLiteral("león"), QString()});
     exec(ins, {QStringLiteral("FC"), QStringLiteral("O'HARA; -- \"X\""), QStringLiteral("TORREÓN"),
                QStringLiteral(" O'H010101AA;")});
-    EXPECT_EQ(rows(QStringLiteral("select * from imdir where iddir = 'PL'")).size(), 1);
-    EXPECT_EQ(rows(QStringLiteral("select * from imdir where ciudad = 'mérida'")).size(), 1);
-    EXPECT_EQ(rows(QStringLiteral("select * from imdir where calleyno like '%peña%'")).size(), 1);
-    EXPECT_EQ(rows(QStringLiteral("select * from imdir where calleyno like 'CALLE NIÑ_'")).size(), 1);
-    EXPECT_EQ(rows(QStringLiteral("select * from imdir where ciudad like 'LEÓN'")).size(), 1);
-    EXPECT_EQ(rows(QStringLiteral("select * from imdir where ciudad like 'LEON'")).size(), 0);  // accents count
-    auto sorted = rows(QStringLiteral("select ciudad from imdir order by ciudad"));
-    ASSERT_EQ(sorted.size(), 3);
-    EXPECT_EQ(sorted[0][0].toString(), QStringLiteral("león"));
-
-    // A value holding quotes, a semicolon and a comment marker is stored and found as typed.
     auto hit = rows(QStringLiteral("Select * from imdir where iddir = ? and rfc = ?"),
                     {QStringLiteral("FC"), QStringLiteral(" O'H010101AA;")});
     ASSERT_EQ(hit.size(), 1);
@@ -193,32 +126,17 @@ TEST_F(Sql, TextComparisonsIgnoreCaseBeyondAscii) {
     EXPECT_FALSE(db.execute(QStringLiteral("select * from imdir where iddir = \"FL\""), {}, &error));
     // One statement at a time: a second one is refused, not silently run or dropped.
     EXPECT_FALSE(db.execute(QStringLiteral("delete from imdir; delete from imrlegal"), {}, &error));
-    EXPECT_EQ(rows(QStringLiteral("select * from imdir")).size(), 3);
+    EXPECT_EQ(rows(QStringLiteral("select * from imdir")).size(), 2);
 }
 
-TEST_F(Sql, ChangesAreInTheFileWhenTheStatementReturns) {
-    exec(QStringLiteral("insert into imrlegal values (?,?,?,?,?,?)"),
-         {QStringLiteral(" JOSÉ"), QStringLiteral("NÚÑEZ"), QString(), QStringLiteral("555"), QStringLiteral("DIRECTOR"),
-          QStringLiteral("jose@example.com")});
-    auto reader = DbfTable::open(db.tablePath(QStringLiteral("imrlegal")), nullptr);
-    ASSERT_TRUE(reader);
-    ASSERT_EQ(reader->recordCount(), 1);
-    EXPECT_EQ(reader->value(0, 0).toString(), QStringLiteral(" JOSÉ"));
-    EXPECT_TRUE(reader->value(0, 2).isNull());
+TEST_F(Sql, ChangesAreInTheFileWhenTheStatementReturnsAndDeletedRecordsGoOnReopening) {
+    exec(QStringLiteral("insert into imrlegal (NOMREPLEG, CAREMP) values (' JOSÉ', 'DIRECTOR')"));
     exec(QStringLiteral("update imrlegal set caremp = 'GERENTE'"));
     exec(QStringLiteral("delete from imrlegal"));
-    reader = DbfTable::open(db.tablePath(QStringLiteral("imrlegal")), nullptr);
-    ASSERT_TRUE(reader);
+    auto reader = DbfTable::open(db.tablePath(QStringLiteral("imrlegal")), nullptr);
+    ASSERT_TRUE(reader && reader->recordCount() == 1);
     EXPECT_EQ(reader->value(0, 4).toString(), QStringLiteral("GERENTE"));
     EXPECT_TRUE(reader->isDeleted(0));
-
-    // A value that does not fit is refused and nothing is written.
-    QString error;
-    EXPECT_FALSE(db.execute(QStringLiteral("insert into imrlegal (NOMREPLEG) values (?)"), {QString(26, QLatin1Char('A'))}, &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(db.table(QStringLiteral("imrlegal"))->recordCount(), 1);
-
-    // Deleted records are packed away when the folder is opened again.
     db.close();
     Database reopened;
     ASSERT_TRUE(folder.open(reopened));
@@ -264,35 +182,13 @@ TEST_F(Sql, RecordSetOperations) {
     EXPECT_EQ(db.scalar(QStringLiteral("select descrip from imanexos where id_prod = 2")).toString(),
               QStringLiteral("CAJA DE CARTÓN"));
 
-    // A refused write keeps the buffer for the user to fix.
-    rs.addNew();
-    rs.setValue(0, 123456789);
     QString error;
-    EXPECT_FALSE(rs.update(&error));
-    EXPECT_TRUE(rs.isEditing());
-    rs.cancelUpdate();
-    EXPECT_EQ(rs.count(), 3);
-
     // Read-only query sets hold their values; writes are refused.
     RecordSet agg(&db, QStringLiteral("select tipo_reg, count(*) from imanexos group by tipo_reg"));
     ASSERT_TRUE(agg.open());
     EXPECT_FALSE(agg.isUpdatable());
     EXPECT_EQ(agg.count(), 2);
     EXPECT_FALSE(agg.removeRow(0, &error));
-
-    // A data source reopens with a new record source and tells its views.
-    DataSource dts(QStringLiteral("dtsAux"), &db, QStringLiteral("imanexos"));
-    int refreshed = 0;
-    QObject::connect(&dts, &DataSource::refreshed, [&] { ++refreshed; });
-    ASSERT_TRUE(dts.refresh());
-    EXPECT_EQ(dts.recordSet().count(), 4);
-    dts.setRecordSource(QStringLiteral("Select * from imanexos where id_subord = ?"), {0});
-    ASSERT_TRUE(dts.refresh());
-    EXPECT_EQ(dts.recordSet().count(), 4);
-    EXPECT_EQ(refreshed, 2);
-    dts.setRecordSource(QStringLiteral("select * from nada"));
-    EXPECT_FALSE(dts.refresh(&error));
-    EXPECT_TRUE(error.contains(QStringLiteral("nada")));
 
     // After a pack the record set reads its old copy; no write reaches the replaced file.
     ASSERT_TRUE(db.pack(QStringLiteral("imanexos"), &error)) << error.toStdString();
@@ -309,10 +205,6 @@ TEST_F(Sql, StatementRoutineKeepsItsStatementAndItsFailure) {
     EXPECT_EQ(last, QStringLiteral("delete from imserv"));
     EXPECT_FALSE(mdlKALTO::EjecutaSentencia(db, QStringLiteral("delete from nada"), {}, &error));
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(Sql, AnnexIdentifiersStayWithinSixteenBits) {
     QString error;
@@ -337,53 +229,6 @@ TEST_F(Sql, AnnexIdentifiersStayWithinSixteenBits) {
     EXPECT_EQ(db.scalar(QStringLiteral("select descrip from imanexos")).toString(), QStringLiteral("Y"));
     EXPECT_FALSE(annexes.updateRecord(9, {1, 1, QStringLiteral("Z"), QString(), 0}, &error));
 }
-
-}  // namespace
-
-namespace {
-
-// The remaining statements the windows issue, in the form they are issued, each with the
-// rows it must give.
-TEST_F(Sql, CatalogueAndSectoralStatements) {
-    const QString key = db.scalar(QStringLiteral("select cve_sector from csector")).toString();
-    ASSERT_FALSE(key.isEmpty());
-    EXPECT_EQ(rows(QStringLiteral("Select * from csector where cve_sector = ?"), {key}).size(), 1);
-    const QString unit = db.scalar(QStringLiteral("select cve_med from imunidmd")).toString();
-    auto units = rows(QStringLiteral("Select u_medida from imunidmd where cve_med = ?"), {unit});
-    ASSERT_EQ(units.size(), 1);
-    EXPECT_FALSE(units[0][0].toString().isEmpty());
-
-    const QString sector = QStringLiteral("insert into Sector (IDSECTOR, CVE_SECTOR, DESCRIPCIO) values (?,?,?)");
-    exec(sector, {1, QStringLiteral("B"), QStringLiteral("SEGUNDO")});
-    exec(sector, {1, QStringLiteral("A"), QStringLiteral("PRIMERO")});
-    exec(sector, {1, QVariant(), QStringLiteral("SIN CLAVE")});
-    exec(sector, {2, QStringLiteral("C"), QStringLiteral("OTRO PROGRAMA")});
-    auto chosen = rows(QStringLiteral(
-        "select * from sector where cve_sector is not null and (idsector = 1) order by idsector, cve_sector"));
-    ASSERT_EQ(chosen.size(), 2);
-    EXPECT_EQ(chosen[0][1].toString(), QStringLiteral("A"));
-
-    const QString goods = QStringLiteral(
-        "insert into mercbi (IDSECTOR, TIPO_PROGR, FRACCION, ANEXO, TIPOBIEN) values (?,?,?,?,?)");
-    exec(goods, {QStringLiteral("A"), 1, QStringLiteral("84713002"), 1, 1});
-    exec(goods, {QStringLiteral("A"), 1, QStringLiteral("84713001"), 1, 1});
-    exec(goods, {QStringLiteral(" "), 1, QStringLiteral("11111111"), 1, 1});  // a blank key reads as NULL
-    exec(goods, {QStringLiteral("B"), 0, QStringLiteral("22222222"), 1, 1});
-    auto printed = rows(QStringLiteral(
-        "select * from mercbi where idsector <> ' ' and anexo = 1 and tipo_progr <> 0 and anexo <> 0 and "
-        "tipobien <> 0 order by idsector, tipo_progr, anexo, tipobien, fraccion"));
-    ASSERT_EQ(printed.size(), 2);
-    EXPECT_EQ(printed[0][2].toString(), QStringLiteral("84713001"));
-
-    for (const char* kind : {"C", "S", "M", "T"})
-        EXPECT_TRUE(db.execute(QStringLiteral("Select * from impects Where idmcts = '%1'").arg(QLatin1String(kind))));
-    for (const char* table : {"datoprov", "catdirpl", "imdir", "imrlegal", "impects", "improd", "imserv", "imanexos"})
-        exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
-}
-
-}  // namespace
-
-namespace {
 
 // Several equalities on integer columns give the same rows whatever order they are written
 // in, for queries, updates and record sets alike.
@@ -410,23 +255,9 @@ TEST_F(Sql, IntegerEqualitiesInAnyOrder) {
     RecordSet rs(&db, QStringLiteral("select * from imanexos where id_subord = 0 and tipo_reg = 2"));
     ASSERT_TRUE(rs.open());
     EXPECT_EQ(rs.count(), 1);
-
-    // Text and fractional values against integer columns, IN lists and NULL comparisons.
-    EXPECT_EQ(count("id_subord = '0' and id_prod = '4'"), 1);
-    EXPECT_EQ(count("id_subord = 0.0 and id_prod = 4.0"), 1);
-    EXPECT_EQ(count("id_subord = 0 and id_prod = 4.5"), 0);
-    EXPECT_EQ(count("id_prod in ('4', 2, 9) and id_subord in (1, 0)"), 2);
-    EXPECT_EQ(count("id_subord in (1, 0) and id_prod in (4, '2')"), 2);
-    EXPECT_EQ(count("id_prod = null or id_subord = null"), 0);
-    EXPECT_EQ(count("id_prod is null"), 0);
-    // Deleted records never come back through the index.
-    EXPECT_EQ(count("id_prod = 3"), 0);
-    EXPECT_EQ(count("id_prod in (1, 3) and id_subord = 0"), 1);
 }
 
-// Text sorts as Spanish does with the same collation as '=' and LIKE: an accented letter
-// with its base letter (right after it: equality keeps telling them apart), Ñ between N and
-// O, letter case ignored.
+// Spanish order: an accented letter right after its base letter, Ñ between N and O, case ignored.
 TEST_F(Sql, TextSortsAsSpanish) {
     const QStringList words{QStringLiteral("Zapato"), QStringLiteral("árbol"),  QStringLiteral("Ñandú"),
                             QStringLiteral("nube"),   QStringLiteral("ola"),    QStringLiteral("Élite"),
@@ -449,10 +280,6 @@ TEST_F(Sql, TextSortsAsSpanish) {
     EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos where descrip > 'n' and descrip < 'o'")).toInt(), 2);
     EXPECT_EQ(db.scalar(QStringLiteral("select max(descrip) from imanexos")).toString().toStdString(), "Zapato");
 }
-
-}  // namespace
-
-namespace {
 
 // A table written by another program may hold a fraction or a very large number in a field
 // declared without decimals: an equality finds it as a scan would.
@@ -493,13 +320,8 @@ TEST_F(Sql, EqualityFindsFractionsAndLargeNumbersInIntegerFields) {
     EXPECT_EQ(count("grande = 1 and cant = 2.5"), 1);
 }
 
-}  // namespace
-
-namespace {
-
-// The KALTO collation is a total order that agrees with equality: of a < b, a = b and a > b
-// exactly one holds, a = b exactly when the texts differ in letter case only, and the order
-// is transitive. Checked on every pair and triple of a set of awkward texts.
+// The collation is a total order that agrees with equality (a = b exactly when only letter case
+// differs), checked on every pair and triple of awkward texts.
 TEST(TextCollation, IsATotalOrderThatAgreesWithEquality) {
     sqlite3* native = nullptr;
     ASSERT_EQ(sqlite3_open(":memory:", &native), SQLITE_OK);
@@ -548,14 +370,10 @@ TEST(TextCollation, IsATotalOrderThatAgreesWithEquality) {
                 if (order[j * n + k] <= 0 && order[i * n + k] > 0) ++broken;  // i <= j <= k but i > k
         }
     EXPECT_EQ(broken, 0);
-    // A few places of the Spanish order.
     const auto at = [&](const char* a, const char* b) {
         return order[texts.indexOf(QString::fromUtf8(a)) * n + texts.indexOf(QString::fromUtf8(b))];
     };
-    EXPECT_EQ(at("nz", "ña"), -1);
     EXPECT_EQ(at("ñz", "oa"), -1);
-    EXPECT_EQ(at("árbol", "arco"), -1);
-    EXPECT_EQ(at("arbol", "árbol"), -1);
     EXPECT_EQ(at("ÁRBOL", "árbol"), 0);
     EXPECT_EQ(at("Über", "uber"), 1);
     EXPECT_EQ(at("Über", "v"), -1);
