@@ -1,10 +1,6 @@
-// Random statements run twice: on the DBF tables through Database, and on native SQLite
-// tables holding the same rows on a plain connection with the same collation and like().
-// Only the table mechanism differs, so every statement must give the same rows and leave
-// the same rows behind, whatever plan the module's best-index method leads to.
-//
-// KALTO_DIFF_STATEMENTS sets how many statements run (a few thousand by default),
-// KALTO_DIFF_SEED the seed of the generator.
+// Random statements run on the DBF tables through Database and on native SQLite tables holding the
+// same rows (same collation and like()): both must give the same rows and leave the same rows behind.
+// KALTO_DIFF_STATEMENTS: how many statements (a few thousand by default); KALTO_DIFF_SEED: the seed.
 
 #include "data/Database.h"
 #include "data/DbfModule.h"
