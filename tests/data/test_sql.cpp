@@ -5,9 +5,9 @@
 #include "data/RecordSet.h"
 #include "data/TableCatalogue.h"
 #include "data/mdlKALTO.h"
+#include "data/DbfTestFiles.h"
 #include "support/TestFolder.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -291,15 +291,9 @@ TEST_F(Sql, EqualityFindsFractionsAndLargeNumbersInIntegerFields) {
         ASSERT_TRUE(t->append({qint64(25), qint64(1)}, &recno, &error)) << error.toStdString();
         ASSERT_TRUE(t->append({qint64(7), QStringLiteral("1000000000000000000")}, &recno, &error)) << error.toStdString();
     }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    QByteArray bytes = file.readAll();
-    const int first = bytes.indexOf("  25");
-    ASSERT_GT(first, 0);
-    bytes.replace(first, 4, " 2.5");
-    file.seek(0);
-    file.write(bytes);
-    file.close();
+    QByteArray bytes = test::readFile(path);
+    ASSERT_GT(bytes.indexOf("  25"), 0);
+    test::writeFile(path, bytes.replace("  25", " 2.5"));
 
     db.close();
     ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
@@ -329,15 +323,10 @@ TEST(TextCollation, IsATotalOrderThatAgreesWithEquality) {
                           "arco", "z", "Z", "ü", "u", "Über", "uber", "ç", "c", "ce", "straße", "STRASSE", "strasse",
                           "œ", "Œ", "oe", "1", "10", "9", "a b", "a-b", "a'b", "ÿ", "Ÿ", "y", "ž", "Ž", "zz", "é", "e", "f", "v"})
         texts << QString::fromUtf8(t);
-    sqlite3_stmt* insert = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(native, "insert into w values (?)", -1, &insert, nullptr), SQLITE_OK);
-    for (const QString& t : texts) {
-        const QByteArray u = t.toUtf8();
-        sqlite3_bind_text(insert, 1, u.constData(), int(u.size()), SQLITE_TRANSIENT);
-        ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
+    QStringList values;
+    for (const QString& t : texts) values << QLatin1Char('(') + sqlQuote(t) + QLatin1Char(')');
+    const QByteArray insert = ("insert into w values " + values.join(QLatin1Char(','))).toUtf8();
+    ASSERT_EQ(sqlite3_exec(native, insert.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
 
     const qsizetype n = texts.size();
     QList<int> order(n * n);  // -1, 0, 1 by rowid pair
