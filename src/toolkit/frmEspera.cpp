@@ -1,5 +1,6 @@
 #include "toolkit/frmEspera.h"
 
+#include "toolkit/WindowPlacement.h"
 #include "toolkit/Hourglass.h"
 
 #include <QCoreApplication>
@@ -39,13 +40,7 @@ frmEspera::frmEspera(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
 
 frmEspera::~frmEspera() = default;
 
-void frmEspera::centre() {
-    const QWidget* owner = parentWidget();
-    if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.center() - rect().center());
-    }
-}
+void frmEspera::centre() { centreOnScreen(this); }
 
 void frmEspera::begin() {
     setWindowModality(Qt::ApplicationModal);

@@ -1,5 +1,6 @@
 #include "records/ui/frmDetalle.h"
 
+#include "toolkit/WindowPlacement.h"
 #include "core/Messages.h"
 #include "toolkit/BoundGrid.h"
 #include "data/DataSource.h"
@@ -88,12 +89,6 @@ void frmDetalle::showEvent(QShowEvent* event) {
     }
 }
 
-void frmDetalle::centre() {
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - frameGeometry().width()) / 2,
-         area.y() + (area.height() - frameGeometry().height()) / 2);
-}
+void frmDetalle::centre() { centreOnScreen(this); }
 
 }  // namespace kalto

@@ -1,5 +1,6 @@
 #include "sectoral/ui/frmSolBrelot.h"
 
+#include "toolkit/WindowPlacement.h"
 #include "core/Drives.h"
 #include "core/Messages.h"
 #include "data/DataSource.h"
@@ -325,12 +326,6 @@ void frmSolBrelot::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void frmSolBrelot::centre() {
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - frameGeometry().width()) / 2,
-         area.y() + (area.height() - frameGeometry().height()) / 2);
-}
+void frmSolBrelot::centre() { centreOnScreen(this); }
 
 }  // namespace kalto
