@@ -1,7 +1,9 @@
-// Disco de Captura KALTO: opens the data folder (the executable's, or $KALTO_DATOS) and
-// shows the main window on the request stored there.
+// Disco de Captura KALTO: opens the data folder ($KALTO_DATOS, the executable's, or for an
+// installed program the user's data folder filled from the installed catalogues) and shows
+// the main window on the request stored there.
 
 #include "toolkit/MessageBoxMessages.h"
+#include "app/DataFolderChoice.h"
 #include "app/DataFolderLock.h"
 #include "app/ui/SpanishTranslation.h"
 #include "app/ui/frmKALTO.h"
@@ -17,16 +19,20 @@ int main(int argc, char** argv) {
     kalto::installSpanishTranslation(app);
     kalto::MessageBoxMessages messages;
 
-    const QString variable = qEnvironmentVariable("KALTO_DATOS");
-    const QString carpeta = QDir(variable.isEmpty() ? QCoreApplication::applicationDirPath() : variable).absolutePath();
+    const kalto::DataFolderChoice eleccion = kalto::DataFolderChoice::choose(kalto::DataFolderChoice::currentInputs());
+    const QString carpeta = eleccion.carpeta;
     const QString nativa = QDir::toNativeSeparators(carpeta);
+    QString error;
+    if (!eleccion.prepare(&error)) {
+        messages.stop(error);
+        return 1;
+    }
     if (!QDir(carpeta).exists()) {
         messages.stop(QStringLiteral("No existe la carpeta de datos %1.").arg(nativa));
         return 1;
     }
 
     kalto::DataFolderLock bloqueo(carpeta);
-    QString error;
     if (!bloqueo.toma(&error)) {
         messages.stop(error);
         return 1;
