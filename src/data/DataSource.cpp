@@ -2,6 +2,8 @@
 
 #include "data/Database.h"
 
+#include <functional>
+
 namespace kalto {
 
 namespace {
@@ -48,7 +50,13 @@ bool DataSource::close() {
     return committed;
 }
 
-bool DataSource::packTable(Database* db, const QString& table, QString* error) {
+namespace {
+
+// Runs `change` on `table` of `db` once every data source over that table has stored its
+// grids' changed rows, then opens again the sources that were open. `verb` names the change
+// in the messages ("reorganizar", "reemplazar").
+bool changeTable(Database* db, const QString& table, const QString& verb,
+                 const std::function<bool(QString*)>& change, QString* error) {
     if (!db || !db->table(table)) {
         if (error) *error = QStringLiteral("No existe la tabla %1.").arg(table);
         return false;
@@ -59,14 +67,15 @@ bool DataSource::packTable(Database* db, const QString& table, QString* error) {
     for (DataSource* s : std::as_const(over)) {
         if (!s->commitPending()) {
             if (error)
-                *error = QStringLiteral("No se pudo reorganizar la tabla %1: hay un renglón en edición que no se "
+                *error = QStringLiteral("No se pudo %1 la tabla %2: hay un renglón en edición que no se "
                                         "pudo guardar. Corrígelo o descártalo (Esc) y vuelve a intentarlo.")
-                             .arg(db->tableName(table));
+                             .arg(verb, db->tableName(table));
             return false;
         }
     }
+    const QString name = db->tableName(table);
     QString why;
-    const bool packed = db->pack(table, &why);
+    const bool changed = change(&why);
     bool reopened = true;
     for (DataSource* s : std::as_const(over)) {
         if (!s->recordSet().isOpen()) continue;
@@ -76,11 +85,23 @@ bool DataSource::packTable(Database* db, const QString& table, QString* error) {
             if (why.isEmpty()) why = err;
         }
     }
-    if (!packed || !reopened) {
-        if (error) *error = QStringLiteral("No se pudo reorganizar la tabla %1: %2").arg(db->tableName(table), why);
+    if (!changed || !reopened) {
+        if (error) *error = QStringLiteral("No se pudo %1 la tabla %2: %3").arg(verb, name, why);
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool DataSource::packTable(Database* db, const QString& table, QString* error) {
+    return changeTable(db, table, QStringLiteral("reorganizar"),
+                       [&](QString* why) { return db->pack(table, why); }, error);
+}
+
+bool DataSource::replaceTable(Database* db, const QString& table, const QString& newFile, QString* error) {
+    return changeTable(db, table, QStringLiteral("reemplazar"),
+                       [&](QString* why) { return db->replace(table, newFile, why); }, error);
 }
 
 }  // namespace kalto

@@ -49,6 +49,8 @@ public:
     // changed rows; when one cannot be stored nothing is packed and *error says why. After the
     // pack, the sources that were open over the table are opened again.
     static bool packTable(Database* db, const QString& table, QString* error);
+    // The same for putting the file `newFile` in place of `table` (Database::replace).
+    static bool replaceTable(Database* db, const QString& table, const QString& newFile, QString* error);
 
 signals:
     // Bound grids store a changed row (its record number is about to lose its meaning); a

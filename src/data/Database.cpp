@@ -5,11 +5,16 @@
 #include "data/Values.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace kalto {
 
@@ -273,6 +278,27 @@ bool Database::pack(const QString& name, QString* error) {
     }
     tables_.insert(key, std::shared_ptr<DbfTable>(table.release()));
     return packed;
+}
+
+bool Database::replace(const QString& name, const QString& newFile, QString* error) {
+    auto it = tables_.find(name.toLower());
+    if (it == tables_.end()) {
+        if (error) *error = QStringLiteral("No existe la tabla %1.").arg(name);
+        return false;
+    }
+    const QString path = (*it)->path();
+    if (std::rename(QFile::encodeName(newFile).constData(), QFile::encodeName(path).constData()) != 0) {
+        if (error)
+            *error = QStringLiteral("No se pudo poner %1 en lugar de %2: %3")
+                         .arg(QDir::toNativeSeparators(newFile), QDir::toNativeSeparators(path),
+                              QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    (*it)->closeFile();  // record sets still holding it keep reading the old copy, never writing it
+    std::unique_ptr<DbfTable> table = DbfTable::open(path, error);
+    if (!table) return false;  // the old copy stays readable, and refuses every write
+    *it = std::shared_ptr<DbfTable>(table.release());
+    return true;
 }
 
 QString sqlQuote(const QString& text) {

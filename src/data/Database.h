@@ -55,6 +55,11 @@ public:
     // record set on that table afterwards (record numbers change).
     bool pack(const QString& name, QString* error);
 
+    // Puts the file `newFile` (in the data folder, never open) in place of table `name`:
+    // renames it over the table's file and reopens the table. When the rename fails the table
+    // stays as it was; callers refresh every record set on that table afterwards.
+    bool replace(const QString& name, const QString& newFile, QString* error);
+
 private:
     bool registerTable(const QString& path, QString* error);
 

@@ -4,6 +4,7 @@
 #include "annexes/Import.h"
 #include "app/AnnexInputsLink.h"
 #include "app/DiskGeneration.h"
+#include "app/RequestRestore.h"
 #include "app/MainDataSources.h"
 #include "app/ui/AnnexPages.h"
 #include "app/PrintRequest.h"
@@ -36,6 +37,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -238,6 +240,16 @@ QWidget* frmKALTO::buildToolbar() {
         cmdKALTO_[i] = b;
         fila->addWidget(b);
     }
+    cmdRecupera_ = new QToolButton(barra);
+    cmdRecupera_->setObjectName(QStringLiteral("cmdRecupera"));
+    cmdRecupera_->setToolTip(QStringLiteral("Recuperar solicitud de un disco"));
+    cmdRecupera_->setAccessibleName(cmdRecupera_->toolTip());
+    cmdRecupera_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    cmdRecupera_->setIconSize(QSize(16, 16));
+    cmdRecupera_->setFixedSize(33, 33);
+    cmdRecupera_->setFocusPolicy(Qt::StrongFocus);
+    connect(cmdRecupera_, &QToolButton::clicked, this, &frmKALTO::cmdRecupera_Click);
+    fila->addWidget(cmdRecupera_);
     fila->addStretch(1);
     cmdBrelot_ = boton(QStringLiteral("B R E L O T"), QStringLiteral("cmdBrelot"), barra);
     cmdBrelot_->setMinimumSize(209, 33);  // 3135 by 495 twips
@@ -907,6 +919,31 @@ void frmKALTO::cmdBrelot_Click() {
     const ApplicantData applicant = applicantFromWindow(txtRFC_->text(), txtRSocial_->text(), *cmbSector_,
                                                         *dbDomFiscal_, *dbRepLegal_, *dbPlanta_);
     frmSolBrelot::openModal(this, db_, messages_, applicant);
+}
+
+void frmKALTO::cmdRecupera_Click() {
+    RestoreHooks hooks;
+    hooks.storePending = [this] { return commitGrids() && storeHeader(); };
+    hooks.rebind = [this] {
+        ListasEncabezado listas;
+        QString err;
+        const bool ok = rules_->EstableceLigas(&listas, &err);
+        fillLists(listas);
+        inputsLink_->reset();
+        header_->discardPending();  // the texts shown are those of the restored request
+        showState();
+        if (!ok) messages_.exclamation(err);
+    };
+    RequestRestore restore(db_, messages_, std::move(hooks));
+    const Drives drives(db_.folder());
+    QString start = drives.folder(QLatin1Char('A'));
+    if (start.isEmpty()) start = db_.folder();
+    const QString folder = restoreFolderChooser_
+                               ? restoreFolderChooser_(start)
+                               : QFileDialog::getExistingDirectory(this, QStringLiteral("Recuperar solicitud de un disco"), start);
+    if (folder.isEmpty()) return;
+    Hourglass reloj;
+    restore.restore(folder);
 }
 
 void frmKALTO::cmdKALTO_Click(int index) {

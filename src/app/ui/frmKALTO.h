@@ -16,6 +16,7 @@
 #include <QVariant>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -88,6 +89,15 @@ public slots:
     void cmdKALTO_Click(int index);
     // "B R E L O T": the sectoral window over the application shown.
     void cmdBrelot_Click();
+    // "Recuperar solicitud de un disco": the request of a folder the user picks (drive A: at first).
+    void cmdRecupera_Click();
+
+public:
+    // How cmdRecupera asks for the folder, given the one it starts at (a folder dialog; tests set
+    // their own). An empty answer cancels.
+    void setRestoreFolderChooser(std::function<QString(const QString& start)> chooser) {
+        restoreFolderChooser_ = std::move(chooser);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -129,6 +139,8 @@ private:
     // Toolbar.
     std::array<QToolButton*, 5> cmdKALTO_{};
     QPushButton* cmdBrelot_ = nullptr;
+    QToolButton* cmdRecupera_ = nullptr;
+    std::function<QString(const QString&)> restoreFolderChooser_;
     QLabel* LbVersion_ = nullptr;
     // Header.
     QComboBox* cmbTramite_ = nullptr;

@@ -1,0 +1,225 @@
+// Taking a request back from a disk written by the disk generation, over a temporary data
+// folder and a temporary drive A:: the tables come back byte for byte with the previous request
+// kept in a dated folder; a truncated or foreign table is refused by name and leaves the data
+// folder as it was.
+
+#include "app/DiskGeneration.h"
+#include "app/MainDataSources.h"
+#include "app/RequestRestore.h"
+#include "app/RequestRules.h"
+#include "core/Drives.h"
+#include "data/DataSource.h"
+#include "data/Database.h"
+#include "data/Dbf.h"
+#include "data/TableCatalogue.h"
+#include "support/RecordingMessages.h"
+#include "support/TestFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kalto;
+
+namespace {
+
+using Kind = RecordingMessages::Kind;
+
+QByteArray bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>");
+}
+
+class RestoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(disk.isValid());
+        qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
+        QString err;
+        ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
+        fuentes = std::make_unique<MainDataSources>(&db);
+        rules = std::make_unique<RequestRules>(db, *fuentes, estado, msgs);
+        ASSERT_TRUE(rules->EstableceLigas(nullptr, &err)) << err.toStdString();
+        estado.ventanaMostrada = true;
+    }
+    void TearDown() override { qunsetenv("KALTO_UNIDAD_A"); }
+
+    void exec(const QString& sql, const QVariantList& params = {}) {
+        QString err;
+        ASSERT_TRUE(db.execute(sql, params, &err)) << sql.toStdString() << ": " << err.toStdString();
+        fuentes->refreshAll();
+    }
+    // A request in every table (a new programme with a service of code 13: procedure code 4), one of its rows deleted (the disk receives the tables packed),
+    // written to drive A: by the disk generation.
+    void writeDisk() {
+        exec(QStringLiteral("update imdint set rfc = 'AAAA010101AA1', apepatraz = 'EMPRESA ÑANDÚ', idtra = 4, idmoda = 1"));
+        exec(QStringLiteral("insert into imdir (iddir, calleyno, cp) values ('FL', 'REFORMA 1', '06600')"));
+        exec(QStringLiteral("insert into imdir (iddir, calleyno, cp) values ('PL', 'JUÁREZ 2', '06700')"));
+        exec(QStringLiteral("insert into imrlegal values ('ANA', 'PEREZ', 'LOPEZ', '5552', 'DIRECTOR', 'a@b.mx')"));
+        exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, idmcts) values ('FILIAL', 'BBB010101BB1', 12.5, 'C')"));
+        exec(QStringLiteral("insert into improd (id_prod, fraccion, volumen, porcut, umid, um) "
+                            "values (1, '12345678', 100, 50, 1, 'PIEZA')"));
+        exec(QStringLiteral("insert into imserv values (13, 'REPARACION')"));
+        exec(QStringLiteral("insert into imanexos values (1, 1, NULL, '12345678', 0)"));
+        exec(QStringLiteral("insert into imanexos values (2, 2, NULL, '87654321', 1)"));
+        exec(QStringLiteral("insert into imanexos values (3, 2, NULL, '11111111', 1)"));
+        exec(QStringLiteral("delete from imanexos where id_prod = 3"));
+        SourceRequestView view(*fuentes, estado);
+        const Drives drives(folder.path());
+        const DiskGeneration::CopyResult r =
+            DiskGeneration(*rules, view, msgs, drives).CopiaBasesADisco(static_cast<int>(requestTables().size()));
+        ASSERT_TRUE(r.ok()) << r.notPrepared.toStdString();
+        for (const QString& t : requestTables()) written[t] = bytes(diskFile(t));
+    }
+    void clearRequest() {
+        msgs.answers = {true};
+        ASSERT_TRUE(rules->LimpiaInformacion());
+        ASSERT_TRUE(rules->EstableceLigas(nullptr));
+        msgs.clear();
+    }
+    QHash<QString, QByteArray> dataFolder() const {
+        QHash<QString, QByteArray> out;
+        for (const QString& t : requestTables()) out[t] = bytes(db.tablePath(t));
+        return out;
+    }
+    QString diskFile(const QString& table) const {
+        return QDir(disk.path()).filePath(DiskGeneration::diskFileName(table));
+    }
+    RequestRestore restorer() {
+        RestoreHooks hooks;
+        hooks.storePending = [this] {
+            ++stores;
+            return true;
+        };
+        hooks.rebind = [this] {
+            ++rebinds;
+            rules->EstableceLigas(nullptr);
+        };
+        return RequestRestore(db, msgs, hooks);
+    }
+    QStringList backups() const {
+        return QDir(QDir(folder.path()).filePath(RequestRestore::kBackups)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+    // A refused disk: the message names the table, the data folder keeps every byte, nothing is kept aside.
+    void expectRefused(const QString& table, const char* why) {
+        const QHash<QString, QByteArray> before = dataFolder();
+        msgs.clear();
+        msgs.answers = {true};
+        EXPECT_EQ(restorer().restore(disk.path()), RestoreOutcome::Refused);
+        ASSERT_EQ(msgs.entries.size(), 1) << msgs.texts().join('|').toStdString();
+        EXPECT_EQ(msgs.entries[0].kind, Kind::Exclamation);
+        EXPECT_TRUE(msgs.last().contains(DiskGeneration::diskFileName(table))) << msgs.last().toStdString();
+        EXPECT_TRUE(msgs.last().contains(QString::fromUtf8(why))) << msgs.last().toStdString();
+        EXPECT_TRUE(msgs.last().contains(QStringLiteral("No se reemplazó nada")));
+        EXPECT_EQ(dataFolder(), before);
+        EXPECT_TRUE(backups().isEmpty());
+        EXPECT_EQ(stores, 0);
+        EXPECT_EQ(rebinds, 0);
+    }
+
+    QTemporaryDir disk;
+    test::TestFolder folder;
+    Database db;
+    RequestState estado;
+    RecordingMessages msgs;
+    std::unique_ptr<MainDataSources> fuentes;
+    std::unique_ptr<RequestRules> rules;
+    QHash<QString, QByteArray> written;
+    int stores = 0;
+    int rebinds = 0;
+};
+
+TEST_F(RestoreTest, TheWrittenDiskComesBackByteForByteAndThePreviousRequestIsKept) {
+    writeDisk();
+    clearRequest();
+    const QHash<QString, QByteArray> cleared = dataFolder();
+    ASSERT_EQ(fuentes->dtsDireccion()->recordSet().count(), 0);
+
+    // What the disk holds is shown before anything is replaced; No keeps the cleared request.
+    msgs.answers = {false};
+    EXPECT_EQ(restorer().restore(disk.path()), RestoreOutcome::Declined);
+    ASSERT_EQ(msgs.entries.size(), 1);
+    const RecordingMessages::Entry question = msgs.entries[0];
+    EXPECT_EQ(question.kind, Kind::Question);
+    EXPECT_EQ(question.presetAnswer, Messages::Answer::No);
+    for (const char* shown : {"RFC: AAAA010101AA1", "EMPRESA ÑANDÚ", "imdir.DBF: 2 renglones", "imrlegal.DBF: 1 renglón",
+                              "impects.DBF: 1 renglón", "improd.DBF: 1 renglón", "imserv.DBF: 1 renglón",
+                              "imanexos.DBF: 2 renglones", "imdint.DBF: 1 renglón"})
+        EXPECT_TRUE(question.text.contains(QString::fromUtf8(shown))) << shown << " in " << question.text.toStdString();
+    EXPECT_EQ(dataFolder(), cleared);
+    EXPECT_TRUE(backups().isEmpty());
+
+    msgs.clear();
+    msgs.answers = {true};
+    RequestRestore r = restorer();
+    EXPECT_EQ(r.restore(disk.path()), RestoreOutcome::Restored);
+    EXPECT_EQ(stores, 1);
+    EXPECT_EQ(rebinds, 1);
+    ASSERT_EQ(msgs.entries.size(), 2) << msgs.texts().join('|').toStdString();
+    EXPECT_EQ(msgs.entries[1].kind, Kind::Information);
+
+    // Every table is the one written, even after the window's sources were bound again.
+    for (const QString& t : requestTables()) EXPECT_EQ(bytes(db.tablePath(t)), written[t]) << t.toStdString();
+    EXPECT_EQ(db.scalar(QStringLiteral("select apepatraz from imdint")).toString(), QStringLiteral("EMPRESA ÑANDÚ"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imanexos")).toInt(), 2);
+    EXPECT_EQ(fuentes->dtsDireccion()->recordSet().count(), 1);  // the fiscal address
+
+    // The restored tables take writes in their new files.
+    exec(QStringLiteral("insert into imserv values (14, 'OTRO')"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imserv")).toInt(), 2);
+    std::unique_ptr<DbfTable> reread = DbfTable::open(db.tablePath(QStringLiteral("imserv")), nullptr, DbfAccess::ReadOnly);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->recordCount(), 2);
+
+    // The cleared request is in the dated folder, byte for byte.
+    ASSERT_EQ(backups().size(), 1);
+    EXPECT_TRUE(QDir(backups()[0]).dirName().contains(QRegularExpression(QStringLiteral("^\\d{8}-\\d{6}$"))));
+    EXPECT_EQ(QDir(r.backupFolder()).dirName(), backups()[0]);
+    for (const QString& t : requestTables())
+        EXPECT_EQ(bytes(QDir(r.backupFolder()).filePath(QFileInfo(db.tablePath(t)).fileName())), cleared[t])
+            << t.toStdString();
+    EXPECT_TRUE(msgs.last().contains(QDir::toNativeSeparators(r.backupFolder())));
+}
+
+TEST_F(RestoreTest, ADamagedMissingOrForeignTableIsRefusedByNameAndNothingIsReplaced) {
+    writeDisk();
+    clearRequest();
+
+    // A table cut in its last record.
+    {
+        QFile f(diskFile(QStringLiteral("imanexos")));
+        ASSERT_TRUE(f.resize(written[QStringLiteral("imanexos")].size() - 10));
+    }
+    expectRefused(QStringLiteral("imanexos"), "dañada");
+    ASSERT_TRUE(QFile::remove(diskFile(QStringLiteral("imanexos"))));
+    expectRefused(QStringLiteral("imanexos"), "no se encuentra");
+
+    // A whole table of other columns under a request table's name.
+    {
+        QFile f(diskFile(QStringLiteral("imanexos")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(written[QStringLiteral("imanexos")]), written[QStringLiteral("imanexos")].size());
+    }
+    ASSERT_TRUE(QFile::remove(diskFile(QStringLiteral("imserv"))));
+    ASSERT_TRUE(DbfTable::create(diskFile(QStringLiteral("imserv")), {{QStringLiteral("IDSERV"), DbfType::Numeric, 3, 0},
+                                                                      {QStringLiteral("SERVICIO"), DbfType::Character, 200, 0}},
+                                 nullptr));
+    expectRefused(QStringLiteral("imserv"), "sus columnas no son");
+
+    // Garbage in place of a table.
+    {
+        QFile f(diskFile(QStringLiteral("imserv")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(40, 'x'));
+    }
+    expectRefused(QStringLiteral("imserv"), "dañada");
+}
+
+}  // namespace
