@@ -72,6 +72,115 @@ QString sentence(QString text) {
 
 }  // namespace
 
+// ----- the list of checks -----
+
+QString gridObjectName(RequestGrid grid) {
+    switch (grid) {
+    case RequestGrid::DomFiscal: return QStringLiteral("dbDomFiscal");
+    case RequestGrid::RepLegal: return QStringLiteral("dbRepLegal");
+    case RequestGrid::Planta: return QStringLiteral("dbPlanta");
+    case RequestGrid::Control: return QStringLiteral("dbControl");
+    case RequestGrid::Producto: return QStringLiteral("dbProducto");
+    case RequestGrid::Terciarizacion: return QStringLiteral("dbTerciarizacion");
+    case RequestGrid::Servicios: return QStringLiteral("dbServicios");
+    case RequestGrid::EServicios: return QStringLiteral("dbEServicios");
+    case RequestGrid::Submanufactura: return QStringLiteral("dbSubmanufactura");
+    case RequestGrid::AnxMPE: return QStringLiteral("dbAnxMPE");
+    case RequestGrid::Anx0: return QStringLiteral("dbAnx_0");
+    case RequestGrid::Anx1: return QStringLiteral("dbAnx_1");
+    case RequestGrid::Anx2: return QStringLiteral("dbAnx_2");
+    case RequestGrid::Anx3: break;
+    }
+    return QStringLiteral("dbAnx_3");
+}
+
+QString headerObjectName(HeaderField field) {
+    switch (field) {
+    case HeaderField::Rfc: return QStringLiteral("txtRFC");
+    case HeaderField::CompanyName: return QStringLiteral("txtRSocial");
+    case HeaderField::RegistrationNumber: return QStringLiteral("txtNumKALTO");
+    case HeaderField::RegistrationYear: return QStringLiteral("txtAnioKALTO");
+    case HeaderField::FolioNumber: return QStringLiteral("txtNDSol");
+    case HeaderField::FolioYear: break;
+    }
+    return QStringLiteral("txtADSol");
+}
+
+int annexRowCount(const RequestView& view) {
+    int anexos = 0;
+    for (RequestGrid g : {RequestGrid::AnxMPE, RequestGrid::Anx0, RequestGrid::Anx1, RequestGrid::Anx2, RequestGrid::Anx3})
+        anexos += view.rowCount(g);
+    return anexos;
+}
+
+QList<RequestCheck> requestChecks(RequestRules& rules, const RequestView& view) {
+    const RequestState& e = rules.estado();
+    const bool nuevo = e.tramite == kProgramaNuevo;
+    QList<RequestCheck> checks;
+    auto header = [&](HeaderField f) {
+        RequestCheck c;
+        c.kind = RequestCheck::Kind::Header;
+        c.field = f;
+        checks << c;
+    };
+    auto grid = [&](RequestGrid g, const QString& columns) {
+        RequestCheck c;
+        c.kind = RequestCheck::Kind::Grid;
+        c.grid = g;
+        c.page = SourceRequestView::pageOf(g);
+        c.columns = columns;
+        checks << c;
+    };
+
+    // The header.
+    header(HeaderField::Rfc);
+    header(HeaderField::CompanyName);
+    if (e.desahogo) {
+        header(HeaderField::FolioYear);
+        header(HeaderField::FolioNumber);
+    }
+    if (e.tramite == kAmpliacion) {
+        header(HeaderField::RegistrationYear);
+        header(HeaderField::RegistrationNumber);
+    }
+
+    // The grids the procedure and modality require, in the order of the pages.
+    grid(RequestGrid::DomFiscal, kTodasLasDirecciones);
+    grid(RequestGrid::RepLegal, QStringLiteral("0,1,2,3,4,5"));
+    if (nuevo) grid(RequestGrid::Planta, kTodasLasDirecciones);
+    if (nuevo && e.modalidad == kControladora) grid(RequestGrid::Control, QStringLiteral("0,1,2,5,6"));
+    if (e.modalidad != kServicios) grid(RequestGrid::Producto, QStringLiteral("0,2,3,4"));
+    if (nuevo && e.modalidad == kTerciarizacion) grid(RequestGrid::Terciarizacion, QStringLiteral("0,1"));
+    if (view.rowCount(RequestGrid::Servicios) > 0 || e.modalidad == kServicios)
+        grid(RequestGrid::Servicios, QStringLiteral("1"));
+    if (view.rowCount(RequestGrid::EServicios) > 0 || (nuevo && e.modalidad == kServicios))
+        grid(RequestGrid::EServicios, QStringLiteral("0"));
+    if (view.rowCount(RequestGrid::Submanufactura) > 0) grid(RequestGrid::Submanufactura, QStringLiteral("0,1"));
+
+    // The export products of the annexes name their description when a service of code 13 or
+    // above is registered, their tariff item otherwise.
+    const bool porDescripcion = rules.serviciosMayores() > 0;
+    if (view.rowCount(RequestGrid::AnxMPE) > 0)
+        grid(RequestGrid::AnxMPE, porDescripcion ? QStringLiteral("2") : QStringLiteral("3"));
+
+    // At least one annex row.
+    RequestCheck anexos;
+    anexos.kind = RequestCheck::Kind::Annexes;
+    anexos.page = kPagMateriasPrimas;
+    anexos.grid = RequestGrid::AnxMPE;
+    checks << anexos;
+
+    // The whole-request rules of a new "Controladora" programme, as the save applies them.
+    if (e.modalidad == kControladora && nuevo) {
+        RequestCheck c;
+        c.kind = RequestCheck::Kind::Controladora;
+        c.page = kPagControladas;
+        c.grid = RequestGrid::Control;
+        checks << c;
+    }
+    return checks;
+}
+
 // ----- SourceRequestView -----
 
 QString SourceRequestView::designedHeaderTooltip(HeaderField field) {
@@ -107,6 +216,36 @@ QString SourceRequestView::headerTooltip(HeaderField field) const { return desig
 int SourceRequestView::rowCount(RequestGrid grid) const {
     const RecordSet& rs = sourceOf(sources_, grid)->recordSet();
     return rs.isOpen() ? rs.count() : 0;
+}
+
+QVariant SourceRequestView::valueAt(RequestGrid grid, int row, int column) const {
+    const RecordSet& rs = sourceOf(sources_, grid)->recordSet();
+    if (!rs.isOpen() || row < 0 || row >= rs.count()) return {};
+    const QList<GridColumn> columns = designedColumns(grid);
+    if (column < 0 || column >= columns.size() || columns[column].field.isEmpty()) return {};
+    return rs.valueAt(row, rs.columnIndex(columns[column].field));
+}
+
+int SourceRequestView::columnCount(RequestGrid grid) { return static_cast<int>(designedColumns(grid).size()); }
+
+int SourceRequestView::pageOf(RequestGrid grid) {
+    switch (grid) {
+    case RequestGrid::DomFiscal:
+    case RequestGrid::RepLegal: return kPagDomicilioFiscal;
+    case RequestGrid::Planta: return kPagPlantas;
+    case RequestGrid::Control: return kPagControladas;
+    case RequestGrid::Producto: return kPagProductos;
+    case RequestGrid::Terciarizacion: return kPagTerciarizacion;
+    case RequestGrid::Servicios:
+    case RequestGrid::EServicios: return kPagServicios;
+    case RequestGrid::Submanufactura: return kPagSubmanufactura;
+    case RequestGrid::AnxMPE:
+    case RequestGrid::Anx0:
+    case RequestGrid::Anx3: return kPagMateriasPrimas;
+    case RequestGrid::Anx1:
+    case RequestGrid::Anx2: break;
+    }
+    return kPagContenedores;
 }
 
 QVariant SourceRequestView::currentValue(RequestGrid grid, int column) const {
@@ -146,58 +285,26 @@ int DiskGeneration::verificaGrid(RequestGrid grid, int page, const QString& colu
 }
 
 bool DiskGeneration::verificaSolicitud() {
-    const RequestState& e = rules_.estado();
-    const bool nuevo = e.tramite == kProgramaNuevo;
-
-    // The header.
-    if (verificaTexto(HeaderField::Rfc) || verificaTexto(HeaderField::CompanyName)) return false;
-    if (e.desahogo && (verificaTexto(HeaderField::FolioYear) || verificaTexto(HeaderField::FolioNumber)))
-        return false;
-    if (e.tramite == kAmpliacion &&
-        (verificaTexto(HeaderField::RegistrationYear) || verificaTexto(HeaderField::RegistrationNumber)))
-        return false;
-
-    // The grids the procedure and modality require, in the order of the pages.
-    if (verificaGrid(RequestGrid::DomFiscal, kPagDomicilioFiscal, kTodasLasDirecciones)) return false;
-    if (verificaGrid(RequestGrid::RepLegal, kPagDomicilioFiscal, QStringLiteral("0,1,2,3,4,5"))) return false;
-    if (nuevo && verificaGrid(RequestGrid::Planta, kPagPlantas, kTodasLasDirecciones)) return false;
-    if (nuevo && e.modalidad == kControladora &&
-        verificaGrid(RequestGrid::Control, kPagControladas, QStringLiteral("0,1,2,5,6")))
-        return false;
-    if (e.modalidad != kServicios && verificaGrid(RequestGrid::Producto, kPagProductos, QStringLiteral("0,2,3,4")))
-        return false;
-    if (nuevo && e.modalidad == kTerciarizacion &&
-        verificaGrid(RequestGrid::Terciarizacion, kPagTerciarizacion, QStringLiteral("0,1")))
-        return false;
-    if ((view_.rowCount(RequestGrid::Servicios) > 0 || e.modalidad == kServicios) &&
-        verificaGrid(RequestGrid::Servicios, kPagServicios, QStringLiteral("1")))
-        return false;
-    if ((view_.rowCount(RequestGrid::EServicios) > 0 || (nuevo && e.modalidad == kServicios)) &&
-        verificaGrid(RequestGrid::EServicios, kPagServicios, QStringLiteral("0")))
-        return false;
-    if (view_.rowCount(RequestGrid::Submanufactura) > 0 &&
-        verificaGrid(RequestGrid::Submanufactura, kPagSubmanufactura, QStringLiteral("0,1")))
-        return false;
-
-    // The export products of the annexes name their description when a service of code 13 or
-    // above is registered, their tariff item otherwise.
-    const bool porDescripcion = rules_.serviciosMayores() > 0;
-    if (view_.rowCount(RequestGrid::AnxMPE) > 0 &&
-        verificaGrid(RequestGrid::AnxMPE, kPagMateriasPrimas, porDescripcion ? QStringLiteral("2") : QStringLiteral("3")))
-        return false;
-
-    // At least one annex row.
-    int anexos = 0;
-    for (RequestGrid g : {RequestGrid::AnxMPE, RequestGrid::Anx0, RequestGrid::Anx1, RequestGrid::Anx2, RequestGrid::Anx3})
-        anexos += view_.rowCount(g);
-    if (anexos == 0) {
-        messages_.stop(kMsgAnexos);
-        if (hooks_.showPage) hooks_.showPage(kPagMateriasPrimas);
-        return false;
+    for (const RequestCheck& c : requestChecks(rules_, view_)) {
+        switch (c.kind) {
+        case RequestCheck::Kind::Header:
+            if (verificaTexto(c.field)) return false;
+            break;
+        case RequestCheck::Kind::Grid:
+            if (verificaGrid(c.grid, c.page, c.columns)) return false;
+            break;
+        case RequestCheck::Kind::Annexes:
+            if (annexRowCount(view_) == 0) {
+                messages_.stop(kMsgAnexos);
+                if (hooks_.showPage) hooks_.showPage(c.page);
+                return false;
+            }
+            break;
+        case RequestCheck::Kind::Controladora:
+            if (!rules_.verificaControladora()) return false;
+            break;
+        }
     }
-
-    // The whole-request rules of a new "Controladora" programme, as the save applies them.
-    if (e.modalidad == kControladora && nuevo && !rules_.verificaControladora()) return false;
     return true;
 }
 

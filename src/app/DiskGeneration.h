@@ -60,6 +60,32 @@ public:
     virtual QString tooltip(RequestGrid grid) const = 0;
 };
 
+// One completeness check of the request: a required header field, a grid with its required
+// columns, at least one annex row, or the whole-request rules of a new "Controladora"
+// programme. `page` is the tab page where the item is entered.
+struct RequestCheck {
+    enum class Kind { Header, Grid, Annexes, Controladora };
+    Kind kind = Kind::Header;
+    int page = -1;
+    HeaderField field = HeaderField::Rfc;
+    RequestGrid grid = RequestGrid::DomFiscal;
+    QString columns;  // the grid's required columns, "0,2,3"
+};
+// The checks the procedure and modality in the rules' state call for, in the order the disk
+// generation runs them (header, then the grids in the order of the pages).
+QList<RequestCheck> requestChecks(RequestRules& rules, const RequestView& view);
+// Number of annex rows (export products and the four annex grids).
+int annexRowCount(const RequestView& view);
+// The object names the main window gives a grid ("dbDomFiscal", "dbAnx_0") and a header
+// field ("txtRFC").
+QString gridObjectName(RequestGrid grid);
+QString headerObjectName(HeaderField field);
+inline constexpr RequestGrid kRequestGrids[] = {
+    RequestGrid::DomFiscal, RequestGrid::RepLegal,   RequestGrid::Planta,         RequestGrid::Control,
+    RequestGrid::Producto,  RequestGrid::Terciarizacion, RequestGrid::Servicios,  RequestGrid::EServicios,
+    RequestGrid::Submanufactura, RequestGrid::AnxMPE, RequestGrid::Anx0,          RequestGrid::Anx1,
+    RequestGrid::Anx2,      RequestGrid::Anx3};
+
 // The same read from the main window's data sources and state: the current row of each
 // source's record set, the columns and tooltips the window gives its grids.
 class SourceRequestView : public RequestView {
@@ -72,6 +98,12 @@ public:
     QVariant currentValue(RequestGrid grid, int column) const override;
     QString caption(RequestGrid grid, int column) const override;
     QString tooltip(RequestGrid grid) const override;
+
+    // Any stored row: the value of grid column `column` of row `row` of the grid's source.
+    QVariant valueAt(RequestGrid grid, int row, int column) const;
+    static int columnCount(RequestGrid grid);
+    // The page where a grid is shown.
+    static int pageOf(RequestGrid grid);
 
     // The tooltips of the header fields and of the grids, as the main window sets them.
     static QString designedHeaderTooltip(HeaderField field);

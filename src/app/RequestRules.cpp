@@ -396,7 +396,9 @@ bool RequestRules::GuardaInformacion(const QString& modo) {
     return true;
 }
 
-bool RequestRules::verificaControladora() {
+bool RequestRules::verificaControladora() { return verificaControladora(mensajes_); }
+
+bool RequestRules::verificaControladora(Messages& mensajes) {
     DataSource* aux = fuentes_.dtsAux();
     const RecordSet& rs = aux->recordSet();
 
@@ -405,14 +407,14 @@ bool RequestRules::verificaControladora() {
     const QVariant suma = rs.count() > 0 ? rs.valueAt(0, 0) : QVariant();
     // Compared in cents: a sum of amounts with cents must not miss the limit by a rounding error.
     if (!suma.isNull() && std::llround(suma.toDouble() * 100.0) < 50000000000LL) {
-        mensajes_.exclamation(kMsgMontoControladora);
+        mensajes.exclamation(kMsgMontoControladora);
         return false;
     }
 
     aux->setRecordSource(QStringLiteral("Select rfc, count(rfc) from impects where idmcts = 'C' group by rfc"));
     aux->refresh();
     if (rs.count() < 2) {
-        mensajes_.exclamation(kMsgEmpresasControladora);
+        mensajes.exclamation(kMsgEmpresasControladora);
         return false;
     }
     return true;

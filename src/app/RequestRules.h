@@ -124,8 +124,10 @@ public:
     // Deletes every imserv row when the stored modality is not "Servicios".
     void BorraServicios();
     // The two whole-request rules of a new "Controladora" programme; true when both pass,
-    // otherwise false after the message. Also used by the disk generation.
+    // otherwise false after the message. Also used by the disk generation and, with the
+    // messages collected elsewhere, by the request verification.
     bool verificaControladora();
+    bool verificaControladora(Messages& mensajes);
 
     // ----- clearing -----
     // Asks (No is the default answer); on Yes empties the request tables, the text boxes

@@ -4,6 +4,8 @@
 #include "annexes/Import.h"
 #include "app/AnnexInputsLink.h"
 #include "app/DiskGeneration.h"
+#include "app/RequestVerifier.h"
+#include "app/ui/frmVerificaSolicitud.h"
 #include "app/RequestRestore.h"
 #include "app/MainDataSources.h"
 #include "app/ui/AnnexPages.h"
@@ -255,6 +257,17 @@ QWidget* frmKALTO::buildToolbar() {
     cmdBrelot_->setMinimumSize(209, 33);  // 3135 by 495 twips
     connect(cmdBrelot_, &QPushButton::clicked, this, &frmKALTO::cmdBrelot_Click);
     fila->addWidget(cmdBrelot_);
+    // "Verificar solicitud" follows the five picture buttons.
+    cmdVerificar_ = new QToolButton(barra);
+    cmdVerificar_->setObjectName(QStringLiteral("cmdVerificar"));
+    cmdVerificar_->setToolTip(QStringLiteral("Verificar solicitud"));
+    cmdVerificar_->setAccessibleName(cmdVerificar_->toolTip());
+    cmdVerificar_->setIcon(style()->standardIcon(QStyle::SP_DialogYesButton));
+    cmdVerificar_->setIconSize(QSize(16, 16));
+    cmdVerificar_->setFixedSize(33, 33);
+    cmdVerificar_->setFocusPolicy(Qt::StrongFocus);
+    connect(cmdVerificar_, &QToolButton::clicked, this, &frmKALTO::cmdVerificar_Click);
+    fila->insertWidget(fila->indexOf(cmdKALTO_[4]) + 1, cmdVerificar_);
     LbVersion_ = new QLabel(barra);
     LbVersion_->setObjectName(QStringLiteral("LbVersion"));
     LbVersion_->setAccessibleName(QStringLiteral("Versión"));
@@ -944,6 +957,42 @@ void frmKALTO::cmdRecupera_Click() {
     if (folder.isEmpty()) return;
     Hourglass reloj;
     restore.restore(folder);
+}
+
+void frmKALTO::cmdVerificar_Click() {
+    // What the grids and the header hold is checked: pending rows are stored first.
+    if (!commitGrids() || !storeHeader()) return;
+    QList<RequestFinding> findings;
+    {
+        Hourglass reloj;
+        findings = RequestVerifier(*rules_).verify();
+    }
+    auto pageName = [this](int page) {
+        return page < SSTabKALTO_->count() ? SSTabKALTO_->tabText(page).remove(QLatin1Char('&'))
+                                           : QString::number(page + 1);
+    };
+    auto objectName = [this](const RequestFinding& f) {
+        const QWidget* w = findChild<QWidget*>(f.object);
+        if (!w) return f.object;
+        if (!w->accessibleName().isEmpty()) return w->accessibleName();
+        return w->toolTip().isEmpty() ? f.object : w->toolTip();
+    };
+    auto* ventana = new frmVerificaSolicitud(findings, pageName, objectName,
+                                             [this](const RequestFinding& f) { showFinding(f); }, this);
+    ventana->setAttribute(Qt::WA_DeleteOnClose);
+    ventana->show();
+}
+
+void frmKALTO::showFinding(const RequestFinding& f) {
+    if (f.page >= 0 && f.page < SSTabKALTO_->count()) SSTabKALTO_->setCurrentIndex(f.page);
+    if (auto* g = findChild<BoundGrid*>(f.object)) {
+        if (f.row >= 0 && f.column >= 0) g->setCurrentCell(f.row, f.column);
+        else if (f.row >= 0) g->setCurrentRow(f.row);
+        g->setFocus(Qt::OtherFocusReason);
+    } else if (auto* t = findChild<QLineEdit*>(f.object)) {
+        t->setFocus(Qt::OtherFocusReason);
+        t->selectAll();
+    }
 }
 
 void frmKALTO::cmdKALTO_Click(int index) {

@@ -33,6 +33,7 @@ namespace kalto {
 class AnnexInputsLink;
 class AnnexPages;
 class BoundGrid;
+struct RequestFinding;
 class Database;
 class ExportProductsView;
 class GridRule;
@@ -87,6 +88,10 @@ public:
 public slots:
     // Toolbar button cmdKALTO(index).
     void cmdKALTO_Click(int index);
+    // "Verificar solicitud": every missing item and rejected cell of the request, in a window.
+    void cmdVerificar_Click();
+    // Selects the page, grid row and cell (or the header field) of a finding.
+    void showFinding(const RequestFinding& finding);
     // "B R E L O T": the sectoral window over the application shown.
     void cmdBrelot_Click();
     // "Recuperar solicitud de un disco": the request of a folder the user picks (drive A: at first).
@@ -142,6 +147,7 @@ private:
     QToolButton* cmdRecupera_ = nullptr;
     std::function<QString(const QString&)> restoreFolderChooser_;
     QLabel* LbVersion_ = nullptr;
+    QToolButton* cmdVerificar_ = nullptr;
     // Header.
     QComboBox* cmbTramite_ = nullptr;
     QComboBox* cmbModalidad_ = nullptr;

@@ -1,0 +1,37 @@
+#pragma once
+// "Verificar solicitud": every completeness check of the disk generation and every cell check
+// of the grids, run over the stored request at once, each failure kept as a finding instead
+// of being shown. Nothing is written: the cell checks run on a copy of each stored row.
+
+#include <QList>
+#include <QString>
+
+namespace kalto {
+
+class RequestRules;
+
+struct RequestFinding {
+    int page = -1;       // the tab page where the item is entered (-1: the header)
+    QString object;      // the grid's object name ("dbPlanta"), or the header field's ("txtRFC")
+    int row = -1;        // the grid row (-1: the grid as a whole or a header field)
+    int column = -1;     // the grid column (-1: the row or grid as a whole)
+    QString message;     // the same text the check shows elsewhere
+
+    bool operator==(const RequestFinding&) const = default;
+};
+
+class RequestVerifier {
+public:
+    explicit RequestVerifier(RequestRules& rules) : rules_(rules) {}
+
+    // The findings in the order of the disk generation's checks, then the cell checks by
+    // page, grid, row and column. Empty when the request is complete.
+    QList<RequestFinding> verify();
+
+    static const QString kMsgCompleta;
+
+private:
+    RequestRules& rules_;
+};
+
+}  // namespace kalto

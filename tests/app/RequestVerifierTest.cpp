@@ -1,0 +1,139 @@
+// "Verificar solicitud" over a temporary data folder: every missing item and every rejected
+// cell of the stored request at once, with the page, grid, row and column and the message
+// the same check gives elsewhere, and the tables left byte for byte as they were.
+
+#include "app/DiskGeneration.h"
+#include "app/MainDataSources.h"
+#include "app/RequestRules.h"
+#include "app/RequestVerifier.h"
+#include "data/Database.h"
+#include "data/TableCatalogue.h"
+#include "records/CompanyRules.h"
+#include "support/RecordingMessages.h"
+#include "support/TestFolder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kalto;
+
+namespace {
+
+class VerificaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString err;
+        ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
+        fuentes = std::make_unique<MainDataSources>(&db);
+        rules = std::make_unique<RequestRules>(db, *fuentes, estado, msgs);
+        ASSERT_TRUE(rules->EstableceLigas(nullptr, &err)) << err.toStdString();
+        estado.ventanaMostrada = true;
+        msgs.clear();
+    }
+    void exec(const QString& sql, const QVariantList& params = {}) {
+        QString err;
+        ASSERT_TRUE(db.execute(sql, params, &err)) << sql.toStdString() << ": " << err.toStdString();
+        fuentes->refreshAll();
+    }
+    // A new "Industrial" programme with everything the disk generation asks for.
+    void complete() {
+        estado.tramite = kProgramaNuevo;
+        estado.modalidad = kIndustrial;
+        exec(QStringLiteral("update imdint set idtra = 0, idmoda = ?, dprev = 0"), {kIndustrial});
+        ASSERT_TRUE(rules->storeField(HeaderField::Rfc, QStringLiteral("AAAA010101AA1")));
+        ASSERT_TRUE(rules->storeField(HeaderField::CompanyName, QStringLiteral("EMPRESA")));
+        for (const char* kind : {"FL", "PL"})
+            exec(QStringLiteral("insert into imdir (iddir, calleyno, cp, ciudad, colonia, telefono, email, edo, delmun, "
+                                "fax) values (?, 'REFORMA 1', '06600', 'MEXICO', 'JUAREZ', '5551', 'a@b.mx', 'CDMX', "
+                                "'CUAUHTEMOC', '5555')"),
+                 {QString::fromLatin1(kind)});
+        exec(QStringLiteral("insert into imrlegal values ('ANA', 'PEREZ', 'LOPEZ', '5552', 'DIRECTOR', 'ana@b.mx')"));
+        exec(QStringLiteral("insert into improd (id_prod, fraccion, volumen, porcut, umid, um) "
+                            "values (1, '12345678', 100, 50, 1, 'PIEZA')"));
+        exec(QStringLiteral("insert into imanexos values (1, 1, null, '12345678', 0)"));
+        exec(QStringLiteral("insert into imanexos values (2, 2, 'CAJA', null, 0)"));
+    }
+    QList<QByteArray> tableBytes() {
+        QList<QByteArray> out;
+        for (const QString& t : requestTables()) {
+            QFile f(db.tablePath(t));
+            out << (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>"));
+        }
+        return out;
+    }
+
+    test::TestFolder folder;
+    Database db;
+    RequestState estado;
+    RecordingMessages msgs;
+    std::unique_ptr<MainDataSources> fuentes;
+    std::unique_ptr<RequestRules> rules;
+};
+
+const QString kReq = QStringLiteral(" es Requerido");
+
+}  // namespace
+
+TEST_F(VerificaTest, EveryFindingOfTheRequestAtOnce) {
+    complete();
+    EXPECT_TRUE(RequestVerifier(*rules).verify().isEmpty());
+
+    // One item missing on four pages: the fiscal address's fax, the plants, the products'
+    // capacity, the annexes; and two controlled companies whose RFC is of the wrong length.
+    exec(QStringLiteral("update imdir set fax = null where iddir = 'FL'"));
+    exec(QStringLiteral("delete from imdir where iddir = 'PL'"));
+    exec(QStringLiteral("update improd set volumen = null"));
+    exec(QStringLiteral("delete from imanexos"));
+    for (const char* rfc : {"ABC", "ABCD0101"})
+        exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, porcont, porcext, idmcts) "
+                            "values ('EMPRESA', ?, 0, 50, 10, 'C')"),
+             {QString::fromLatin1(rfc)});
+    const QList<QByteArray> before = tableBytes();
+    const QString rfcMsg = CompanyGrid::controlled().rfcMessage + QStringLiteral(" Rectifica por favor");
+
+    const QList<RequestFinding> found = RequestVerifier(*rules).verify();
+    const QList<RequestFinding> expected = {
+        {kPagDomicilioFiscal, QStringLiteral("dbDomFiscal"), 0, 7,
+         QStringLiteral("El Siguiente campo Fax de la tabla Direccion Fiscal") + kReq},
+        {kPagPlantas, QStringLiteral("dbPlanta"), -1, -1,
+         QStringLiteral("Debes ingresar por lo menos un registro en la tabla de  domicilio de planta") + kReq},
+        {kPagProductos, QStringLiteral("dbProducto"), 0, 3,
+         QStringLiteral("El Siguiente campo Capacidad Instalada de la tabla ") + kReq},
+        {kPagMateriasPrimas, QStringLiteral("dbAnxMPE"), -1, -1, DiskGeneration::kMsgAnexos},
+        {kPagControladas, QStringLiteral("dbControl"), 0, 1, rfcMsg},
+        {kPagControladas, QStringLiteral("dbControl"), 1, 1, rfcMsg},
+    };
+    ASSERT_EQ(found.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(found[i], expected[i]) << i << ": " << found[i].object.toStdString() << " " << found[i].row << ","
+                                         << found[i].column << " " << found[i].message.toStdString();
+    }
+    // Nothing was shown, nothing written: the cell checks rewrote only their copies.
+    EXPECT_TRUE(msgs.entries.isEmpty()) << msgs.texts().join('|').toStdString();
+    EXPECT_EQ(tableBytes(), before);
+}
+
+TEST_F(VerificaTest, HeaderAndEveryRowOfAGrid) {
+    // The header's items, and a required column missing in a row other than the current one.
+    complete();
+    estado.desahogo = true;
+    exec(QStringLiteral("update imdint set dprev = 1"));
+    exec(QStringLiteral("insert into imdir (iddir, calleyno) values ('PL', 'NORTE 2')"));
+    const QList<RequestFinding> found = RequestVerifier(*rules).verify();
+    ASSERT_GE(found.size(), 3);
+    EXPECT_EQ(found[0], (RequestFinding{-1, QStringLiteral("txtADSol"), -1, -1,
+                                        QStringLiteral("El Siguiente campo Año de folio a deshogar") + kReq}));
+    EXPECT_EQ(found[1].object, QStringLiteral("txtNDSol"));
+    // The second plant lacks every column but the street, each named on its own.
+    int plantFindings = 0;
+    for (const RequestFinding& f : found) {
+        if (f.object != QStringLiteral("dbPlanta")) continue;
+        EXPECT_EQ(f.row, 1);
+        EXPECT_NE(f.column, 0);
+        ++plantFindings;
+    }
+    EXPECT_EQ(plantFindings, 8);
+}
