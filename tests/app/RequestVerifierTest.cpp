@@ -137,3 +137,17 @@ TEST_F(VerificaTest, HeaderAndEveryRowOfAGrid) {
     }
     EXPECT_EQ(plantFindings, 8);
 }
+
+TEST_F(VerificaTest, ControladoraRulesAreFindingsToo) {
+    // A new "Controladora" programme whose one controlled company exports too little.
+    complete();
+    estado.modalidad = kControladora;
+    exec(QStringLiteral("update imdint set idmoda = ?"), {kControladora});
+    exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, porcont, porcext, idmcts) "
+                        "values ('EMPRESA', 'AAA010101AA1', 1000, 50, 10, 'C')"));
+    const QList<RequestFinding> found = RequestVerifier(*rules).verify();
+    ASSERT_EQ(found.size(), 1) << found.value(0).message.toStdString();
+    EXPECT_EQ(found[0], (RequestFinding{kPagControladas, QStringLiteral("dbControl"), -1, -1,
+                                        RequestRules::kMsgMontoControladora}));
+    EXPECT_TRUE(msgs.entries.isEmpty());
+}
