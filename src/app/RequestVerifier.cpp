@@ -1,12 +1,15 @@
 #include "app/RequestVerifier.h"
 
+#include "annexes/AnnexGrids.h"
 #include "annexes/AnnexRules.h"
 #include "annexes/ProductRule.h"
 #include "app/DiskGeneration.h"
 #include "app/MainDataSources.h"
 #include "app/RequestRules.h"
+#include "core/GridHelpers.h"
 #include "core/GridRule.h"
 #include "core/Messages.h"
+#include "core/Numbers.h"
 #include "core/RequestState.h"
 #include "core/VerificaConValor.h"
 #include "data/DataSource.h"
@@ -42,6 +45,13 @@ public:
     QStringList texts;
 };
 
+// A stored row of a grid, by grid column; an input names the row of its export product.
+struct StoredRow {
+    int parentRow = -1;
+    int row = -1;
+    QVariantList values;
+};
+
 QList<int> columnList(const QString& columns) {
     QList<int> out;
     for (const QString& part : columns.split(QLatin1Char(','), Qt::SkipEmptyParts)) out << part.trimmed().toInt();
@@ -53,9 +63,54 @@ QList<int> columnList(const QString& columns) {
 QList<RequestFinding> RequestVerifier::verify() {
     QList<RequestFinding> findings;
     SourceRequestView view(rules_.fuentes(), rules_.estado());
+    Database& db = rules_.database();
     CollectedMessages m;
-    auto add = [&](int page, const QString& object, int row, int column) {
-        for (const QString& text : m.take()) findings.append({page, object, row, column, text});
+    auto add = [&](int page, const QString& object, int row, int column, int parentRow = -1) {
+        for (const QString& text : m.take()) findings.append({page, object, row, column, text, parentRow});
+    };
+
+    // The export products, and the inputs of each as the inputs grid shows them once it is
+    // selected (the grid's source holds only those of the selected one).
+    QList<ExportProductSelection> productos;
+    for (int p = 0; p < view.rowCount(RequestGrid::AnxMPE); ++p) {
+        ExportProductSelection s;
+        s.id = view.valueAt(RequestGrid::AnxMPE, p, ExportProductAnnexRule::IdProd);
+        s.fraccion = view.valueAt(RequestGrid::AnxMPE, p, ExportProductAnnexRule::Fraccion).toString();
+        productos << s;
+    }
+    QList<StoredRow> insumos;
+    const QList<GridColumn> columnasInsumo = columnas::anexo(0);
+    for (int p = 0; p < productos.size(); ++p) {
+        if (cellText(productos[p].id).trimmed().isEmpty()) continue;
+        const QVariant padre(static_cast<qint64>(leadingNumber(cellText(productos[p].id))));
+        QStringList campos;
+        int fila = 0;
+        db.query(
+            QStringLiteral("select * from imanexos where tipo_reg=1 and id_subord=?"), {padre},
+            [&](const QVariantList& valores) {
+                StoredRow r{p, fila++, {}};
+                for (const GridColumn& col : columnasInsumo) {
+                    QVariant v;
+                    for (int i = 0; i < campos.size(); ++i)
+                        if (!col.field.isEmpty() && campos[i].compare(col.field, Qt::CaseInsensitive) == 0)
+                            v = valores.value(i);
+                    r.values << v;
+                }
+                insumos << r;
+                return true;
+            },
+            nullptr, &campos);
+    }
+    auto storedRows = [&](RequestGrid g) {
+        if (g == RequestGrid::Anx0) return insumos;
+        QList<StoredRow> out;
+        const int columns = SourceRequestView::columnCount(g);
+        for (int r = 0; r < view.rowCount(g); ++r) {
+            StoredRow row{-1, r, {}};
+            for (int c = 0; c < columns; ++c) row.values << view.valueAt(g, r, c);
+            out << row;
+        }
+        return out;
     };
 
     // The completeness checks of the disk generation, over every stored row.
@@ -66,19 +121,19 @@ QList<RequestFinding> RequestVerifier::verify() {
             add(c.page, headerObjectName(c.field), -1, -1);
             break;
         case RequestCheck::Kind::Grid: {
-            const int rows = view.rowCount(c.grid);
+            const QList<StoredRow> rows = storedRows(c.grid);
             auto titulo = [&](int col) { return view.caption(c.grid, col); };
-            if (rows == 0) {
+            if (rows.isEmpty()) {
                 verificaconvalor::gridRequerido(0, {}, titulo, view.tooltip(c.grid), c.columns, m);
                 add(c.page, gridObjectName(c.grid), -1, -1);
                 break;
             }
-            for (int r = 0; r < rows; ++r) {
+            for (const StoredRow& r : rows) {
                 for (int col : columnList(c.columns)) {
                     verificaconvalor::gridRequerido(
-                        rows, [&](int k) { return view.valueAt(c.grid, r, k); }, titulo, view.tooltip(c.grid),
-                        QString::number(col), m);
-                    add(c.page, gridObjectName(c.grid), r, col);
+                        static_cast<int>(rows.size()), [&](int k) { return r.values.value(k); }, titulo,
+                        view.tooltip(c.grid), QString::number(col), m);
+                    add(c.page, gridObjectName(c.grid), r.row, col, r.parentRow);
                 }
             }
             break;
@@ -97,16 +152,12 @@ QList<RequestFinding> RequestVerifier::verify() {
     }
 
     // The check each grid runs on an accepted cell, on a copy of every stored row.
-    Database& db = rules_.database();
     RequestState& estado = rules_.estado();
     ExportProductSelection seleccion;
     const RecordSet& mpe = rules_.fuentes().dtsAnxMPE()->recordSet();
-    if (mpe.isOpen() && mpe.count() > 0) {
-        const int r = mpe.position() >= 0 && mpe.position() < mpe.count() ? mpe.position() : 0;
-        seleccion.id = view.valueAt(RequestGrid::AnxMPE, r, ExportProductAnnexRule::IdProd);
-        seleccion.fraccion = view.valueAt(RequestGrid::AnxMPE, r, ExportProductAnnexRule::Fraccion).toString();
-    }
-    ExportProductSelection fila;  // the export product of the input being checked
+    if (mpe.isOpen() && mpe.count() > 0)
+        seleccion = productos.value(mpe.position() >= 0 && mpe.position() < mpe.count() ? mpe.position() : 0);
+    ExportProductSelection padre;  // the export product of the input being checked
     for (RequestGrid g : kRequestGrids) {
         std::unique_ptr<GridRule> rule;
         QList<int> skip;  // cells whose acceptance takes a list's entry rather than checking the value
@@ -127,7 +178,7 @@ QList<RequestFinding> RequestVerifier::verify() {
         case RequestGrid::Servicios: break;  // the service is always the list's entry
         case RequestGrid::AnxMPE: rule = std::make_unique<ExportProductAnnexRule>(db, m, estado); break;
         case RequestGrid::Anx0:
-            rule = std::make_unique<AnnexRule>(db, m, estado, 0, [&fila] { return fila; });
+            rule = std::make_unique<AnnexRule>(db, m, estado, 0, [&padre] { return padre; });
             break;
         case RequestGrid::Anx1:
         case RequestGrid::Anx2:
@@ -138,24 +189,14 @@ QList<RequestFinding> RequestVerifier::verify() {
         }
         }
         if (!rule) continue;
-        const int rows = view.rowCount(g);
-        const int columns = SourceRequestView::columnCount(g);
-        for (int r = 0; r < rows; ++r) {
-            QVariantList values;
-            for (int c = 0; c < columns; ++c) values << view.valueAt(g, r, c);
-            if (g == RequestGrid::Anx0) {
-                // An input is checked against the export product it belongs to.
-                fila.id = values.value(3);
-                fila.fraccion = db.scalar(QStringLiteral("select fraccion from imanexos where id_prod = ? and "
-                                                         "tipo_reg = 1 and id_subord = 0"),
-                                          {fila.id})
-                                    .toString();
-            }
-            for (int c = 0; c < columns; ++c) {
-                if (skip.contains(c) || values[c].isNull() || values[c].toString().trimmed().isEmpty()) continue;
-                GridRow copia(values, false);
+        for (const StoredRow& r : storedRows(g)) {
+            // An input is checked against the export product it belongs to.
+            if (r.parentRow >= 0) padre = productos.value(r.parentRow);
+            for (int c = 0; c < r.values.size(); ++c) {
+                if (skip.contains(c) || r.values[c].isNull() || r.values[c].toString().trimmed().isEmpty()) continue;
+                GridRow copia(r.values, false);
                 rule->cellAccepted(copia, c);
-                add(SourceRequestView::pageOf(g), gridObjectName(g), r, c);
+                add(SourceRequestView::pageOf(g), gridObjectName(g), r.row, c, r.parentRow);
             }
         }
     }

@@ -16,6 +16,7 @@ struct RequestFinding {
     int row = -1;        // the grid row (-1: the grid as a whole or a header field)
     int column = -1;     // the grid column (-1: the row or grid as a whole)
     QString message;     // the same text the check shows elsewhere
+    int parentRow = -1;  // an input (dbAnx_0): the row of its export product in dbAnxMPE
 
     bool operator==(const RequestFinding&) const = default;
 };
@@ -25,7 +26,10 @@ public:
     explicit RequestVerifier(RequestRules& rules) : rules_(rules) {}
 
     // The findings in the order of the disk generation's checks, then the cell checks by
-    // page, grid, row and column. Empty when the request is complete.
+    // page, grid, row and column. Empty when the request is complete. The inputs of every
+    // export product are checked (not only those the inputs grid shows), by export product
+    // and then in the order the inputs grid shows them; their `row` is the row under their
+    // export product.
     QList<RequestFinding> verify();
 
     static const QString kMsgCompleta;

@@ -2,6 +2,7 @@
 // cell of the stored request at once, with the page, grid, row and column and the message
 // the same check gives elsewhere, and the tables left byte for byte as they were.
 
+#include "annexes/AnnexRules.h"
 #include "app/DiskGeneration.h"
 #include "app/MainDataSources.h"
 #include "app/RequestRules.h"
@@ -150,4 +151,33 @@ TEST_F(VerificaTest, ControladoraRulesAreFindingsToo) {
     EXPECT_EQ(found[0], (RequestFinding{kPagControladas, QStringLiteral("dbControl"), -1, -1,
                                         RequestRules::kMsgMontoControladora}));
     EXPECT_TRUE(msgs.entries.isEmpty());
+}
+
+TEST_F(VerificaTest, InputsOfEveryExportProduct) {
+    // Two export products; the inputs grid shows those of the first, selected one. The bad
+    // input (a sensitive tariff item in a new programme) is the second of the other product.
+    complete();
+    exec(QStringLiteral("insert into imanexos values (3, 1, null, '87654321', 0)"));
+    exec(QStringLiteral("insert into imanexos values (4, 1, null, '11111111', 1)"));
+    exec(QStringLiteral("insert into imanexos values (5, 1, null, '22222222', 3)"));
+    exec(QStringLiteral("insert into imanexos values (6, 1, null, '17011101', 3)"));
+    fuentes->dtsAnxMPI()->setRecordSource(QStringLiteral("select * from imanexos where tipo_reg=1 and id_subord=?"),
+                                          {qint64(1)});
+    ASSERT_TRUE(fuentes->dtsAnxMPI()->refresh());
+    fuentes->dtsAnxMPE()->recordSet().moveFirst();
+    ASSERT_EQ(fuentes->dtsAnxMPE()->recordSet().valueAt(1, 0).toInt(), 3);
+    const QList<QByteArray> before = tableBytes();
+
+    const QList<RequestFinding> found = RequestVerifier(*rules).verify();
+    ASSERT_EQ(found.size(), 1) << found.value(0).message.toStdString();
+    EXPECT_EQ(found[0], (RequestFinding{kPagMateriasPrimas, QStringLiteral("dbAnx_0"), 1, 2, AnnexRule::kMsgSensible, 1}));
+    EXPECT_TRUE(msgs.entries.isEmpty()) << msgs.texts().join('|').toStdString();
+    EXPECT_EQ(tableBytes(), before);
+
+    // The same input under the selected product is found with that product's row.
+    exec(QStringLiteral("update imanexos set id_subord = 1 where id_prod = 6"));
+    ASSERT_TRUE(fuentes->dtsAnxMPI()->refresh());
+    const QList<RequestFinding> again = RequestVerifier(*rules).verify();
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_EQ(again[0], (RequestFinding{kPagMateriasPrimas, QStringLiteral("dbAnx_0"), 1, 2, AnnexRule::kMsgSensible, 0}));
 }

@@ -39,13 +39,21 @@ frmVerificaSolicitud::frmVerificaSolicitud(QList<RequestFinding> findings, std::
     for (int i = 0; i < findings_.size(); ++i) {
         const RequestFinding& f = findings_[i];
         const QStringList texts = {f.page < 0 ? QStringLiteral("Encabezado") : pageName(f.page), objectName(f),
-                                   numero(f.row), numero(f.column), f.message};
+                                   f.parentRow < 0 ? numero(f.row)
+                                                   : QStringLiteral("%1 (del producto de exportación %2)")
+                                                         .arg(numero(f.row), numero(f.parentRow)),
+                                   numero(f.column), f.message};
         for (int c = 0; c < texts.size(); ++c) lstHallazgos_->setItem(i, c, new QTableWidgetItem(texts[c]));
     }
     lstHallazgos_->resizeColumnsToContents();
     lstHallazgos_->setHidden(findings_.isEmpty());
     connect(lstHallazgos_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-        if (row >= 0 && row < findings_.size() && show_) show_(findings_[row]);
+        if (row < 0 || row >= findings_.size() || !show_) return;
+        const RequestFinding& f = findings_[row];
+        // An input is shown under its own export product: that one is selected first, and
+        // the inputs grid follows it.
+        if (f.parentRow >= 0) show_({f.page, QStringLiteral("dbAnxMPE"), f.parentRow, -1, {}});
+        show_(f);
     });
     l->addWidget(lstHallazgos_, 1);
 

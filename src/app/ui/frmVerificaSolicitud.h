@@ -17,7 +17,8 @@ class frmVerificaSolicitud : public QDialog {
     Q_OBJECT
 public:
     // `pageName(page)` and `objectName(finding)` give the texts the user knows the page and
-    // the grid or field by; `show(finding)` selects them in the main window.
+    // the grid or field by; `show(finding)` selects them in the main window. A finding on an
+    // input first shows its export product's row of dbAnxMPE, then the input.
     frmVerificaSolicitud(QList<RequestFinding> findings, std::function<QString(int)> pageName,
                          std::function<QString(const RequestFinding&)> objectName,
                          std::function<void(const RequestFinding&)> show, QWidget* parent = nullptr);

@@ -7,6 +7,8 @@
 #include "app/RequestRules.h"
 #include "app/RequestVerifier.h"
 #include "app/ui/frmVerificaSolicitud.h"
+#include "core/GridHelpers.h"
+#include "core/RequestState.h"
 #include "data/TableCatalogue.h"
 
 #include <QFile>
@@ -96,6 +98,43 @@ TEST_F(VerificaVentanaTest, EachFindingTakesTheWindowToItsCell) {
         EXPECT_EQ(g->currentRow(), esperados[i].row) << i;
         EXPECT_EQ(g->currentColumn(), esperados[i].column) << i;
     }
+    w->close();
+    QApplication::processEvents();
+    EXPECT_EQ(tableBytes(), before);
+}
+
+TEST_F(VerificaVentanaTest, AnInputOfAnotherExportProduct) {
+    // The first export product is selected; the bad input (a sensitive tariff item in a new
+    // programme) is the second input of the other one.
+    complete();
+    exec(QStringLiteral("insert into imanexos values (3, 1, null, '87654321', 0)"));
+    exec(QStringLiteral("insert into imanexos values (4, 1, null, '11111111', 1)"));
+    exec(QStringLiteral("insert into imanexos values (5, 1, null, '22222222', 3)"));
+    exec(QStringLiteral("insert into imanexos values (6, 1, null, '17011101', 3)"));
+    reopen();
+    BoundGrid* productos = grid(QStringLiteral("dbAnxMPE"));
+    BoundGrid* insumos = grid(QStringLiteral("dbAnx_0"));
+    ASSERT_EQ(productos->currentRow(), 0);
+    ASSERT_EQ(insumos->rowCount(), 1);
+    const QList<QByteArray> before = tableBytes();
+
+    frmVerificaSolicitud* w = verify();
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->findings().size(), 1) << w->findings().value(0).message.toStdString();
+    EXPECT_EQ(w->findings()[0].parentRow, 1);
+    auto* lista = w->findChild<QTableWidget*>(QStringLiteral("lstHallazgos"));
+    EXPECT_EQ(lista->item(0, 2)->text(), QStringLiteral("2 (del producto de exportación 2)"));
+    const QPoint centro = lista->visualItemRect(lista->item(0, 0)).center();
+    QTest::mouseClick(lista->viewport(), Qt::LeftButton, {}, centro);
+    QTest::mouseDClick(lista->viewport(), Qt::LeftButton, {}, centro);
+    QApplication::processEvents();
+    EXPECT_EQ(find<QTabWidget>(QStringLiteral("SSTabKALTO"))->currentIndex(), kPagMateriasPrimas);
+    EXPECT_EQ(productos->currentRow(), 1);
+    ASSERT_EQ(insumos->rowCount(), 2);
+    EXPECT_EQ(insumos->currentRow(), 1);
+    EXPECT_EQ(insumos->currentColumn(), 2);
+    EXPECT_EQ(cellText(insumos->cellValue(1, 2)), QStringLiteral("17011101"));
+    EXPECT_TRUE(messages.entries.isEmpty()) << messages.texts().join('|').toStdString();
     w->close();
     QApplication::processEvents();
     EXPECT_EQ(tableBytes(), before);
