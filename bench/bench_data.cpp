@@ -6,6 +6,7 @@
 //      same collation on a native table, and plain byte order on a native table.
 // Usage: bench_data <folder holding the catalogue .DBF files>
 
+#include "BenchFolder.h"
 #include "app/MainDataSources.h"
 #include "data/Database.h"
 #include "data/DbfModule.h"
@@ -84,13 +85,8 @@ double stepAll(sqlite3* db, const char* sql) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QString catalogues = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QCoreApplication::applicationDirPath();
     QTemporaryDir dir;
-    for (const QString& f : QDir(catalogues).entryList({QStringLiteral("*.DBF")}, QDir::Files))
-        if (!QStringList{"imdir", "imrlegal", "impects", "improd", "imserv", "imanexos", "imdint", "Sector", "mercbi",
-                         "datoprov", "catdirpl"}
-                 .contains(f.left(f.size() - 4), Qt::CaseInsensitive))
-            QFile::copy(QDir(catalogues).filePath(f), dir.filePath(f));
+    bench::copyCatalogues(bench::catalogueFolder(argc, argv), dir.path());
 
     Database db;
     QString error;

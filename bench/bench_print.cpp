@@ -5,6 +5,7 @@
 // Each is run several times; the best and the median are printed.
 // Usage: bench_print <folder holding the catalogue .DBF files>
 
+#include "BenchFolder.h"
 #include "data/Database.h"
 #include "print/FormateaInf.h"
 #include "print/ReportSnapshot.h"
@@ -91,13 +92,8 @@ Figures summary(std::vector<double> ms) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QString catalogues = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QCoreApplication::applicationDirPath();
     QTemporaryDir dir;
-    for (const QString& f : QDir(catalogues).entryList({QStringLiteral("*.DBF")}, QDir::Files))
-        if (!QStringList{"imdir", "imrlegal", "impects", "improd", "imserv", "imanexos", "imdint", "Sector", "mercbi",
-                         "datoprov", "catdirpl"}
-                 .contains(f.left(f.size() - 4), Qt::CaseInsensitive))
-            QFile::copy(QDir(catalogues).filePath(f), dir.filePath(f));
+    bench::copyCatalogues(bench::catalogueFolder(argc, argv), dir.path());
 
     Database db;
     QString error;

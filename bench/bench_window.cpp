@@ -3,6 +3,7 @@
 // left (the Down key in a grid) to its record in the file.
 // Usage: QT_QPA_PLATFORM=offscreen bench_window <folder holding the catalogue .DBF files>
 
+#include "BenchFolder.h"
 #include "support/RecordingMessages.h"
 #include "toolkit/BoundGrid.h"
 #include "toolkit/BoundGridModel.h"
@@ -22,12 +23,8 @@ using namespace kalto;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QString catalogues = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QCoreApplication::applicationDirPath();
     QTemporaryDir dir;
-    for (const char* f : {"activida", "csector", "imcserv", "imsector", "imunidmd", "prodabas"}) {
-        const QString file = QLatin1String(f) + QStringLiteral(".DBF");
-        QFile::copy(QDir(catalogues).filePath(file), dir.filePath(file));
-    }
+    bench::copyCatalogues(bench::catalogueFolder(argc, argv), dir.path());
     {
         Database db;
         QString error;

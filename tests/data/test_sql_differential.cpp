@@ -610,7 +610,7 @@ protected:
         }
     }
 
-    const TableSpec& spec(const QString& name) const {
+    const TableSpec& tableShape(const QString& name) const {
         for (const TableSpec& t : tables)
             if (t.name == name) return t;
         return tables.first();
@@ -769,12 +769,12 @@ TEST_F(Differential, RandomStatementsGiveWhatNativeTablesGive) {
         const Result b = native.run(s.sql, s.params);
         QString what = compare(s, a, b);
         if (what.isEmpty() && s.modifies) {
-            what = compareContents(spec(s.table), !s.inserts);  // a failed statement changes nothing
-            if (s.inserts) copyBack(spec(s.table));  // the native copy takes the DBF's record numbers
+            what = compareContents(tableShape(s.table), !s.inserts);  // a failed statement changes nothing
+            if (s.inserts) copyBack(tableShape(s.table));  // the native copy takes the DBF's record numbers
         }
         if (!what.isEmpty()) {
             if (!report(n, s, what)) return;
-            if (s.modifies) copyBack(spec(s.table));  // go on from the same rows
+            if (s.modifies) copyBack(tableShape(s.table));  // go on from the same rows
         }
         if (!a.ok) ++failedStatements;
         else if (s.modifies) changed += a.changes;

@@ -228,28 +228,32 @@ QWidget* frmKALTO::buildToolbar() {
     const QStyle::StandardPixmap iconos[5] = {QStyle::SP_TrashIcon, QStyle::SP_DialogApplyButton,
                                               QStyle::SP_DriveFDIcon, QStyle::SP_FileDialogDetailedView,
                                               QStyle::SP_MessageBoxInformation};
-    for (int i = 0; i < 5; ++i) {
+    // Every picture button of the toolbar: 500 twips square, a 16-pixel icon, reachable by keyboard.
+    auto pictureButton = [this, barra](const QString& name, const QString& tooltip, QStyle::StandardPixmap icon) {
         auto* b = new QToolButton(barra);
-        b->setObjectName(QStringLiteral("cmdKALTO_%1").arg(i));
-        b->setProperty("index", i);
-        b->setToolTip(QString::fromUtf8(tooltips[i]));
-        b->setAccessibleName(b->toolTip());
-        b->setIcon(style()->standardIcon(iconos[i]));
+        b->setObjectName(name);
+        b->setToolTip(tooltip);
+        b->setAccessibleName(tooltip);
+        b->setIcon(style()->standardIcon(icon));
         b->setIconSize(QSize(16, 16));
         b->setFixedSize(33, 33);  // 500 twips
         b->setFocusPolicy(Qt::StrongFocus);
+        return b;
+    };
+    for (int i = 0; i < 5; ++i) {
+        auto* b = pictureButton(QStringLiteral("cmdKALTO_%1").arg(i), QString::fromUtf8(tooltips[i]), iconos[i]);
+        b->setProperty("index", i);
         connect(b, &QToolButton::clicked, this, [this, i] { cmdKALTO_Click(i); });
         cmdKALTO_[i] = b;
         fila->addWidget(b);
     }
-    cmdRecupera_ = new QToolButton(barra);
-    cmdRecupera_->setObjectName(QStringLiteral("cmdRecupera"));
-    cmdRecupera_->setToolTip(QStringLiteral("Recuperar solicitud de un disco"));
-    cmdRecupera_->setAccessibleName(cmdRecupera_->toolTip());
-    cmdRecupera_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    cmdRecupera_->setIconSize(QSize(16, 16));
-    cmdRecupera_->setFixedSize(33, 33);
-    cmdRecupera_->setFocusPolicy(Qt::StrongFocus);
+    // "Verificar solicitud" follows the five picture buttons, then "Recuperar solicitud de un disco".
+    cmdVerificar_ = pictureButton(QStringLiteral("cmdVerificar"), QStringLiteral("Verificar solicitud"),
+                                  QStyle::SP_DialogYesButton);
+    connect(cmdVerificar_, &QToolButton::clicked, this, &frmKALTO::cmdVerificar_Click);
+    fila->addWidget(cmdVerificar_);
+    cmdRecupera_ = pictureButton(QStringLiteral("cmdRecupera"), QStringLiteral("Recuperar solicitud de un disco"),
+                                 QStyle::SP_DialogOpenButton);
     connect(cmdRecupera_, &QToolButton::clicked, this, &frmKALTO::cmdRecupera_Click);
     fila->addWidget(cmdRecupera_);
     fila->addStretch(1);
@@ -257,17 +261,6 @@ QWidget* frmKALTO::buildToolbar() {
     cmdBrelot_->setMinimumSize(209, 33);  // 3135 by 495 twips
     connect(cmdBrelot_, &QPushButton::clicked, this, &frmKALTO::cmdBrelot_Click);
     fila->addWidget(cmdBrelot_);
-    // "Verificar solicitud" follows the five picture buttons.
-    cmdVerificar_ = new QToolButton(barra);
-    cmdVerificar_->setObjectName(QStringLiteral("cmdVerificar"));
-    cmdVerificar_->setToolTip(QStringLiteral("Verificar solicitud"));
-    cmdVerificar_->setAccessibleName(cmdVerificar_->toolTip());
-    cmdVerificar_->setIcon(style()->standardIcon(QStyle::SP_DialogYesButton));
-    cmdVerificar_->setIconSize(QSize(16, 16));
-    cmdVerificar_->setFixedSize(33, 33);
-    cmdVerificar_->setFocusPolicy(Qt::StrongFocus);
-    connect(cmdVerificar_, &QToolButton::clicked, this, &frmKALTO::cmdVerificar_Click);
-    fila->insertWidget(fila->indexOf(cmdKALTO_[4]) + 1, cmdVerificar_);
     LbVersion_ = new QLabel(barra);
     LbVersion_->setObjectName(QStringLiteral("LbVersion"));
     LbVersion_->setAccessibleName(QStringLiteral("Versión"));
