@@ -217,6 +217,33 @@ TEST_F(SectoralWindow, TheExportWritesDriveAAndTheGridsGoOnWorking) {
     EXPECT_EQ(messages.entries.size(), 1);
 }
 
+TEST_F(SectoralWindow, TheExportStopsWhenARowBeingTypedCannotBeStored) {
+    QTemporaryDir disk;
+    qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
+    const QByteArray datoprov = [&] {
+        QFile f(db.tablePath(QStringLiteral("datoprov")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    frmSolBrelot w(db, messages, applicant);
+    open(w);
+    // A tariff item of nine digits: announced when the cell is left, refused by its column.
+    startNewRow(w.dbMercancias(), 2);
+    type(QStringLiteral("123456789"));
+    key(Qt::Key_Tab);
+    messages.clear();
+    messages.defaultAnswer = true;
+    QTest::mouseClick(w.cmdAccion(0), Qt::LeftButton);
+    qunsetenv("KALTO_UNIDAD_A");
+    ASSERT_EQ(messages.entries.size(), 1) << messages.texts().join(u'\n').toStdString();
+    EXPECT_EQ(messages.entries[0].kind, RecordingMessages::Kind::Exclamation);
+    EXPECT_TRUE(messages.last().contains(QStringLiteral("Fracción"))) << messages.last().toStdString();
+    EXPECT_TRUE(QDir(disk.path()).entryList(QDir::Files).isEmpty());
+    QFile after(db.tablePath(QStringLiteral("datoprov")));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), datoprov);
+    EXPECT_TRUE(w.dbMercancias()->hasFocus() || w.dbMercancias()->isAncestorOf(QApplication::focusWidget()));
+}
+
 TEST_F(SectoralWindow, ThePrintButtonOpensTheQuestionnaireAndTheListsAreReadAgainAfter) {
     sql(QStringLiteral("insert into sector (idsector, cve_sector, descripcio) values (1, '9', 'MAQUINARIA AGRÍCOLA')"));
     frmSolBrelot w(db, messages, applicant);
