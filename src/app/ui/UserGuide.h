@@ -1,5 +1,5 @@
 #pragma once
-// The user's guide (guia.html): F1 on the main window opens it in the desktop's browser.
+// The user's guide (guia.html): F1 on the main window opens it.
 
 #include <QString>
 #include <QStringList>
@@ -15,8 +15,9 @@ class Messages;
 // (docs/ one level above the executable).
 QStringList userGuideCandidates(const QString& executableFolder);
 
-// Makes F1 on `window` open the first guide found; when there is none, or no program can
-// show it, says so in Spanish naming where the guide was looked for.
+// Makes F1 on `window` open the first guide found in the desktop's browser, or in a window of
+// the program when the desktop has no program to open it; when there is no guide, says so in
+// Spanish naming where it was looked for.
 void installUserGuideShortcut(QWidget* window, Messages& messages);
 
 }  // namespace kalto
