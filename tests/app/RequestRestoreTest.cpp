@@ -13,7 +13,7 @@
 #include "data/Dbf.h"
 #include "data/TableCatalogue.h"
 #include "support/RecordingMessages.h"
-#include "support/TestFolder.h"
+#include "support/RequestFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,38 +37,23 @@ QByteArray bytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>");
 }
 
-class RestoreTest : public ::testing::Test {
+class RestoreTest : public test::RequestFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(disk.isValid());
         qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
-        QString err;
-        ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
-        fuentes = std::make_unique<MainDataSources>(&db);
-        rules = std::make_unique<RequestRules>(db, *fuentes, estado, msgs);
-        ASSERT_TRUE(rules->EstableceLigas(nullptr, &err)) << err.toStdString();
-        estado.ventanaMostrada = true;
+        RequestFixture::SetUp();
     }
     void TearDown() override { qunsetenv("KALTO_UNIDAD_A"); }
 
-    void exec(const QString& sql, const QVariantList& params = {}) {
-        QString err;
-        ASSERT_TRUE(db.execute(sql, params, &err)) << sql.toStdString() << ": " << err.toStdString();
-        fuentes->refreshAll();
-    }
-    // A request in every table (a new programme with a service of code 13: procedure code 4), one of its rows deleted (the disk receives the tables packed),
-    // written to drive A: by the disk generation.
+    // A request in every table (with a service of code 13: procedure code 4), one of its rows
+    // deleted (the disk receives the tables packed), written to drive A: by the disk generation.
     void writeDisk() {
-        exec(QStringLiteral("update imdint set rfc = 'AAAA010101AA1', apepatraz = 'EMPRESA ÑANDÚ', idtra = 4, idmoda = 1"));
-        exec(QStringLiteral("insert into imdir (iddir, calleyno, cp) values ('FL', 'REFORMA 1', '06600')"));
-        exec(QStringLiteral("insert into imdir (iddir, calleyno, cp) values ('PL', 'JUÁREZ 2', '06700')"));
-        exec(QStringLiteral("insert into imrlegal values ('ANA', 'PEREZ', 'LOPEZ', '5552', 'DIRECTOR', 'a@b.mx')"));
+        QString err;
+        ASSERT_TRUE(test::writeCompleteRequest(db, QStringLiteral("EMPRESA ÑANDÚ"), &err)) << err.toStdString();
+        exec(QStringLiteral("update imdint set idtra = 4, idmoda = 1"));
         exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, idmcts) values ('FILIAL', 'BBB010101BB1', 12.5, 'C')"));
-        exec(QStringLiteral("insert into improd (id_prod, fraccion, volumen, porcut, umid, um) "
-                            "values (1, '12345678', 100, 50, 1, 'PIEZA')"));
         exec(QStringLiteral("insert into imserv values (13, 'REPARACION')"));
-        exec(QStringLiteral("insert into imanexos values (1, 1, NULL, '12345678', 0)"));
-        exec(QStringLiteral("insert into imanexos values (2, 2, NULL, '87654321', 1)"));
         exec(QStringLiteral("insert into imanexos values (3, 2, NULL, '11111111', 1)"));
         exec(QStringLiteral("delete from imanexos where id_prod = 3"));
         SourceRequestView view(*fuentes, estado);
@@ -84,11 +69,7 @@ protected:
         ASSERT_TRUE(rules->EstableceLigas(nullptr));
         msgs.clear();
     }
-    QHash<QString, QByteArray> dataFolder() const {
-        QHash<QString, QByteArray> out;
-        for (const QString& t : requestTables()) out[t] = bytes(db.tablePath(t));
-        return out;
-    }
+    QHash<QString, QByteArray> dataFolder() const { return test::requestTableBytes(db); }
     QString diskFile(const QString& table) const {
         return QDir(disk.path()).filePath(DiskGeneration::diskFileName(table));
     }
@@ -125,12 +106,6 @@ protected:
     }
 
     QTemporaryDir disk;
-    test::TestFolder folder;
-    Database db;
-    RequestState estado;
-    RecordingMessages msgs;
-    std::unique_ptr<MainDataSources> fuentes;
-    std::unique_ptr<RequestRules> rules;
     QHash<QString, QByteArray> written;
     int stores = 0;
     int rebinds = 0;
