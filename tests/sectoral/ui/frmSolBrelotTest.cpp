@@ -5,11 +5,14 @@
 #include "sectoral/ui/frmSolBrelot.h"
 
 #include "sectoral/Fixture.h"
+#include "data/DataSource.h"
+#include "sectoral/ui/BrelotApplicant.h"
 #include "sectoral/ui/frmImpSolBrelot.h"
 #include "toolkit/BoundGrid.h"
 #include "toolkit/PickList.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -164,7 +167,6 @@ TEST_F(SectoralWindow, TheExportStopsWhenARowBeingTypedCannotBeStored) {
 
 TEST_F(SectoralWindow, ThePrintButtonOpensTheQuestionnaireAndTheListsAreReadAgainAfter) {
     sql(QStringLiteral("insert into sector (idsector, cve_sector, descripcio) values (1, '9', 'MAQUINARIA AGRÍCOLA')"));
-    w->setClock([] { return QDate(2024, 7, 1); });
     // A new export product appears in the list once the print window has been closed.
     sql(QStringLiteral("insert into imanexos (id_prod, tipo_reg, descrip, fraccion, id_subord) values (9, 1, 'b', '84322001', 0)"));
     QString preview;
@@ -175,9 +177,38 @@ TEST_F(SectoralWindow, ThePrintButtonOpensTheQuestionnaireAndTheListsAreReadAgai
         QTest::mouseClick(print->Command2(), Qt::LeftButton);
     });
     QTest::mouseClick(w->cmdAccion(1), Qt::LeftButton);
-    EXPECT_TRUE(preview.contains(QStringLiteral("SECTOR 9     MAQUINARIA AGRÍCOLA")));
-    EXPECT_TRUE(preview.contains(QStringLiteral("RFC :  ABC010101XY1")));
-    EXPECT_TRUE(preview.contains(QStringLiteral("01/jul/2024")));
+    EXPECT_TRUE(preview.contains(QStringLiteral("RFC :  ABC010101XY1")) && preview.contains(QStringLiteral("SECTOR 9     MAQUINARIA")));
     EXPECT_TRUE(entries(w->lstFraccion()).contains(QStringLiteral("84322001")));
     EXPECT_TRUE(w->isVisible());
+}
+
+// What the main window shows, read from its controls: the header, the selected sector, the
+// current row of the fiscal-address and representative grids, every plant in grid order.
+TEST_F(SectoralWindow, TheApplicantIsReadFromTheMainWindowsControls) {
+    sql(QStringLiteral("insert into imdir (iddir, calleyno, cp) values ('PL', 'P1', '01000'), ('FL', 'F1', '06700'), "
+                       "('PL', 'P2', null), ('FL', 'F2', '06800')"));
+    sql(QStringLiteral("insert into imrlegal (nomrepleg, mail) values ('ANA', 'ana@correo.mx')"));
+    auto grid = [&](const char* source, const QList<GridColumn>& columns) {
+        auto* g = new BoundGrid(&*w);
+        auto* s = new DataSource(QString(), &db, QString::fromLatin1(source), g);
+        g->bind(s, columns, nullptr, &messages);
+        EXPECT_TRUE(s->refresh());
+        return g;
+    };
+    const QList<GridColumn> address{{QStringLiteral("Calle y No."), QStringLiteral("CALLEYNO")}, {QStringLiteral("C.P."), QStringLiteral("CP")}};
+    BoundGrid* fiscal = grid("select * from imdir where iddir = 'FL'", address);
+    BoundGrid* plants = grid("select * from imdir where iddir = 'PL'", address);
+    BoundGrid* rep = grid("imrlegal", {{QStringLiteral("e-mail"), QStringLiteral("MAIL")}, {QStringLiteral("Nombre"), QStringLiteral("NOMREPLEG")}});
+    QComboBox sector;
+    sector.addItem(QStringLiteral("INDUSTRIA INVENTADA"), 7);
+    ASSERT_TRUE(fiscal->setCurrentRow(1));
+    const ApplicantData a = applicantFromWindow(QStringLiteral(" RFC"), QStringLiteral("EMPRESA"), sector, *fiscal, *rep, *plants);
+    EXPECT_EQ(QStringList({a.rfc, a.razonSocial, a.sectorCodigo.toString(), a.sectorTexto, a.domicilioFiscal.calleYNo.toString(),
+                           a.domicilioFiscal.cp.toString(), a.representante.nomRepLeg.toString(), a.representante.mail.toString()}),
+              QStringList({QStringLiteral(" RFC"), QStringLiteral("EMPRESA"), QStringLiteral("7"), QStringLiteral("INDUSTRIA INVENTADA"),
+                           QStringLiteral("F2"), QStringLiteral("06800"), QStringLiteral("ANA"), QStringLiteral("ana@correo.mx")}));
+    ASSERT_EQ(a.plantas.size(), 2);
+    EXPECT_EQ(a.plantas[1].calleYNo.toString() + a.plantas[1].cp.toString(), QStringLiteral("P2"));
+    sector.setCurrentIndex(-1);
+    EXPECT_TRUE(applicantFromWindow({}, {}, sector, *fiscal, *rep, *plants).sectorCodigo.isNull());
 }
