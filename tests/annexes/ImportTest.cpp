@@ -11,6 +11,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
+#include <sys/stat.h>
+
 using namespace kalto;
 using namespace kalto::test;
 
@@ -332,4 +336,68 @@ TEST_F(Import, ProgressAndCancel) {
                                                       "los renglones siguientes no se leyeron. Renglones cargados: 150 "
                                                       "(se conservan). Renglones rechazados: 150;")))
         << r.summary().toStdString();
+}
+
+// Only a regular file is read: anything else is refused by its name before it is opened, the
+// tables and the last error file as they were.
+TEST_F(Import, OnlyRegularFilesAreRead) {
+    const QString input = onC(QStringLiteral("anexo.csv"));
+    const QByteArray encoded = QFile::encodeName(input);
+    put(QStringLiteral("eanexo.csv"), "anterior\r\n");
+    const struct {
+        std::function<bool()> make;
+        const char* message;
+    } cases[] = {
+        {[&] { return QFile::link(QStringLiteral("/dev/null"), input); },
+         "%1 es un enlace a /dev/null, que es un dispositivo, no un archivo."},
+        {[&] { return QFile::link(QStringLiteral("/dev/zero"), input); },
+         "%1 es un enlace a /dev/zero, que es un dispositivo, no un archivo."},
+        {[&] { return ::mkfifo(encoded.constData(), 0600) == 0; }, "%1 es una tubería con nombre (FIFO), no un archivo."},
+        {[&] { return QDir().mkdir(input); }, "%1 es una carpeta, no un archivo."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        QFile::remove(input);
+        QDir().rmdir(input);
+        ASSERT_TRUE(c.make());
+        const ImportResult r = annexes();
+        ASSERT_EQ(r.status, ImportResult::Status::NotRun);
+        EXPECT_EQ(r.summary(), QString::fromUtf8(c.message).arg(QDir::toNativeSeparators(input)) +
+                                   QStringLiteral(" No se importó ningún renglón."));
+    }
+    EXPECT_EQ(count(QStringLiteral("select count(*) from imanexos")), 0);
+    EXPECT_EQ(readBytes(onC(QStringLiteral("eanexo.csv"))), QByteArray("anterior\r\n"));
+}
+
+// The progress is told while the file is first read through (a cancel then stores nothing)
+// and while a long line is read. A line longer than what is read of one is refused.
+TEST_F(Import, CancelWhileTheFileIsRead) {
+    put(QStringLiteral("eanexo.csv"), "anterior\r\n");
+    put(QStringLiteral("anexo.csv"), QByteArray("E,84713001\n").repeated(60000));  // three pieces
+    QList<std::pair<int, int>> calls;
+    auto cancelAt = [&](int call) {
+        calls.clear();
+        return [&calls, call](int read, int total) {
+            calls.append({read, total});
+            return calls.size() < call;
+        };
+    };
+    ImportResult r = annexes(cancelAt(1));
+    EXPECT_EQ(r.status, ImportResult::Status::NotRun);
+    EXPECT_EQ(calls, (QList<std::pair<int, int>>{{0, 262144 / 11}}));  // the lines of the first piece
+    EXPECT_EQ(r.summary(), QStringLiteral("Importación de anexos cancelada. No se importó ningún renglón."));
+    EXPECT_EQ(readBytes(onC(QStringLiteral("eanexo.csv"))), QByteArray("anterior\r\n"));
+
+    put(QStringLiteral("anexo.csv"), "E,84713001" + QByteArray(600000, ' ') + "x\nI,39269099\n");
+    r = annexes(cancelAt(4));
+    EXPECT_EQ(calls, (QList<std::pair<int, int>>{{0, 0}, {0, 0}, {0, 2}, {0, 2}}));
+    EXPECT_EQ(r.status, ImportResult::Status::Cancelled);
+    EXPECT_EQ(r.read, 0);
+
+    r = annexes();
+    EXPECT_EQ(r.refused, 2);
+    EXPECT_EQ(count(QStringLiteral("select count(*) from imanexos")), 0);
+    EXPECT_EQ(readBytes(onC(QStringLiteral("eanexo.csv"))),
+              cp1252(QStringLiteral("Renglon 1. 84713001") + importmsg::kRenglonLargo + QStringLiteral("\r\nRenglon 2. 39269099") +
+                     importmsg::kImportacionPadreConProblema + QStringLiteral("\r\n")));
 }

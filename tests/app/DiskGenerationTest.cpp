@@ -12,7 +12,7 @@
 #include "data/Dbf.h"
 #include "data/TableCatalogue.h"
 #include "support/RecordingMessages.h"
-#include "support/TestFolder.h"
+#include "support/RequestFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,20 +41,14 @@ QStringList sevenOnDisk() {
     return names;
 }
 
-class DiscoTest : public ::testing::Test {
+class DiscoTest : public test::RequestFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(disk.isValid());
         qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
-        QString err;
-        ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
-        fuentes = std::make_unique<MainDataSources>(&db);
-        rules = std::make_unique<RequestRules>(db, *fuentes, estado, msgs);
-        ASSERT_TRUE(rules->EstableceLigas(nullptr, &err)) << err.toStdString();
-        estado.ventanaMostrada = true;
+        RequestFixture::SetUp();
         view = std::make_unique<SourceRequestView>(*fuentes, estado);
         drives = std::make_unique<Drives>(folder.path());
-        msgs.clear();
     }
     void TearDown() override {
         ::chmod(QFile::encodeName(disk.path()).constData(), 0755);
@@ -83,11 +77,6 @@ protected:
         return msgs.entries.isEmpty() ? QString() : msgs.entries.first().text;
     }
 
-    void exec(const QString& sql, const QVariantList& params = {}) {
-        QString err;
-        ASSERT_TRUE(db.execute(sql, params, &err)) << sql.toStdString() << ": " << err.toStdString();
-        fuentes->refreshAll();
-    }
     void solicitud(int tramite, int modalidad, bool desahogo = false) {
         estado.tramite = tramite;
         estado.modalidad = modalidad;
@@ -118,28 +107,10 @@ protected:
     void annex(int id, int kind, const QVariant& descrip, const QVariant& fraccion, int subord = 0) {
         exec(QStringLiteral("insert into imanexos values (?, ?, ?, ?, ?)"), {id, kind, descrip, fraccion, subord});
     }
-    // A new "Industrial" programme with everything the check asks for.
-    void complete() {
-        solicitud(kProgramaNuevo, kIndustrial);
-        header(HeaderField::Rfc, "AAAA010101AA1");
-        header(HeaderField::CompanyName, "EMPRESA");
-        address("FL");
-        address("PL");
-        representative();
-        product();
-        annex(1, 1, QVariant(), QStringLiteral("12345678"));
-        annex(2, 2, QVariant(), QStringLiteral("87654321"), 1);
-    }
     QStringList onDisk() const { return QDir(disk.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
     QString diskFile(const QString& name) const { return QDir(disk.path()).filePath(name); }
 
     QTemporaryDir disk;
-    test::TestFolder folder;
-    Database db;
-    RequestState estado;
-    RecordingMessages msgs;
-    std::unique_ptr<MainDataSources> fuentes;
-    std::unique_ptr<RequestRules> rules;
     std::unique_ptr<SourceRequestView> view;
     std::unique_ptr<Drives> drives;
     QList<int> pages;
