@@ -21,6 +21,7 @@
 #include "toolkit/BoundGrid.h"
 #include "toolkit/Hourglass.h"
 #include "toolkit/PickList.h"
+#include "toolkit/TextEntryFilter.h"
 #include "toolkit/frmEspera.h"
 #include "app/ui/frmInfoVersion.h"
 #include "data/Database.h"
@@ -733,6 +734,8 @@ void frmKALTO::wireHeader() {
             header_->edit(field, text);
         });
     }
+    // The registration number and year take digits only, typed, pasted or dropped.
+    for (QLineEdit* edit : {txtNumKALTO_, txtAnioKALTO_}) filterTextEntry(edit, digitAdmitted);
     connect(SSTabKALTO_, &QTabWidget::currentChanged, this, &frmKALTO::tabChanged);
 }
 
@@ -843,10 +846,6 @@ bool frmKALTO::headerKey(QObject* watched, QKeyEvent* key) {
             return true;
         }
         return false;
-    }
-    if (watched == txtNumKALTO_ || watched == txtAnioKALTO_) {
-        if (text.isEmpty()) return false;  // movement and editing keys
-        return digitKeyFilter(text.at(0).unicode()) == 0;
     }
     if (watched == SSTabKALTO_->tabBar()) {
         if (text.isEmpty() || !text.at(0).isPrint()) return false;
