@@ -1,7 +1,6 @@
 #include "app/RequestRestore.h"
 
 #include "app/DiskGeneration.h"
-#include "core/Drives.h"
 #include "core/Messages.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
@@ -215,13 +214,6 @@ QString RequestRestore::question(const RestoreFound& found) {
                            "antes en la carpeta %1.")
                 .arg(kBackups);
     return text;
-}
-
-QString RequestRestore::driveA(const Drives& drives) {
-    QString error;
-    const QString folder = drives.folder(QLatin1Char('A'), &error);
-    if (folder.isEmpty()) messages_.exclamation(sentence(error));
-    return folder;
 }
 
 bool RequestRestore::keepCurrent(QString* error) {

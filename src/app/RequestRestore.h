@@ -32,7 +32,6 @@
 namespace kalto {
 
 class Database;
-class Drives;
 class Messages;
 
 // What the window does for the restore.
@@ -78,8 +77,6 @@ public:
 
     // The whole restore from `folder`: check, question (No by default), copy kept, replace.
     RestoreOutcome restore(const QString& folder);
-    // The folder drive A: leads to, or empty after a message.
-    QString driveA(const Drives& drives);
 
     // Where the last restore kept the request it replaced.
     QString backupFolder() const { return backupFolder_; }
