@@ -231,15 +231,20 @@ TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
 }
 
 TEST_F(RestoreTest, RestoredTablesAreReadAsTheDataFolderReadsThemAndTakeWrites) {
-    // The header of a read-only disk written in UTF-8, as its .cpg says.
+    // The header of a read-only disk written in UTF-8, as its .cpg says, into a data folder
+    // whose imdint is read in MS-DOS 850, as its own .cpg says.
     writeDisk();
     clearRequest();
+    fuentes->closeAll();
+    db.close();
+    for (const auto& [path, page] : {std::pair{folder.file("imdint.cpg"), "850"}, {disk.filePath("imdint.cpg"), "UTF-8"}}) {
+        QFile cpg(path);
+        ASSERT_TRUE(cpg.open(QIODevice::WriteOnly) && cpg.write(page) > 0);
+    }
+    ASSERT_TRUE(folder.open(db));
+    reload();
     const QString dint = diskFile(QStringLiteral("imdint"));
     ASSERT_TRUE(DbfTable::create(dint, findTableDef(QStringLiteral("imdint"))->fields, nullptr));
-    {
-        QFile cpg(disk.filePath(QStringLiteral("imdint.cpg")));
-        ASSERT_TRUE(cpg.open(QIODevice::WriteOnly) && cpg.write("UTF-8") == 5);
-    }
     std::unique_ptr<DbfTable> t = DbfTable::open(dint, nullptr);
     ASSERT_TRUE(t && t->append({QStringLiteral("AAAA010101AA1"), QStringLiteral("EMPRESA ÑANDÚ")}, nullptr, nullptr));
     t.reset();
@@ -249,6 +254,7 @@ TEST_F(RestoreTest, RestoredTablesAreReadAsTheDataFolderReadsThemAndTakeWrites) 
     msgs.answers = {true};
     ASSERT_EQ(restorer().restore(disk.path()), RestoreOutcome::Restored) << msgs.last().toStdString();
     EXPECT_EQ(db.scalar(QStringLiteral("select apepatraz from imdint")).toString(), QStringLiteral("EMPRESA ÑANDÚ"));
+    EXPECT_EQ(db.table(QStringLiteral("imdint"))->codePage(), DbfCodePage::Dos850);
     for (const QString& t : requestTables())
         EXPECT_TRUE(QFile::permissions(db.tablePath(t)) & QFile::WriteOwner) << t.toStdString();
     exec(QStringLiteral("update imdint set apepatraz = 'OTRA'"));
