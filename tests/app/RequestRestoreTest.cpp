@@ -187,7 +187,7 @@ TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
         const char* why;     // and what it says of it
         const char* also;    // a second file the message names, if any
     } cases[] = {
-        {[&] { return QFile(diskFile("imanexos")).resize(written["imanexos"].size() - 10); }, "imanexos", "dañada", ""},
+        {[&] { return QFile(diskFile("imanexos")).resize(written["imanexos"].size() - 10); }, "imanexos", "dañad", ""},
         {[&] { return QFile::remove(diskFile("imanexos")); }, "imanexos", "no se encuentra", ""},
         {[&] {
              return QFile::remove(diskFile("imserv")) &&
@@ -195,7 +195,7 @@ TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
                                      nullptr);
          },
          "imserv", "sus columnas no son", ""},
-        {[&] { return write(diskFile("imserv"), QByteArray(40, 'x')); }, "imserv", "dañada", ""},
+        {[&] { return write(diskFile("imserv"), QByteArray(40, 'x')); }, "imserv", "dañad", ""},
         // The header row deleted, or a second one.
         {[&] { return edit("imdint", [](DbfTable& t) { return t.remove(0, nullptr); }); }, "imdint", "no tiene el renglón", ""},
         {[&] { return edit("imdint", [](DbfTable& t) { return t.append({QStringLiteral("OTRA")}, nullptr, nullptr); }); },
@@ -208,12 +208,12 @@ TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
         {[&] { return write(folder.file("IMSERV.DBF"), written["imserv"]); }, "imserv", "dos maneras", "IMSERV.DBF"},
         // What is no table file: a device, a FIFO, a folder, a huge file with a small header.
         {[&] { return QFile::remove(diskFile("imserv")) && QFile::link("/dev/zero", diskFile("imserv")); }, "imserv",
-         "no es un archivo de datos", ""},
+         "es un dispositivo", ""},
         {[&] { return QFile::remove(diskFile("imserv")) && ::mkfifo(QFile::encodeName(diskFile("imserv")), 0644) == 0; },
-         "imserv", "no es un archivo de datos", ""},
+         "imserv", "tubería", ""},
         {[&] { return QFile::remove(diskFile("imserv")) && QDir().mkdir(diskFile("imserv")); }, "imserv", "es una carpeta", ""},
-        {[&] { return QFile(diskFile("imserv")).resize(qint64(1) << 32); }, "imserv", "más de lo que mide", ""},
-        {[&] { return QFile(diskFile("imserv")).resize(10 << 20); }, "imserv", "dañada: mide 10485760 bytes", ""},
+        {[&] { return QFile(diskFile("imserv")).resize(qint64(1) << 32); }, "imserv", "más de lo que puede medir", ""},
+        {[&] { return QFile(diskFile("imserv")).resize(10 << 20); }, "imserv", "mide 10485760 bytes y su encabezado", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
