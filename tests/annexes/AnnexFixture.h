@@ -10,14 +10,11 @@
 #include "annexes/ServiceRule.h"
 #include "core/RequestState.h"
 #include "data/Database.h"
+#include "support/PrintQString.h"
 #include "support/RecordingMessages.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace kalto::test {
 
