@@ -40,6 +40,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFocusEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QProgressDialog>
 #include <QScreen>
@@ -139,9 +140,14 @@ frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
               ui_->dbAnx_0,     ui_->dbAnx_3,     ui_->dbAnx_1,    ui_->dbAnx_2};
     headerEdits_ = {ui_->txtRFC, ui_->txtRSocial, ui_->txtNumKALTO, ui_->txtAnioKALTO, ui_->txtNDSol, ui_->txtADSol};
     wireToolbar();
-    // Each header field is wide enough for what it holds (the company name for 14 characters).
-    for (QLineEdit* t : headerEdits_)
-        t->setMinimumWidth(t->fontMetrics().horizontalAdvance(QLatin1Char('W')) * (std::min(t->maxLength(), 14) + 2));
+    // Each header field as wide as what it holds (digits, the RFC's letters; the company name
+    // takes the rest of its row).
+    for (QLineEdit* t : headerEdits_) {
+        const QChar widest = t->maxLength() <= 8 ? QLatin1Char('0') : QLatin1Char('W');
+        const int width = t->fontMetrics().horizontalAdvance(QString(std::min(t->maxLength(), 14) + 2, widest));
+        if (t->maxLength() <= 14) t->setFixedWidth(width);
+        else t->setMinimumWidth(width);
+    }
     productsView_ = std::make_unique<GridProductsView>(ui_->dbAnxMPE, dbAnx_[0]);
     inputsLink_ = std::make_unique<AnnexInputsLink>(*fuentes_->dtsAnxMPI(), *productsView_);
     bindGrids();
@@ -169,20 +175,21 @@ PickList* frmKALTO::lstUM() const { return ui_->lstUM; }
 PickList* frmKALTO::lstServicio() const { return ui_->lstServicio; }
 
 void frmKALTO::setInitialGeometry() {
-    // The designed client area, larger when the text at the current font needs more room, and
-    // wide enough for the whole tab strip where the screen allows it (on a narrower screen
-    // the strip's captions get a smaller font, see fitTabCaptions).
-    QSize size = centralWidget()->minimumSizeHint().expandedTo(QSize(kAnchoCliente, kAltoCliente));
+    // Most of the screen, so that the grids show as many rows and columns as they can: the
+    // whole width of a small screen, on a wide one three quarters of it or the room every tab
+    // caption needs on one line; never less than the layout needs.
+    const QSize least = centralWidget()->minimumSizeHint().expandedTo(QSize(kAnchoCliente, kAltoCliente));
     const QMargins margins = centralWidget()->layout()->contentsMargins();
-    const int tabsWidth = tabCaptionsWidth(ui_->SSTabKALTO) + margins.left() + margins.right();
+    const int captions = tabCaptionsWidth(ui_->SSTabKALTO) + margins.left() + margins.right();
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     const QRect area = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
     constexpr int kFrame = 24;  // the window manager's borders
-    size.setWidth(std::max(size.width(), std::min(tabsWidth, area.width() - kFrame)));
-    size.setHeight(std::min(size.height(), std::max(kAltoCliente, area.height() * 95 / 100)));
-    resize(size);
+    constexpr int kTitle = 40;  // and its title bar
+    const int width = std::min(area.width() - kFrame, std::max(captions, area.width() * 3 / 4));
+    const int height = std::min(area.height() - kTitle, area.height() * 9 / 10);
+    resize(std::max(least.width(), width), std::max(least.height(), height));
     // Centred on the screen.
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    move(area.x() + (area.width() - this->width()) / 2, area.y() + (area.height() - this->height()) / 2);
 }
 
 // ---------------------------------------------------------------- grids
@@ -219,6 +226,11 @@ void frmKALTO::bindGrids() {
                             {f.dtsAnxMPI(), f.dtsAnxC(), f.dtsAnxH(), f.dtsAnxR()}},
         [this] { return inputsLink_->parentOfInput(); },
         [this](BoundGrid* g, int column, PickList* list) { ColocaListaGrid(g, column, list); });
+
+    // Every column at least as wide as its caption, whatever the font.
+    for (BoundGrid* g : grids_)
+        for (int c = 0; c < g->horizontalHeader()->count(); ++c)
+            g->setColumnWidth(c, std::max(g->columnWidth(c), g->horizontalHeader()->sectionSizeHint(c)));
 
     // The inputs grid follows the export product selected (or just stored). An input in edit
     // is stored by its grid from the event loop, once it has lost the focus: the inputs
