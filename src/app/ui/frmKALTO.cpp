@@ -1,7 +1,6 @@
 #include "app/ui/frmKALTO.h"
 #include "ui_frmKALTO.h"
 
-#include "annexes/AnnexGrids.h"
 #include "annexes/Import.h"
 #include "app/AnnexInputsLink.h"
 #include "app/DiskGeneration.h"
@@ -13,9 +12,6 @@
 #include "app/PrintRequest.h"
 #include "app/ui/TabCaptions.h"
 #include "core/Drives.h"
-#include "core/GridHelpers.h"
-#include "core/KeyFilters.h"
-#include "core/LetterCase.h"
 #include "core/Messages.h"
 #include "core/RequestState.h"
 #include "core/VerificaConValor.h"
@@ -25,7 +21,6 @@
 #include "toolkit/frmEspera.h"
 #include "app/ui/frmInfoVersion.h"
 #include "data/Database.h"
-#include "data/mdlKALTO.h"
 #include "core/TextFiles.h"
 #include "print/ui/frmImpSolKALTO.h"
 #include "records/AddressRule.h"
@@ -36,24 +31,19 @@
 #include "sectoral/ui/frmSolBrelot.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QFocusEvent>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QProgressDialog>
 #include <QScreen>
-#include <QStyle>
-#include <QTabBar>
 #include <QTimer>
+
+// The toolbar's pictures where the icon theme has none, linked into this library.
+static void initIconos() { Q_INIT_RESOURCE(iconos); }
 
 namespace kalto {
 
 namespace {
-
-// Characters the tab strip admits from the keyboard (upper-cased), besides Backspace.
-const QString kTeclasPestanas = QStringLiteral("/., 0123456789ABCDEFGHIJKLMNÑOPQRSTUVWXYZ");
 
 constexpr int kAnchoCliente = 804;  // 12060 twips
 constexpr int kAltoCliente = 552;   // 8280 twips
@@ -133,6 +123,7 @@ frmKALTO::frmKALTO(Database& db, Messages& messages, QWidget* parent)
       estado_(std::make_unique<RequestState>()),
       rules_(std::make_unique<RequestRules>(db, *fuentes_, *estado_, messages)),
       header_(std::make_unique<HeaderStore>(*rules_, messages)) {
+    initIconos();
     ui_->setupUi(this);
     dbAnx_ = {ui_->dbAnx_0, ui_->dbAnx_1, ui_->dbAnx_2, ui_->dbAnx_3};
     grids_ = {ui_->dbDomFiscal, ui_->dbRepLegal,  ui_->dbPlanta,   ui_->dbControl,         ui_->dbProducto,
@@ -310,255 +301,6 @@ bool frmKALTO::commitGrids() {
     return true;
 }
 
-// ---------------------------------------------------------------- load and lists
-
-bool frmKALTO::load(QString* error) {
-    Hourglass reloj;
-    ListasEncabezado listas;
-    QString err;
-    const bool ok = rules_->EstableceLigas(&listas, &err);
-    fillLists(listas);
-    ui_->SSTabKALTO->setCurrentIndex(0);
-    currentPage_ = 0;
-    inputsLink_->reset();
-    estado_->ventanaMostrada = true;
-    showState();
-    // The keyboard starts in the header, never on a toolbar button (the first of which clears).
-    ui_->cmbTramite->setFocus(Qt::OtherFocusReason);
-    if (!ok && error) *error = err;
-    return ok;
-}
-
-void frmKALTO::fillLists(const ListasEncabezado& listas) {
-    const bool antes = synchronizing_;
-    synchronizing_ = true;
-    for (QComboBox* c : {ui_->cmbTramite, ui_->cmbModalidad, ui_->cmbSector}) {
-        c->blockSignals(true);
-        c->clear();
-    }
-    ui_->cmbTramite->addItems(listas.tramites);
-    ui_->cmbModalidad->addItems(listas.modalidades);
-    for (const ListEntry& e : listas.sectores) ui_->cmbSector->addItem(e.texto, e.codigo);
-    ui_->cmbTramite->setCurrentIndex(listas.tramiteIndice);
-    ui_->cmbModalidad->setCurrentIndex(listas.modalidadIndice);
-    ui_->cmbSector->setCurrentIndex(listas.sectorIndice);
-    for (QComboBox* c : {ui_->cmbTramite, ui_->cmbModalidad, ui_->cmbSector}) c->blockSignals(false);
-
-    // The procedure and modality lists show their longest entry whole.
-    for (QComboBox* c : {ui_->cmbTramite, ui_->cmbModalidad}) {
-        c->setMinimumWidth(0);
-        c->setMinimumWidth(c->sizeHint().width());
-    }
-
-    ui_->lstServicio->clear();
-    for (int i = 0; i < listas.servicios.size(); ++i) ui_->lstServicio->addEntry(listas.servicios[i], i);
-    synchronizing_ = antes;
-}
-
-void frmKALTO::LlenaListas() {
-    ui_->lstUM->clear();
-    for (const ListEntry& e : rules_->LlenaListas())
-        ui_->lstUM->addEntry(e.texto, static_cast<int>(leadingNumber(e.codigo)));
-}
-
-// ---------------------------------------------------------------- header
-
-void frmKALTO::wireHeader() {
-    // A new procedure or modality first stores what is being typed; a refused row keeps the
-    // lists where they were.
-    auto cambio = [this](void (RequestRules::*handler)(int)) {
-        return [this, handler](int i) {
-            if (synchronizing_) return;
-            if (!commitGrids()) {
-                showState();
-                return;
-            }
-            storeHeader();
-            Hourglass reloj;
-            (rules_.get()->*handler)(i);
-        };
-    };
-    connect(ui_->cmbTramite, &QComboBox::currentIndexChanged, this, cambio(&RequestRules::tramiteSeleccionado));
-    connect(ui_->cmbModalidad, &QComboBox::currentIndexChanged, this, cambio(&RequestRules::modalidadSeleccionada));
-    connect(ui_->cmbSector, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (synchronizing_) return;
-        rules_->sectorSeleccionado(ui_->cmbSector->itemData(i));
-    });
-    connect(ui_->chkDesahogo, &QCheckBox::clicked, this, [this](bool marcado) {
-        storeHeader();
-        rules_->desahogoCambiado(marcado);
-    });
-    // What the user types is the header store's until it is stored. The RFC is always shown
-    // in upper case, with the caret at its end (FomateaLetra).
-    for (HeaderField field : kHeaderFields) {
-        QLineEdit* edit = headerEdit(field);
-        connect(edit, &QLineEdit::textEdited, this, [this, field, edit](const QString& typed) {
-            QString text = typed;
-            if (field == HeaderField::Rfc) {
-                text = upperCase(typed);
-                if (text != typed) edit->setText(text);
-                edit->setCursorPosition(text.size());
-            }
-            header_->edit(field, text);
-        });
-    }
-    connect(ui_->SSTabKALTO, &QTabWidget::currentChanged, this, &frmKALTO::tabChanged);
-}
-
-void frmKALTO::showState() {
-    static thread_local int profundidad = 0;
-    if (profundidad > 0) {
-        QTimer::singleShot(0, this, &frmKALTO::showState);
-        return;
-    }
-    ++profundidad;
-    const bool antes = synchronizing_;
-    synchronizing_ = true;
-    const RequestState& e = *estado_;
-    for (QComboBox* c : {ui_->cmbTramite, ui_->cmbModalidad}) c->blockSignals(true);
-    if (ui_->cmbTramite->currentIndex() != e.tramite) ui_->cmbTramite->setCurrentIndex(e.tramite);
-    if (ui_->cmbModalidad->currentIndex() != e.modalidad) ui_->cmbModalidad->setCurrentIndex(e.modalidad);
-    for (QComboBox* c : {ui_->cmbTramite, ui_->cmbModalidad}) c->blockSignals(false);
-
-    ui_->chkDesahogo->setChecked(e.desahogo);
-    ui_->txtNumKALTO->setEnabled(e.registroHabilitado);
-    ui_->txtAnioKALTO->setEnabled(e.registroHabilitado);
-    ui_->txtNDSol->setEnabled(e.folioHabilitado);
-    ui_->txtADSol->setEnabled(e.folioHabilitado);
-    // A field the rules disabled (and emptied) keeps nothing typed.
-    for (HeaderField field : kHeaderFields)
-        if (!headerEdit(field)->isEnabled()) header_->discard(field);
-    showHeaderTexts();
-
-    showAvailablePages();
-    dbAnx_[3]->setEnabled(e.retrabajoDisponible);
-    ui_->dbEServicios->setEnabled(e.eServiciosDisponible);
-    ui_->dbProducto->setEnabled(e.productoDisponible);
-    ui_->dbAnxMPE->setColumnVisible(2, e.descripcionEnAnxMPE);
-    ui_->dbAnxMPE->setColumnVisible(3, !e.descripcionEnAnxMPE);
-    synchronizing_ = antes;
-    --profundidad;
-}
-
-void frmKALTO::showAvailablePages() {
-    const PaginasDisponibles& pages = estado_->paginas;
-    // The page shown is moved only when it becomes unavailable, and before it does, so that
-    // the tab strip never picks a page of its own; pages are made available before others
-    // are made unavailable, so that there is always one to show.
-    const int current = ui_->SSTabKALTO->currentIndex();
-    if (current >= 0 && current < kNumPaginas && !pages[current]) ui_->SSTabKALTO->setCurrentIndex(kPagDomicilioFiscal);
-    for (bool available : {true, false})
-        for (int i = 0; i < kNumPaginas; ++i)
-            if (pages[i] == available && ui_->SSTabKALTO->isTabEnabled(i) != available)
-                ui_->SSTabKALTO->setTabEnabled(i, available);
-}
-
-void frmKALTO::showHeaderTexts() {
-    for (HeaderField field : kHeaderFields) {
-        QLineEdit* edit = headerEdit(field);
-        const QString text = header_->text(field);
-        if (edit->text() != text) edit->setText(text);
-    }
-}
-
-void frmKALTO::clearTexts() {
-    header_->discardPending();
-    for (QLineEdit* t : headerEdits_) t->clear();
-}
-
-bool frmKALTO::storeHeader() {
-    const bool ok = header_->storeAll();
-    showHeaderTexts();
-    return ok;
-}
-
-void frmKALTO::headerFocusOut(QLineEdit* edit, QFocusEvent* event) {
-    const bool salida = event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
-    if (edit == ui_->txtRFC && salida) header_->checkRfc(ui_->txtRFC->text());
-    for (HeaderField field : kHeaderFields)
-        if (headerEdit(field) == edit) header_->store(field);
-    showHeaderTexts();
-}
-
-bool frmKALTO::headerKey(QObject* watched, QKeyEvent* key) {
-    if (watched == ui_->txtRFC && key->matches(QKeySequence::Paste)) {
-        // A pasted text passes the same position filter as typed characters.
-        QString texto = ui_->txtRFC->text();
-        const int inicio = ui_->txtRFC->hasSelectedText() ? ui_->txtRFC->selectionStart() : ui_->txtRFC->cursorPosition();
-        const int largo = ui_->txtRFC->hasSelectedText() ? ui_->txtRFC->selectedText().size() : 0;
-        texto.replace(inicio, largo, QApplication::clipboard()->text());
-        const QString filtrado = filtraTextoRFC(upperCase(texto));
-        if (filtrado != ui_->txtRFC->text()) {
-            ui_->txtRFC->setText(filtrado);
-            header_->edit(HeaderField::Rfc, filtrado);
-        }
-        return true;
-    }
-    // Shortcuts (Ctrl+V, Alt+letter) are not typed characters.
-    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
-    const QString text = key->text();
-    if (watched == ui_->txtRFC) {
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            ui_->txtRSocial->setFocus(Qt::TabFocusReason);
-            return true;
-        }
-        if (text.isEmpty() || !text.at(0).isPrint()) return false;
-        const QChar c = filtraTeclaRFC(ui_->txtRFC->text(), text.at(0));
-        if (c.isNull()) return true;
-        if (c != text.at(0)) {
-            QKeyEvent otro(QEvent::KeyPress, key->key(), key->modifiers(), QString(c), key->isAutoRepeat(),
-                           key->count());
-            QCoreApplication::sendEvent(ui_->txtRFC, &otro);
-            return true;
-        }
-        return false;
-    }
-    if (watched == ui_->txtNumKALTO || watched == ui_->txtAnioKALTO) {
-        if (text.isEmpty()) return false;  // movement and editing keys
-        return digitKeyFilter(text.at(0).unicode()) == 0;
-    }
-    if (watched == ui_->SSTabKALTO->tabBar()) {
-        if (text.isEmpty() || !text.at(0).isPrint()) return false;
-        return !kTeclasPestanas.contains(upperCase(text.at(0)));
-    }
-    return false;
-}
-
-bool frmKALTO::eventFilter(QObject* watched, QEvent* event) {
-    switch (event->type()) {
-    case QEvent::KeyPress: {
-        auto* w = qobject_cast<QWidget*>(watched);
-        if (!w || w->window() != this) break;
-        auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        const QString mayusculas = upperCase(text);
-        const bool atajo = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-        if (!atajo && !text.isEmpty() && mayusculas != text) {
-            // Every letter typed in the window is upper case.
-            QKeyEvent otro(QEvent::KeyPress, key->key(), key->modifiers(), key->nativeScanCode(),
-                           key->nativeVirtualKey(), key->nativeModifiers(), mayusculas, key->isAutoRepeat(),
-                           key->count());
-            QCoreApplication::sendEvent(watched, &otro);
-            event->setAccepted(otro.isAccepted());
-            return true;
-        }
-        if (headerKey(watched, key)) return true;
-        break;
-    }
-    case QEvent::FocusOut: {
-        for (QLineEdit* t : headerEdits_)
-            if (watched == t) headerFocusOut(t, static_cast<QFocusEvent*>(event));
-        break;
-    }
-    case QEvent::FocusIn:
-        if (watched == ui_->txtRFC) ui_->txtRFC->selectAll();  // SeleccionaTexto
-        break;
-    default:
-        break;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
 // ---------------------------------------------------------------- pages
 
 void frmKALTO::tabChanged(int page) {
@@ -585,17 +327,9 @@ void frmKALTO::tabChanged(int page) {
 // ---------------------------------------------------------------- toolbar
 
 void frmKALTO::wireToolbar() {
-    const QStyle::StandardPixmap iconos[5] = {QStyle::SP_TrashIcon, QStyle::SP_DialogApplyButton,
-                                              QStyle::SP_DriveFDIcon, QStyle::SP_FileDialogDetailedView,
-                                              QStyle::SP_MessageBoxInformation};
     const std::array<QToolButton*, 5> cmdKALTO{ui_->cmdKALTO_0, ui_->cmdKALTO_1, ui_->cmdKALTO_2, ui_->cmdKALTO_3,
                                                ui_->cmdKALTO_4};
-    for (int i = 0; i < 5; ++i) {
-        cmdKALTO[i]->setIcon(style()->standardIcon(iconos[i]));
-        connect(cmdKALTO[i], &QToolButton::clicked, this, [this, i] { cmdKALTO_Click(i); });
-    }
-    ui_->cmdVerificar->setIcon(style()->standardIcon(QStyle::SP_DialogYesButton));
-    ui_->cmdRecupera->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    for (int i = 0; i < 5; ++i) connect(cmdKALTO[i], &QToolButton::clicked, this, [this, i] { cmdKALTO_Click(i); });
     connect(ui_->cmdVerificar, &QToolButton::clicked, this, &frmKALTO::cmdVerificar_Click);
     connect(ui_->cmdRecupera, &QToolButton::clicked, this, &frmKALTO::cmdRecupera_Click);
     connect(ui_->cmdBrelot, &QPushButton::clicked, this, &frmKALTO::cmdBrelot_Click);
@@ -614,14 +348,8 @@ void frmKALTO::cmdRecupera_Click() {
     RestoreHooks hooks;
     hooks.storePending = [this] { return commitGrids() && storeHeader(); };
     hooks.rebind = [this] {
-        ListasEncabezado listas;
-        QString err;
-        const bool ok = rules_->EstableceLigas(&listas, &err);
-        fillLists(listas);
-        inputsLink_->reset();
         header_->discardPending();  // the texts shown are those of the restored request
-        showState();
-        if (!ok) messages_.exclamation(err);
+        rebindRequest();
     };
     RequestRestore restore(db_, messages_, std::move(hooks));
     const Drives drives(db_.folder());
@@ -678,15 +406,9 @@ void frmKALTO::cmdKALTO_Click(int index) {
         storeHeader();
         Hourglass reloj;
         if (!rules_->LimpiaInformacion()) return;
-        ListasEncabezado listas;
-        QString err;
-        const bool ok = rules_->EstableceLigas(&listas, &err);
-        fillLists(listas);
-        inputsLink_->reset();
         clearTexts();
-        showState();
+        rebindRequest();
         ui_->cmbTramite->setFocus(Qt::OtherFocusReason);  // a new request begins in the header
-        if (!ok) messages_.exclamation(err);
         break;
     }
     case 1: {
@@ -706,15 +428,7 @@ void frmKALTO::cmdKALTO_Click(int index) {
         DiskGenerationHooks hooks;
         hooks.showPage = [this](int page) { ui_->SSTabKALTO->setCurrentIndex(page); };
         hooks.showWait = [this] { frmEspera::showModal(this); };
-        hooks.rebind = [this] {
-            ListasEncabezado listas;
-            QString err;
-            const bool ok = rules_->EstableceLigas(&listas, &err);
-            fillLists(listas);
-            inputsLink_->reset();
-            showState();
-            if (!ok) messages_.exclamation(err);
-        };
+        hooks.rebind = [this] { rebindRequest(); };
         const Drives drives(db_.folder());
         DiskGeneration(*rules_, view, messages_, drives, std::move(hooks)).GeneraDisco();
         break;

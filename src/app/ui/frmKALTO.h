@@ -107,11 +107,16 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // frmKALTO.cpp: the grids, pages and toolbar.
     void bindGrids();
     void wireToolbar();
+    // frmKALTOHeader.cpp: the header, its lists and the key preview.
     void wireHeader();
     void setInitialGeometry();
 
+    // Binds the data sources and the lists again, and shows the request they hold (after a
+    // clear, a disk written or a request restored).
+    void rebindRequest();
     void fillLists(const ListasEncabezado& listas);
     void showState();
     // The header texts as the header store has them (pending or stored).
