@@ -107,7 +107,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // frmKALTO.cpp: the grids, pages and toolbar.
+    // frmKALTO.cpp: the grids and pages; frmKALTOToolbar.cpp: the toolbar's actions.
     void bindGrids();
     void wireToolbar();
     // frmKALTOHeader.cpp: the header, its lists and the key preview.
