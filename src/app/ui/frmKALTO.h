@@ -1,8 +1,9 @@
 #pragma once
-// The main window: toolbar, request header and the nine tab pages of grids. It binds the
-// data sources at load, shows the header state, turns every typed letter into upper case,
-// and hands every event to the rule objects (RequestRules, HeaderStore, AnnexInputsLink and
-// the grids' rules).
+// The main window: toolbar, request header and the nine tab pages of grids, laid out in
+// frmKALTO.ui and wired in frmKALTO.cpp, frmKALTOHeader.cpp and frmKALTOToolbar.cpp. It
+// binds the data sources at load, shows the header state, turns every typed letter into
+// upper case, and hands every event to the rule objects (RequestRules, HeaderStore,
+// AnnexInputsLink and the grids' rules).
 //
 // Object names: the controls carry their own names (txtRFC, cmbTramite, dbDomFiscal, ...).
 // The toolbar button array cmdKALTO(i) is named "cmdKALTO_<i>" and carries the property
