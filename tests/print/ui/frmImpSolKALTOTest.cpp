@@ -103,7 +103,7 @@ TEST_F(Window, TheDialogOffersNoPageRangeAndProposesTheFileAndPaper) {
         auto* range = dialog ? dialog->findChild<QWidget*>(QStringLiteral("gbPrintRange")) : nullptr;
         if (!range) return;
         seen = QStringLiteral("%1|%2|%3").arg(dialog->findChild<QLineEdit*>(QStringLiteral("filename"))->text(),
-                                              range->isVisibleTo(dialog) ? "rango" : "sin rango",
+                                              range->isHidden() ? "sin rango" : "rango",
                                               dialog->printer()->pageLayout().pageSize().key());
         dialog->reject();
     });
