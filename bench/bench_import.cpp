@@ -4,12 +4,16 @@
 //      by a plain loop over the table codec (read, split into lines, one append per line, no
 //      check and no SQL): what the checks, the SQL engine and the error file cost;
 //  (b) the product import of a 5,000-line file (one line in 50 refused) into an empty data
-//      folder, beside the same plain loop (one annex row and one product row per line).
+//      folder, beside the same plain loop (one annex row and one product row per line);
+//  (c) both imports of a 200 MB file (the first 32,767 lines stored, the rest refused into the
+//      error file), each in a child process of its own: time and the child's peak memory
+//      (getrusage ru_maxrss; the child starts with the parent's memory at the fork).
 // Usage: bench_import [folder holding the catalogue .DBF files] (default: beside the program)
 
+#include "BenchFolder.h"
 #include "annexes/Import.h"
-#include "annexes/ImportText.h"
 #include "core/Drives.h"
+#include "core/TextFiles.h"
 #include "data/Database.h"
 #include "data/Dbf.h"
 
@@ -20,6 +24,11 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <functional>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kalto;
 
@@ -49,11 +58,7 @@ QByteArray productFile() {
 
 // A data folder holding only the catalogues; the request tables are made by Database::open.
 bool makeFolder(const QString& catalogues, const QString& dir) {
-    for (const QString& f : QDir(catalogues).entryList({QStringLiteral("*.DBF")}, QDir::Files)) {
-        const QString base = f.left(f.lastIndexOf(QLatin1Char('.'))).toLower();
-        if (QStringList{"imsector", "imcserv", "imunidmd", "csector", "activida", "prodabas"}.contains(base))
-            QFile::copy(QDir(catalogues).filePath(f), QDir(dir).filePath(f));
-    }
+    bench::copyCatalogues(catalogues, dir);
     return QFileInfo::exists(QDir(dir).filePath(QStringLiteral("imunidmd.DBF")));
 }
 
@@ -62,9 +67,83 @@ void put(const QString& path, const QByteArray& bytes) {
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
 }
 
-QByteArray get(const QString& path) {
+// The lines of a file as a plain reader takes them: the whole text decoded and split.
+QStringList linesOf(const QString& path) {
+    QString text;
+    if (!readTextFile(path, &text)) return {};
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (text.endsWith(QLatin1Char('\n'))) lines.removeLast();
+    return lines;
+}
+
+long peakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Writes a file of about `bytes` bytes, a block of lines at a time: `line(n)` is line n.
+void writeLarge(const QString& path, qint64 bytes, const std::function<QByteArray(int)>& line) {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    QByteArray block;
+    qint64 written = 0;
+    for (int n = 1; written < bytes; ++n) {
+        block += line(n);
+        if (block.size() >= (1 << 20)) {
+            written += f.write(block);
+            block.clear();
+        }
+    }
+    f.write(block);
+}
+
+// (c): one import of a large file in a child process; what it prints is its figures.
+void large(const char* what, const QString& catalogues, const DriveSettings& settings, bool annexes) {
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child != 0) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return;
+    }
+    QTemporaryDir data;
+    makeFolder(catalogues, data.path());
+    Database db;
+    QString error;
+    if (!db.open(data.path(), &error)) {
+        std::printf("%s\n", qPrintable(error));
+        std::_Exit(1);
+    }
+    const QString input = QDir(settings.unidadC).filePath(annexes ? QStringLiteral("anexo.csv") : QStringLiteral("prod.csv"));
+    const QByteArray description = " de cartón corrugado doble, con asas de plástico y tapa, para el embarque de las piezas";
+    writeLarge(input, 200LL * 1000 * 1000, [&](int n) -> QByteArray {
+        if (!annexes)
+            return "8471" + QByteArray::number(n % 10000).rightJustified(4, '0') + "," + QByteArray::number(1 + n % 19) +
+                   ",1000,75.5,producto de prueba " + QByteArray::number(n) + description + "\r\n";
+        if (n % 30 == 1) return "E,8471" + QByteArray::number(n % 10000).rightJustified(4, '0') + "\r\n";
+        if (n % 30 < 20) return "I,3901" + QByteArray::number(n % 10000).rightJustified(4, '0') + "\r\n";
+        return (n % 2 ? "C,Caja " : "H,Herramienta ") + QByteArray::number(n) + description + "\r\n";
+    });
+    const qint64 size = QFileInfo(input).size();
+    const long before = peakKilobytes();
+    QElapsedTimer t;
+    t.start();
+    int reports = 0;
+    const auto progress = [&](int, int) { return ++reports > 0; };
+    const ImportResult r = annexes ? importAnnexes(db, Drives(data.path(), settings), progress)
+                                   : importProducts(db, Drives(data.path(), settings), progress);
+    const double seconds = t.nsecsElapsed() / 1e9;
+    std::printf("%s, archivo de %.1f MB, %d renglones:\n", what, size / 1e6, r.total);
+    std::printf("    %.2f s (%d cargados, %d rechazados; archivo de errores de %.1f MB), %d avisos de avance\n",
+                seconds, r.loaded, r.refused, QFileInfo(r.errorPath).size() / 1e6, reports);
+    std::printf("    memoria máxima del proceso: %.1f MB (%.1f MB antes de importar; meta: menos de 150 MB)\n",
+                peakKilobytes() / 1024.0, before / 1024.0);
+    QFile::remove(input);
+    QFile::remove(r.errorPath);
+    data.remove();
+    std::fflush(stdout);
+    std::_Exit(0);
 }
 
 // A new empty table at `path` with the fields of `name` in `db`.
@@ -127,7 +206,7 @@ int main(int argc, char** argv) {
         auto table = emptyLike(db, QStringLiteral("imanexos"), QDir(plain.path()).filePath(QStringLiteral("imanexos.DBF")));
         if (!table) return 1;
         t.restart();
-        const QStringList lines = importLines(get(input));
+        const QStringList lines = linesOf(input);
         int parent = 0;
         for (int i = 0; i < lines.size(); ++i) {
             const QString& line = lines.at(i);
@@ -166,7 +245,7 @@ int main(int argc, char** argv) {
         auto products = emptyLike(db, QStringLiteral("improd"), QDir(plain.path()).filePath(QStringLiteral("improd.DBF")));
         if (!annexes || !products) return 1;
         t.restart();
-        const QStringList lines = importLines(get(input));
+        const QStringList lines = linesOf(input);
         for (int i = 0; i < lines.size(); ++i) {
             const QStringList f = lines.at(i).split(QLatin1Char(','));
             if (f.size() < 4) continue;
@@ -180,5 +259,9 @@ int main(int argc, char** argv) {
         product.plainS = t.nsecsElapsed() / 1e9;
     }
     print("(b) Productos", kProductLines, product);
+
+    // (c) 200 MB.
+    large("(c) Anexos de 200 MB", catalogues, settings, true);
+    large("(c) Productos de 200 MB", catalogues, settings, false);
     return 0;
 }

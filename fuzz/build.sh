@@ -29,5 +29,5 @@ fuzzer() {
 }
 fuzzer fuzz_dbf "$here/fuzz_dbf.cpp" "$root/src/data/Dbf.cpp"
 fuzzer fuzz_import "$here/fuzz_import.cpp" "$root/src/annexes/ImportLines.cpp" "$root/src/annexes/ImportText.cpp" \
-    "$root/src/core/TextFiles.cpp" "$root/src/core/Numbers.cpp" "$root/src/data/TableCatalogue.cpp" \
+    "$root/src/core/TextFiles.cpp" "$root/src/core/Drives.cpp" "$root/src/core/Numbers.cpp" "$root/src/data/TableCatalogue.cpp" \
     "$root/src/data/Dbf.cpp"

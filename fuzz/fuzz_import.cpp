@@ -1,6 +1,7 @@
 // libFuzzer target for the checks of the import lines: any bytes are read as an import file
-// (decoded and split into lines as anexo.csv and prod.csv are) and every line goes through the
-// annex checks and the product checks. What they promise is checked against a model of its
+// (decoded and split into lines as anexo.csv and prod.csv are, a piece at a time, and checked
+// against the whole file decoded at once) and every line goes through the annex checks and
+// the product checks. What they promise is checked against a model of its
 // own, and every row they accept is appended to a table of the program's fields and read back
 // unchanged. A broken promise aborts, so the fuzzer reports it like a crash.
 //
@@ -12,6 +13,7 @@
 #include "data/Dbf.h"
 #include "data/TableCatalogue.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QHash>
@@ -109,11 +111,33 @@ void wellRefused(int number, const Refusal& r) {
           "an error line out of its shape");
 }
 
+// The lines as the imports read them, in pieces of a size the input decides; they must be
+// the lines of the whole file decoded at once, and as many as the first pass counted.
+QStringList linesOf(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    ImportReader reader(buffer, bytes.size(), QStringLiteral("anexo.csv"), 1 + bytes.size() % 61);
+    check(reader.scan() == ImportReader::Step::End, "the first pass did not end");
+    QStringList lines;
+    QString line;
+    for (ImportReader::Step s; (s = reader.next(&line)) != ImportReader::Step::End;) {
+        check(s == ImportReader::Step::Line || s == ImportReader::Step::LongLine, "a line not read");
+        lines << line;
+    }
+    check(reader.lineCount() == lines.size(), "the lines counted are not the lines read");
+    const QString text = decodeText(bytes);
+    QStringList whole = text.isEmpty() ? QStringList() : text.split(u'\n');
+    if (text.endsWith(u'\n')) whole.removeLast();
+    if (bytes.size() < ImportReader::kMaxLine) check(lines == whole, "the lines read in pieces differ");
+    return lines;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QStringList lines = importLines(bytes);
+    const QStringList lines = linesOf(bytes);
     for (const QString& l : lines)
         check(!l.contains(u'\n') && !l.contains(u'\r'), "a line holds a line end");
 
@@ -193,7 +217,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // The error file holds one line per refusal.
-    const QByteArray file = errorFileBytes(errors);
-    check(file.count('\n') == errors.size() && file.count("\r\n") == errors.size(), "the error file lines");
+    for (const QString& e : errors) {
+        const QByteArray line = errorFileLine(e);
+        check(line.endsWith("\r\n") && line.count('\n') == 1 + e.count(u'\n'), "the error file lines");
+    }
     return 0;
 }

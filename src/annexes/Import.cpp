@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kalto {
@@ -65,10 +66,26 @@ std::optional<Refusal> AnnexLineImport::store(int number, int kind, const QStrin
     return std::nullopt;
 }
 
-LineImport::Outcome AnnexLineImport::line(int number, const QString& text, Refusal* refusal) {
+namespace {
+
+// A line longer than what is read of it: refused with the value its checks give, when they
+// pass, or the beginning of the line.
+LineImport::Outcome tooLong(const QString& value, Refusal* refusal) {
+    if (refusal) *refusal = Refusal{value, kRenglonLargo};
+    return LineImport::Outcome::Refused;
+}
+
+}  // namespace
+
+LineImport::Outcome AnnexLineImport::line(int number, const QString& text, Refusal* refusal, bool cut) {
     AnnexRow row;
     const Outcome outcome = checks_.check(text, &row, refusal);
+    if (cut && outcome == Outcome::Blank) return tooLong(QString(), refusal);
     if (outcome != Outcome::Loaded) return outcome;
+    if (cut) {
+        if (row.exportProduct()) checks_.parentNotStored();
+        return tooLong(row.value, refusal);
+    }
     const std::optional<Refusal> refused =
         store(number, row.kind, row.descrip, row.fraccion, row.input ? parentId_ : 0, row.value,
               row.exportProduct() ? &parentId_ : nullptr);
@@ -99,9 +116,10 @@ bool ProductLineImport::start(QString* error) {
     return ok;
 }
 
-LineImport::Outcome ProductLineImport::line(int, const QString& text, Refusal* refusal) {
+LineImport::Outcome ProductLineImport::line(int, const QString& text, Refusal* refusal, bool cut) {
     ProductRow row;
     const Outcome outcome = checkProductLine(text, units_, &row, refusal);
+    if (cut && outcome != Outcome::Refused) return tooLong(row.fraccion, refusal);
     if (outcome != Outcome::Loaded) return outcome;
     auto refuse = [&](const QString& value, const QString& message) {
         if (refusal) *refusal = Refusal{value, message};
@@ -133,35 +151,76 @@ QString kindName(ImportResult::Kind kind) {
     return kind == ImportResult::Kind::Annexes ? QStringLiteral("anexos") : QStringLiteral("productos");
 }
 
-// Reads the whole input file; false with the message when it cannot.
-bool readInput(const QString& path, QByteArray* bytes, QString* error) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *error = QStringLiteral("No se encontró el archivo %1. No se importó ningún renglón.").arg(native(path));
+// The largest file an import reads: every line number fits an int.
+constexpr qint64 kMaxInputBytes = 2000000000;
+
+// What a file system entry is, when it is not a regular file ("una carpeta").
+QString kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return QStringLiteral("una carpeta");
+    if (S_ISFIFO(mode)) return QStringLiteral("una tubería con nombre (FIFO)");
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("un dispositivo");
+    if (S_ISSOCK(mode)) return QStringLiteral("un socket");
+    return QStringLiteral("un archivo especial");
+}
+
+// Opens the input file for reading, and its size. Only a regular file: the kind is decided by
+// stat before opening (opening a named pipe waits for a writer, a device never ends); false
+// with the message when it cannot be read.
+bool openInput(const QString& path, QFile* file, qint64* size, QString* error) {
+    const QString name = native(path);
+    const QString none = QStringLiteral(" No se importó ningún renglón.");
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(encoded.constData(), &st) != 0) {
+        const int e = errno;
+        if (e == ENOENT) {
+            *error = QStringLiteral("No se encontró el archivo %1.").arg(name) + none;
+        } else {
+            *error = QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(name, driveErrorReason(e)) + none;
+        }
         return false;
     }
-    if (info.isDir()) {
-        *error = QStringLiteral("%1 es una carpeta, no un archivo. No se importó ningún renglón.").arg(native(path));
+    if (!S_ISREG(st.st_mode)) {
+        const QFileInfo link(path);
+        if (link.isSymLink())
+            *error = QStringLiteral("%1 es un enlace a %2, que es %3, no un archivo.")
+                         .arg(name, native(link.symLinkTarget()), kindOf(st.st_mode)) + none;
+        else
+            *error = QStringLiteral("%1 es %2, no un archivo.").arg(name, kindOf(st.st_mode)) + none;
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        const QString reason = !info.isReadable() ? QStringLiteral("no hay permiso para leerlo") : file.errorString();
-        *error = QStringLiteral("No se pudo abrir el archivo %1: %2. No se importó ningún renglón.")
-                     .arg(native(path), reason);
+    // Not blocking, should the file have been replaced by a named pipe since.
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        const QString reason = e == EACCES ? QStringLiteral("no hay permiso para leerlo") : driveErrorReason(e);
+        *error = QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(name, reason) + none;
         return false;
     }
-    *bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("No se pudo leer el archivo %1: %2. No se importó ningún renglón.")
-                     .arg(native(path), file.errorString());
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *error = QStringLiteral("%1 cambió mientras se abría; no es un archivo.").arg(name) + none;
         return false;
     }
+    if (st.st_size > kMaxInputBytes) {
+        ::close(fd);
+        *error = QStringLiteral("El archivo %1 es demasiado grande para importarse (%2 bytes; el máximo es "
+                                "2,000,000,000).")
+                     .arg(name)
+                     .arg(qint64(st.st_size)) + none;
+        return false;
+    }
+    if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *error = QStringLiteral("No se pudo abrir el archivo %1.").arg(name) + none;
+        return false;
+    }
+    *size = st.st_size;
     return true;
 }
 
 // Writes all of `bytes` to `fd`; the errno of a failure otherwise.
-int writeAll(int fd, const QByteArray& bytes) {
+int writeAll(int fd, QByteArrayView bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -171,8 +230,35 @@ int writeAll(int fd, const QByteArray& bytes) {
         }
         done += n;
     }
-    return ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    return 0;
 }
+
+// The error file, written as the lines are refused.
+class ErrorFile {
+public:
+    explicit ErrorFile(int fd) : fd_(fd) {}
+    void add(const QString& line) {
+        pending_ += errorFileLine(line);
+        if (pending_.size() >= kFlushBytes) flush();
+    }
+    // Writes what is left and closes the file; the errno of the first failure, 0 otherwise.
+    int close() {
+        flush();
+        if (error_ == 0 && ::fsync(fd_) != 0 && errno != EINVAL) error_ = errno;
+        if (::close(fd_) != 0 && error_ == 0) error_ = errno;
+        return error_;
+    }
+
+private:
+    static constexpr qsizetype kFlushBytes = 64 * 1024;
+    void flush() {
+        if (error_ == 0) error_ = writeAll(fd_, pending_);
+        pending_.resize(0);
+    }
+    int fd_;
+    int error_ = 0;
+    QByteArray pending_;
+};
 
 }  // namespace
 
@@ -183,10 +269,24 @@ ImportResult runImport(Database& db, LineImport& lines, const QString& inputPath
     result.inputPath = inputPath;
     result.errorPath = errorPath;
 
-    QByteArray bytes;
-    if (!readInput(inputPath, &bytes, &result.error)) return result;
-    const QStringList text = importLines(bytes);
-    result.total = int(text.size());
+    QFile file;
+    qint64 size = 0;
+    if (!openInput(inputPath, &file, &size, &result.error)) return result;
+
+    // The file is read through first: its encoding and its lines.
+    ImportReader reader(file, size, inputPath);
+    const ImportReader::Step scanned = reader.scan([&](qint64 counted) {
+        return !progress || progress(0, int(counted));
+    });
+    if (scanned == ImportReader::Step::Stopped) {
+        result.error = QStringLiteral("Importación de %1 cancelada. No se importó ningún renglón.").arg(kindName(kind));
+        return result;
+    }
+    if (scanned == ImportReader::Step::Failed) {
+        result.error = reader.error() + QStringLiteral(" No se importó ningún renglón.");
+        return result;
+    }
+    result.total = int(reader.lineCount());
     QString error;
     if (!lines.start(&error)) {
         result.error = error + QStringLiteral(" No se importó ningún renglón.");
@@ -202,44 +302,54 @@ ImportResult runImport(Database& db, LineImport& lines, const QString& inputPath
                            .arg(native(errorPath), driveErrorReason(errno));
         return result;
     }
+    ErrorFile refused(fd);
 
     // One transaction for the whole import (when one is already open, the rows join it).
     const bool transaction = db.execute(QStringLiteral("begin"));
-    QStringList refused;
     result.status = ImportResult::Status::Completed;
-    if (progress && !progress(0, result.total)) result.status = ImportResult::Status::Cancelled;
-    for (int i = 0; i < result.total && result.status == ImportResult::Status::Completed; ++i) {
-        const int number = i + 1;
+    auto going = [&](int read) { return !progress || progress(read, result.total); };
+    if (!going(0)) result.status = ImportResult::Status::Cancelled;
+    QString text;
+    while (result.status == ImportResult::Status::Completed) {
+        // Reading a long line reports too, so that a cancel is heard whatever the lines.
+        const ImportReader::Step step = reader.next(&text, [&] { return going(result.read); });
+        if (step == ImportReader::Step::End) break;
+        if (step == ImportReader::Step::Stopped || step == ImportReader::Step::Failed) {
+            result.status = ImportResult::Status::Cancelled;
+            if (step == ImportReader::Step::Failed)
+                result.error = reader.error() + QStringLiteral(" Los renglones siguientes no se leyeron.");
+            break;
+        }
+        const int number = result.read + 1;
         Refusal refusal;
-        switch (lines.line(number, text.at(i), &refusal)) {
+        switch (lines.line(number, text, &refusal, step == ImportReader::Step::LongLine)) {
         case LineImport::Outcome::Loaded:
             ++result.loaded;
             break;
         case LineImport::Outcome::Refused:
             ++result.refused;
-            refused << errorLine(number, refusal);
+            refused.add(errorLine(number, refusal));
             break;
         case LineImport::Outcome::Blank:
             ++result.blank;
             break;
         }
         result.read = number;
-        if (progress && (number % kProgressEvery == 0 || number == result.total) && !progress(number, result.total)) {
-            if (number < result.total) result.status = ImportResult::Status::Cancelled;
-        }
+        if ((number % kProgressEvery == 0 || number == result.total) && !going(number) && number < result.total)
+            result.status = ImportResult::Status::Cancelled;
     }
     if (transaction) {
         QString commitError;
-        if (!db.execute(QStringLiteral("commit"), {}, &commitError))
-            result.error = QStringLiteral("No se pudo terminar la importación: %1").arg(commitError);
+        if (!db.execute(QStringLiteral("commit"), {}, &commitError)) {
+            const QString why = QStringLiteral("No se pudo terminar la importación: %1").arg(commitError);
+            result.error = result.error.isEmpty() ? why : why + QLatin1Char(' ') + result.error;
+        }
     }
 
-    const int e = writeAll(fd, errorFileBytes(refused));
-    const int closed = ::close(fd) == 0 ? 0 : errno;
-    if (e != 0 || closed != 0) {
+    if (const int e = refused.close()) {
         const QString why = QStringLiteral("No se pudo escribir el archivo de errores %1: %2; los renglones "
                                            "rechazados no quedaron anotados en él.")
-                                .arg(native(errorPath), driveErrorReason(e != 0 ? e : closed));
+                                .arg(native(errorPath), driveErrorReason(e));
         result.error = result.error.isEmpty() ? why : result.error + QLatin1Char(' ') + why;
     }
     return result;

@@ -1,9 +1,11 @@
 #pragma once
 // The import of lists prepared outside the program: annexes from anexo.csv into imanexos,
 // products from prod.csv into improd, both files on drive C:. Each import reads its file line
-// by line, stores every accepted line at once and writes the refused ones, each with the
-// reason, to its error file on C: (eanexo.csv, eprod.csv), made anew at every run. Nothing
-// the tables held before is changed.
+// by line (holding one line at a time, whatever the file's size), stores every accepted line
+// at once and writes the refused ones, each with the reason, to its error file on C:
+// (eanexo.csv, eprod.csv), made anew at every run. Nothing the tables held before is changed.
+// Only a regular file is read: a folder, a device, a named pipe (or a link to one of them) is
+// refused before it is opened.
 //
 // An annex line is a letter, a separator (any character) and a value: E an export product
 // (its tariff item), I an imported input of the last export product (its tariff item), C a
@@ -63,6 +65,8 @@ extern const QString kIdentificadorExcedido;
 extern const QString kCaracterNoValido;
 extern const QString kCaracterDeControl;
 extern const QString kNoSeGuardo;
+// A line of more characters than an import reads of one (ImportReader::kMaxLine).
+extern const QString kRenglonLargo;
 }  // namespace importmsg
 
 // The error-file line of a refused line: "Renglon " + number + ". " + value + message.
@@ -78,8 +82,9 @@ public:
     // Spanish message, when they cannot be read.
     virtual bool start(QString* error) = 0;
     // Checks line `number` (from 1) and stores its row. A line of blanks only is Blank: it
-    // is neither stored nor refused, and changes no state.
-    virtual Outcome line(int number, const QString& text, Refusal* refusal) = 0;
+    // is neither stored nor refused, and changes no state. `cut`: `text` is only the beginning
+    // of a longer line, which is checked as far as it goes and never stored.
+    virtual Outcome line(int number, const QString& text, Refusal* refusal, bool cut) = 0;
 };
 
 // Annex lines into imanexos: the checks of AnnexLineChecks (ImportLines.h), and the
@@ -88,7 +93,7 @@ class AnnexLineImport : public LineImport {
 public:
     explicit AnnexLineImport(Database& db) : db_(db) {}
     bool start(QString* error) override;
-    Outcome line(int number, const QString& text, Refusal* refusal) override;
+    Outcome line(int number, const QString& text, Refusal* refusal, bool cut) override;
 
 private:
     std::optional<Refusal> store(int number, int kind, const QString& descrip, const QString& fraccion, int parent,
@@ -105,7 +110,7 @@ class ProductLineImport : public LineImport {
 public:
     explicit ProductLineImport(Database& db) : db_(db) {}
     bool start(QString* error) override;
-    Outcome line(int number, const QString& text, Refusal* refusal) override;
+    Outcome line(int number, const QString& text, Refusal* refusal, bool cut) override;
 
 private:
     Database& db_;
@@ -114,7 +119,9 @@ private:
 };
 
 // What an import reports as it goes: lines read so far and lines in the file. Returning
-// false stops it after the line read last; what was stored stays.
+// false stops it after the line read last; what was stored stays. While the file is first
+// read through (its encoding found and its lines counted, before any line is stored), `read`
+// is 0 and `total` the lines counted so far; returning false then stores nothing.
 using ImportProgress = std::function<bool(int read, int total)>;
 
 struct ImportResult {
@@ -144,8 +151,8 @@ struct ImportResult {
     QString summary() const;
 };
 
-// Runs one import of `lines` read from `inputPath` (only named in messages), writing the
-// refused ones to `errorPath`. One transaction holds the rows it stores.
+// Runs one import of `lines` read from `inputPath`, writing the refused ones to `errorPath`.
+// One transaction holds the rows it stores.
 ImportResult runImport(Database& db, LineImport& lines, const QString& inputPath, const QString& errorPath,
                        const ImportProgress& progress = {}, ImportResult::Kind kind = ImportResult::Kind::Annexes);
 

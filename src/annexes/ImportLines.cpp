@@ -52,6 +52,7 @@ const QString kCaracterNoValido =
 const QString kCaracterDeControl =
     QStringLiteral(" La descripción contiene el carácter de control %1, que no se puede guardar en las tablas.");
 const QString kNoSeGuardo = QStringLiteral(" No se pudo guardar el renglón: %1");
+const QString kRenglonLargo = QStringLiteral(" Renglón de más de 100000 caracteres, no se acepta.");
 }  // namespace importmsg
 
 using namespace importmsg;

@@ -1,26 +1,105 @@
 #pragma once
 // The text files of the imports: the lines of an input file (Windows-1252 or UTF-8, with or
-// without a byte-order mark, lines ended by CRLF, LF or CR) and the bytes of an error file
-// (Windows-1252, every line ended by CRLF).
+// without a byte-order mark, lines ended by CRLF, LF or CR), read one at a time, and the lines
+// of an error file (Windows-1252, every line ended by CRLF).
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
+#include <QStringDecoder>
+
+#include <functional>
 
 #include "core/TextFiles.h"
 
+class QIODevice;
+
 namespace kalto {
 
-// The lines of a text file. UTF-8 is recognised by its byte-order mark or by being valid
-// UTF-8 throughout; anything else is Windows-1252 (a UTF-16 file is recognised by its mark).
-// A final line ending does not begin another line, and a DOS end-of-file mark (0x1A) at the
-// very end is not part of the text.
-QStringList importLines(const QByteArray& bytes);
+// Reads the lines of an import file as decodeText (core/TextFiles.h) reads the whole file,
+// holding no more than a piece of the file and one line at a time. Two passes: `scan` finds
+// the encoding (UTF-8 only when the file is valid UTF-8 throughout) and counts the lines,
+// then `next` gives them one by one from the start.
+//
+// A line keeps at most kMaxLine characters: when more follow that are not blanks, the line is
+// given as LongLine (its first kMaxLine characters).
+class ImportReader {
+public:
+    static constexpr qsizetype kPiece = 256 * 1024;  // bytes read at a time
+    static constexpr qsizetype kMaxLine = 100000;    // characters kept of one line
 
-// The error file: every line in Windows-1252 followed by CRLF. A character Windows-1252
+    enum class Step {
+        Line,      // *line is the next line
+        LongLine,  // *line is the beginning of a line longer than kMaxLine
+        End,       // no more lines
+        Stopped,   // `tick` said stop
+        Failed     // the file could not be read: error()
+    };
+    // Called before each piece of the file after the first is read; false stops the pass.
+    // The first pass tells the lines counted so far.
+    using Tick = std::function<bool()>;
+    using ScanTick = std::function<bool(qint64 lines)>;
+
+    // Reads `size` bytes of `device` (open, seekable, at its start); `name` is how messages
+    // name the file.
+    ImportReader(QIODevice& device, qint64 size, const QString& name, qsizetype piece = kPiece);
+
+    // The first pass. End when the whole file was read.
+    Step scan(const ScanTick& tick = {});
+    qint64 lineCount() const { return lines_; }
+
+    // The next line, from the first on (after scan).
+    Step next(QString* line, const Tick& tick = {});
+
+    // Why the file could not be read (naming it).
+    QString error() const { return error_; }
+
+private:
+    enum class Encoding { Utf8, Cp1252, Utf16LE, Utf16BE };
+    // Counts lines as decodeText splits them, from the units of the text one by one.
+    struct LineCount {
+        qint64 breaks = 0;
+        qint64 units = 0;
+        char16_t last = 0, beforeLast = 0;
+        bool cr = false;
+        template <typename Unit>
+        void add(const Unit* p, qsizetype n);
+        qint64 lines() const;
+    };
+
+    bool start(Step* failed);                            // at the beginning of the text
+    qsizetype readPiece(QByteArray* into, Step* failed);  // -1 on failure, 0 at the end
+    bool decodePiece(Step* failed);                       // the next piece into text_
+    void appendRun(qsizetype from, qsizetype to);
+    Step endOfLine(QString* line);
+
+    QIODevice& device_;
+    const qint64 size_;
+    const QString name_;
+    const qsizetype piece_;
+    Encoding encoding_ = Encoding::Utf8;
+    qint64 bom_ = 0;
+    qint64 left_ = 0;  // bytes of the file not read yet
+    qint64 lines_ = 0;
+    QString error_;
+    bool firstPiece_ = true;
+
+    // The second pass.
+    QByteArray bytes_;
+    QString text_;  // the decoded piece
+    qsizetype pos_ = 0;
+    QStringDecoder decoder_;
+    QString line_;
+    bool inLine_ = false;           // the current line has a character
+    bool cr_ = false;               // the last line ended with CR (a LF right after is part of it)
+    bool longLine_ = false;         // characters past kMaxLine that are not blanks
+    bool tailSub_ = false;          // the last character past kMaxLine was the end-of-file mark
+    bool tail_ = false;             // the line has characters past kMaxLine
+};
+
+// The line of an error file: in Windows-1252, followed by CRLF. A character Windows-1252
 // cannot hold (only possible in a value read from a UTF-8 file, whose message names it) is
 // written as '?'.
-QByteArray errorFileBytes(const QStringList& lines);
+QByteArray errorFileLine(const QString& line);
 
 // "U+2713": how the messages name a character that cannot be stored.
 QString characterCode(char32_t c);

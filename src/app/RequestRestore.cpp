@@ -12,6 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kalto {
 
@@ -21,31 +28,64 @@ namespace {
 
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
-quint32 le(const QByteArray& b, int at, int size) {
+quint32 le(const char* b, int size) {
     quint32 v = 0;
-    for (int i = size - 1; i >= 0; --i) v = (v << 8) | static_cast<quint8>(b[at + i]);
+    for (int i = size - 1; i >= 0; --i) v = (v << 8) | static_cast<quint8>(b[i]);
     return v;
 }
 
-// The file of `folder` named `name` without regard to case; empty when there is none.
-QString findFile(const QString& folder, const QString& name) {
+// No request table measures more than this: 32,767 annex rows of 277 bytes are under 10 MB.
+constexpr qint64 kMaxTableBytes = 64LL * 1024 * 1024;
+
+// The entries of `folder` named `name` without regard to case, whatever they are.
+QStringList entriesNamed(const QString& folder, const QString& name) {
+    QStringList out;
     const QDir dir(folder);
-    for (const QString& f : dir.entryList(QDir::Files | QDir::Hidden))
-        if (f.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(f);
-    return {};
+    for (const QString& f : dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
+        if (f.compare(name, Qt::CaseInsensitive) == 0) out << f;
+    return out;
 }
 
-// Why the file at `path` is not a whole table: its size must be what its header gives (the
-// header, the records it counts and at most the end mark). Empty when it is whole.
+// Why `folder` cannot be taken because it holds two spellings of `name`; empty when it holds one or none.
+QString twoSpellings(const QString& folder, const QString& name) {
+    QStringList found = entriesNamed(folder, name);
+    if (found.size() < 2) return {};
+    found.sort();
+    return QStringLiteral("la carpeta %1 tiene la misma tabla escrita de dos maneras, %2 y %3; deja solo una")
+        .arg(native(folder), found[0], found[1]);
+}
+
+// Why the file at `path` is not a whole table, decided by what the system says it is and by its
+// first 32 bytes only: it must be a regular file (a link is followed) whose size is what its
+// header gives (the header, the records it counts and at most the end mark), and no bigger
+// than a request can be. Empty when it may be read.
 QString wholeTable(const QString& path, const QString& name) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("la tabla %1 no se puede leer (%2)").arg(name, f.errorString());
-    const QByteArray bytes = f.readAll();
-    if (bytes.size() < 32) return QStringLiteral("la tabla %1 está dañada: el archivo está incompleto").arg(name);
-    const qint64 expected = qint64(le(bytes, 8, 2)) + qint64(le(bytes, 4, 4)) * qint64(le(bytes, 10, 2));
-    const qint64 size = bytes.size();
-    if (size == expected || (size == expected + 1 && bytes.back() == '\x1a')) return {};
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return QStringLiteral("la tabla %1 no se puede leer (%2)").arg(name, QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISDIR(st.st_mode)) return QStringLiteral("%1 es una carpeta, no una tabla").arg(name);
+    if (!S_ISREG(st.st_mode)) return QStringLiteral("%1 no es un archivo de datos (es un dispositivo o una conexión)").arg(name);
+    if (st.st_size > kMaxTableBytes)
+        return QStringLiteral("la tabla %1 mide %2 bytes, más de lo que mide cualquier solicitud").arg(name).arg(st.st_size);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("la tabla %1 no se puede leer (%2)").arg(name, QString::fromLocal8Bit(std::strerror(errno)));
+    char h[32];
+    struct stat opened {};
+    const bool regular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);  // not swapped since
+    const ssize_t got = regular ? ::pread(fd, h, sizeof h, 0) : -1;
+    ::close(fd);
+    if (!regular) return QStringLiteral("%1 no es un archivo de datos").arg(name);
+    if (got < qint64(sizeof h)) return QStringLiteral("la tabla %1 está dañada: el archivo está incompleto").arg(name);
+    const qint64 expected = qint64(le(h + 8, 2)) + qint64(le(h + 4, 4)) * qint64(le(h + 10, 2));
+    const qint64 size = opened.st_size;
+    if (size == expected) return {};
+    if (size == expected + 1) {
+        char last = 0;
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly) && f.seek(size - 1) && f.getChar(&last) && last == '\x1a') return {};
+    }
     return QStringLiteral("la tabla %1 está dañada: mide %2 bytes y su encabezado indica %3")
         .arg(name)
         .arg(size)
@@ -62,6 +102,48 @@ bool sameFields(const QList<DbfField>& found, const QList<DbfField>& expected) {
             return false;
     }
     return true;
+}
+
+// Why the live rows of `table` break what the program relies on; empty when they do not.
+// Rows are counted from 1, as the user counts them.
+QString rowRules(const QString& table, const QString& name, const QList<DbfField>& fields,
+                 const QList<QVariantList>& records) {
+    if (table == QLatin1String("imdint") && records.size() != 1)
+        return records.isEmpty()
+                   ? QStringLiteral("la tabla %1 no tiene el renglón con los datos de la solicitud").arg(name)
+                   : QStringLiteral("la tabla %1 tiene más de un renglón con los datos de la solicitud "
+                                    "(el renglón 2 sobra)")
+                         .arg(name);
+    const int idProd = table == QLatin1String("imanexos") ? 0 : -1;
+    QHash<qint64, int> seen;
+    for (int r = 0; r < records.size(); ++r) {
+        const QString why = checkRow(table, fields, records[r]);
+        if (!why.isEmpty()) return QStringLiteral("la tabla %1, renglón %2: %3").arg(name).arg(r + 1).arg(why);
+        if (idProd < 0 || records[r].value(idProd).isNull()) continue;
+        const qint64 id = records[r].value(idProd).toLongLong();
+        if (seen.contains(id))
+            return QStringLiteral("la tabla %1, renglón %2: el identificador ID_PROD %3 ya es del renglón %4")
+                .arg(name)
+                .arg(r + 1)
+                .arg(id)
+                .arg(seen.value(id) + 1);
+        seen.insert(id, r);
+    }
+    return {};
+}
+
+// The .cpg file beside the table at `path` (NAME.cpg for NAME.DBF), as the table reader finds it.
+QString cpgBeside(const QString& path) {
+    const QFileInfo info(path);
+    const QString base = info.dir().filePath(info.completeBaseName());
+    for (const char* suffix : {".cpg", ".CPG", ".Cpg"})
+        if (QFileInfo(base + QLatin1String(suffix)).isFile()) return base + QLatin1String(suffix);
+    return {};
+}
+
+bool sameBytes(const QString& a, const QString& b) {
+    QFile fa(a), fb(b);
+    return fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly) && fa.readAll() == fb.readAll();
 }
 
 QString sentence(const QString& text) {
@@ -84,12 +166,15 @@ RestoreFound RequestRestore::inspect(const QString& folder) {
     }
     for (const QString& table : requestTables()) {
         const QString name = DiskGeneration::diskFileName(table);
-        RestoreFound::Table t{table, findFile(folder, name), 0};
-        if (t.path.isEmpty()) {
+        const QStringList files = entriesNamed(folder, name);
+        if (files.isEmpty()) {
             found.refused = QStringLiteral("no se encuentra la tabla %1").arg(name);
             return found;
         }
-        found.refused = wholeTable(t.path, name);
+        found.refused = twoSpellings(folder, name);
+        if (!found.refused.isEmpty()) return found;
+        RestoreFound::Table t{table, QDir(folder).filePath(files.first()), 0, {}};
+        found.refused = wholeTable(t.path, files.first());
         if (!found.refused.isEmpty()) return found;
         QString error;
         const std::unique_ptr<DbfTable> dbf = DbfTable::open(t.path, &error, DbfAccess::ReadOnly);
@@ -103,14 +188,14 @@ RestoreFound RequestRestore::inspect(const QString& folder) {
                                 .arg(name, table);
             return found;
         }
-        t.rows = dbf->recordCount() - dbf->deletedCount();
+        for (int r = 0; r < dbf->recordCount(); ++r)
+            if (!dbf->isDeleted(r)) t.records << dbf->record(r);
+        t.rows = static_cast<int>(t.records.size());
+        found.refused = rowRules(table, name, def->fields, t.records);
+        if (!found.refused.isEmpty()) return found;
         if (table == QLatin1String("imdint")) {
-            for (int r = 0; r < dbf->recordCount(); ++r) {
-                if (dbf->isDeleted(r)) continue;
-                found.rfc = dbf->value(r, dbf->fieldIndex(QStringLiteral("RFC"))).toString().trimmed();
-                found.companyName = dbf->value(r, dbf->fieldIndex(QStringLiteral("APEPATRAZ"))).toString().trimmed();
-                break;
-            }
+            found.rfc = t.records[0].value(dbf->fieldIndex(QStringLiteral("RFC"))).toString().trimmed();
+            found.companyName = t.records[0].value(dbf->fieldIndex(QStringLiteral("APEPATRAZ"))).toString().trimmed();
         }
         found.tables.append(t);
     }
@@ -162,45 +247,98 @@ bool RequestRestore::keepCurrent(QString* error) {
     return true;
 }
 
-bool RequestRestore::replaceAll(const RestoreFound& found, QString* error) {
-    // Every new file is first written beside its table under a temporary name: a copy that
-    // fails leaves the request of the data folder untouched.
-    QStringList temporaries;
-    auto dropTemporaries = [&temporaries] {
-        for (const QString& t : std::as_const(temporaries)) QFile::remove(t);
-    };
-    for (const RestoreFound::Table& t : found.tables) {
-        const QString path = db_.tablePath(t.table);
-        if (path.isEmpty()) {
-            *error = QStringLiteral("No existe la tabla %1 en la carpeta de datos %2")
-                         .arg(DiskGeneration::diskFileName(t.table), native(db_.folder()));
-            dropTemporaries();
-            return false;
-        }
-        const QString temporary = path + QStringLiteral(".recupera");
-        QFile::remove(temporary);
-        QFile source(t.path);
-        if (!source.copy(temporary)) {
-            *error = QStringLiteral("No se pudo copiar %1 a la carpeta de datos: %2")
-                         .arg(native(t.path), source.errorString());
-            dropTemporaries();
-            return false;
-        }
-        temporaries << temporary;
+bool RequestRestore::writeNew(const RestoreFound& found, const QString& staging, QString* error) {
+    if (!QDir().mkpath(staging)) {
+        *error = QStringLiteral("No se pudo crear la carpeta %1").arg(native(staging));
+        return false;
     }
+    for (const RestoreFound::Table& t : found.tables) {
+        const QString name = DiskGeneration::diskFileName(t.table);
+        const QString current = db_.tablePath(t.table);
+        if (current.isEmpty()) {
+            *error = QStringLiteral("No existe la tabla %1 en la carpeta de datos %2").arg(name, native(db_.folder()));
+            return false;
+        }
+        const QString path = QDir(staging).filePath(QFileInfo(current).fileName());
+        const TableDef* def = findTableDef(t.table);
+        QString why;
+        // The new table is read through the .cpg of the data folder's table, as it will be there.
+        const QString cpg = cpgBeside(current);
+        const bool created = DbfTable::create(path, def->fields, &why) &&
+                             (cpg.isEmpty() || QFile::copy(cpg, QDir(staging).filePath(QFileInfo(cpg).fileName())));
+        std::unique_ptr<DbfTable> dbf = created ? DbfTable::open(path, &why) : nullptr;
+        for (int r = 0; dbf && r < t.records.size(); ++r) {
+            int recno = -1;
+            if (!dbf->append(t.records[r], &recno, &why)) {
+                *error = QStringLiteral("La tabla %1, renglón %2, no se puede guardar en la carpeta de datos: %3")
+                             .arg(name)
+                             .arg(r + 1)
+                             .arg(why);
+                return false;
+            }
+        }
+        dbf.reset();
+        const std::unique_ptr<DbfTable> back = created ? DbfTable::open(path, &why, DbfAccess::ReadOnly) : nullptr;
+        if (!back) {
+            *error = QStringLiteral("No se pudo escribir la tabla %1 en la carpeta de datos: %2").arg(name, why);
+            return false;
+        }
+        for (int r = 0; r < t.records.size(); ++r) {
+            if (back->record(r) != t.records[r]) {
+                *error = QStringLiteral("La tabla %1, renglón %2, no se lee en la carpeta de datos como en el disco "
+                                        "(¿letras que su página de códigos no tiene?)")
+                             .arg(name)
+                             .arg(r + 1);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool RequestRestore::replaceAll(const RestoreFound& found, const QString& staging, QString* error, bool* unchanged) {
+    *unchanged = true;
     for (int i = 0; i < found.tables.size(); ++i) {
-        if (!DataSource::replaceTable(&db_, found.tables[i].table, temporaries[i], error)) {
-            temporaries = temporaries.mid(i);
-            dropTemporaries();
+        const QString& table = found.tables[i].table;
+        const QString path = QDir(staging).filePath(QFileInfo(db_.tablePath(table)).fileName());
+        if (!DataSource::replaceTable(&db_, table, path, error)) {
+            // The rename may have happened before the reopen failed: this table is put back too.
+            QString why;
+            if (!putBack(i, staging, &why)) {
+                *error = sentence(*error) + QStringLiteral("\n") + why;
+                *unchanged = false;
+            }
             return false;
         }
     }
     return true;
 }
 
+bool RequestRestore::putBack(int upTo, const QString& staging, QString* error) {
+    bool ok = true;
+    for (int i = upTo; i >= 0; --i) {
+        const QString& table = requestTables()[i];
+        const QString name = QFileInfo(db_.tablePath(table)).fileName();
+        const QString copy = QDir(staging).filePath(name);
+        const QString kept = QDir(backupFolder_).filePath(name);
+        if (i == upTo && sameBytes(kept, db_.tablePath(table))) continue;  // it failed before its rename
+        QFile::remove(copy);
+        QString why;
+        if (!QFile::copy(kept, copy) ||
+            !DataSource::replaceTable(&db_, table, copy, &why)) {
+            QFile::remove(copy);
+            *error += QStringLiteral("No se pudo volver a poner la tabla %1. %2\n").arg(name, sentence(why));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 RestoreOutcome RequestRestore::restore(const QString& folder) {
     backupFolder_.clear();
-    const RestoreFound found = inspect(folder);
+    RestoreFound found = inspect(folder);
+    for (int i = 0; found.ok() && i < requestTables().size(); ++i)
+        found.refused = twoSpellings(db_.folder(), DiskGeneration::diskFileName(requestTables()[i]));
     if (!found.ok()) {
         messages_.exclamation(QStringLiteral("No se puede recuperar la solicitud de %1: %2\n\nNo se reemplazó nada.")
                                   .arg(native(folder), sentence(found.refused)));
@@ -216,11 +354,26 @@ RestoreOutcome RequestRestore::restore(const QString& folder) {
                               QStringLiteral("\n\nNo se reemplazó nada."));
         return RestoreOutcome::Failed;
     }
-    const bool replaced = replaceAll(found, &error);
+    // The new tables are written beside the copy kept, on the data folder's disk, and renamed from there.
+    const QString staging = QDir(backupFolder_).filePath(QStringLiteral("recuperada"));
+    if (!writeNew(found, staging, &error)) {
+        QDir(staging).removeRecursively();
+        messages_.exclamation(QStringLiteral("No se puede recuperar la solicitud de %1: %2\n\nNo se reemplazó nada.")
+                                  .arg(native(folder), sentence(error)));
+        return RestoreOutcome::Refused;
+    }
+    bool unchanged = true;
+    const bool replaced = replaceAll(found, staging, &error, &unchanged);
+    QDir(staging).removeRecursively();
     if (hooks_.rebind) hooks_.rebind();
     if (!replaced) {
-        messages_.exclamation(QStringLiteral("No se pudo recuperar la solicitud: ") + sentence(error) +
-                              QStringLiteral("\n\nLa solicitud anterior quedó guardada en %1.").arg(native(backupFolder_)));
+        messages_.exclamation(
+            QStringLiteral("No se pudo recuperar la solicitud: ") + sentence(error) +
+            (unchanged ? QStringLiteral("\n\nNo se cambió nada: la solicitud de la carpeta de datos quedó como estaba "
+                                        "(también guardada en %1).")
+                       : QStringLiteral("\n\nLa solicitud anterior está guardada en %1; cierra el programa y copia "
+                                        "sus tablas a la carpeta de datos."))
+                .arg(native(backupFolder_)));
         return RestoreOutcome::Failed;
     }
     messages_.information(QStringLiteral("Se recuperó la solicitud de %1. La solicitud anterior quedó guardada en %2.")

@@ -5,15 +5,27 @@
 // to the user (RFC, company name, rows of each table) and, once confirmed, put in place of
 // the request of the data folder.
 //
+// A disk file is judged by what the system says it is before a byte of it is read: only a
+// regular file whose size is what its header declares (and not more than any request can
+// measure) is read, and only once. A table is refused by name when it is missing, present under
+// two spellings, damaged, of other columns, or when its rows break what the program relies on:
+// imdint holds exactly one row, annex and product identifiers fit in 16 bits, no two annex rows
+// share an ID_PROD.
+//
 // Nothing is replaced unless every table passed its check, the rows being typed were stored,
 // the request in the data folder was kept in a dated folder (respaldos/AAAAMMDD-HHMMSS beside
-// the tables) and every new file was written in the data folder under a temporary name. Each
-// table is then renamed over its file and reopened while the window's data sources stay open
-// on it (DataSource::replaceTable), and the window is bound again.
+// the tables) and every new table was written in the data folder: the rows of each disk table,
+// read in the code page the disk declares, are written into a new file in the code page the
+// data folder's table is read in (its .cpg, if it has one), with the data folder's usual
+// permissions, and read back as the data folder will read it. Each table is then renamed over
+// its file and reopened while the window's data sources stay open on it
+// (DataSource::replaceTable). When one of them fails, every table already replaced is put back
+// from the copy kept, so the request is all restored or not at all; the window is bound again.
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
 
@@ -37,6 +49,7 @@ struct RestoreFound {
         QString table;  // as the table catalogue names it ("imdir")
         QString path;   // the file in the folder
         int rows = 0;   // live records
+        QList<QVariantList> records;  // the live records, by field of the table catalogue
     };
     QString folder;
     QString refused;    // why the folder's request cannot be taken (names the file); empty when it can
@@ -50,7 +63,7 @@ enum class RestoreOutcome {
     Refused,    // a table is missing, damaged or of other columns (message shown): nothing replaced
     Declined,   // the user answered No
     NotStored,  // a row being typed could not be stored: nothing replaced
-    Failed,     // the request could not be kept or replaced (message shown)
+    Failed,     // the request could not be kept or replaced (message shown); what was replaced was put back
     Restored    // the seven tables are in the data folder
 };
 
@@ -75,7 +88,9 @@ public:
 
 private:
     bool keepCurrent(QString* error);
-    bool replaceAll(const RestoreFound& found, QString* error);
+    bool writeNew(const RestoreFound& found, const QString& staging, QString* error);
+    bool replaceAll(const RestoreFound& found, const QString& staging, QString* error, bool* unchanged);
+    bool putBack(int upTo, const QString& staging, QString* error);
 
     Database& db_;
     Messages& messages_;

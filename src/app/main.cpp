@@ -5,17 +5,24 @@
 #include "toolkit/MessageBoxMessages.h"
 #include "app/DataFolderChoice.h"
 #include "app/DataFolderLock.h"
+#include "app/ui/InterfaceFont.h"
 #include "app/ui/SpanishTranslation.h"
+#include "app/ui/UserGuide.h"
 #include "app/ui/frmKALTO.h"
 #include "data/Database.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KALTO"));
     QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
+    // The desktop entry's name: the task bar matches the window to its entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kalto.DiscoDeCaptura"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kalto/kalto.svg")));
+    kalto::applyInterfaceFont(app);
     kalto::installSpanishTranslation(app);
     kalto::MessageBoxMessages messages;
 
@@ -49,6 +56,7 @@ int main(int argc, char** argv) {
         messages.stop(QStringLiteral("No se pudieron leer las tablas de la carpeta de datos %1.\n\n%2").arg(nativa, error));
         return 1;
     }
+    kalto::installUserGuideShortcut(&ventana, messages);
     ventana.show();
     return app.exec();
 }

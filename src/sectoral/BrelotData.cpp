@@ -56,41 +56,4 @@ bool readBrelotGoods(Database& db, QList<BrelotGood>* goods, QString* error) {
                     error);
 }
 
-bool readStoredApplicant(Database& db, ApplicantData* a, QString* error) {
-    *a = ApplicantData();
-    bool ok = true;
-    auto first = [&](const QString& sql, const QVariantList& params, auto&& take) {
-        QStringList columns;
-        bool seen = false;
-        ok = db.query(sql, params,
-                      [&](const QVariantList& row) {
-                          if (!seen) take(columns, row);
-                          seen = true;
-                          return false;
-                      },
-                      error, &columns) && ok;
-    };
-    first(QStringLiteral("select * from imdint"), {}, [&](const QStringList& c, const QVariantList& r) {
-        a->rfc = text(column(c, r, "RFC"));
-        a->razonSocial = text(column(c, r, "APEPATRAZ"));
-        a->sectorCodigo = column(c, r, "IDSECTORM");
-    });
-    if (!a->sectorCodigo.isNull()) {
-        first(QStringLiteral("select * from imsector where idsector = ?"), {a->sectorCodigo},
-              [&](const QStringList&, const QVariantList& r) { a->sectorTexto = text(r.value(1)); });
-    }
-    first(QStringLiteral("select * from imdir where iddir = 'FL'"), {},
-          [&](const QStringList& c, const QVariantList& r) { a->domicilioFiscal = addressFromRow(c, r); });
-    first(QStringLiteral("select * from imrlegal"), {},
-          [&](const QStringList& c, const QVariantList& r) { a->representante = representativeFromRow(c, r); });
-    QStringList columns;
-    ok = db.query(QStringLiteral("select * from imdir where iddir = 'PL'"), {},
-                  [&](const QVariantList& row) {
-                      a->plantas.append(addressFromRow(columns, row));
-                      return true;
-                  },
-                  error, &columns) && ok;
-    return ok;
-}
-
 }  // namespace kalto

@@ -65,11 +65,6 @@ bool readBrelotSectors(Database& db, QList<BrelotSector>* sectors, QString* erro
 // programme type, annex, kind and tariff item.
 bool readBrelotGoods(Database& db, QList<BrelotGood>* goods, QString* error = nullptr);
 
-// The application as last stored in the tables (imdint and its sector in imsector, the
-// fiscal address, the representative and the plants of imdir and imrlegal), for callers
-// that hold no window: the main window passes what its controls show instead.
-bool readStoredApplicant(Database& db, ApplicantData* applicant, QString* error = nullptr);
-
 // An address from a record of imdir (or any row with its column names).
 AddressValues addressFromRow(const QStringList& columns, const QVariantList& row);
 RepresentativeValues representativeFromRow(const QStringList& columns, const QVariantList& row);

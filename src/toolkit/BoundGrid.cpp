@@ -2,6 +2,7 @@
 
 #include "toolkit/BoundGridModel.h"
 #include "toolkit/MessageBoxMessages.h"
+#include "toolkit/TextEntryFilter.h"
 #include "data/DataSource.h"
 
 #include <QApplication>
@@ -560,9 +561,13 @@ void BoundGrid::editorCreated(QWidget* editor, const QModelIndex& index) {
     editor_ = editor;
     editorIndex_ = index;
     editorEdited_ = false;
-    if (auto* line = qobject_cast<QLineEdit*>(editor))
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
         connect(line, &QLineEdit::textChanged, this,
                 [this, line](const QString& text) { editorTextChanged(line, text); });
+        // Whatever way text enters the cell (typed, pasted, dropped), each character passes the
+        // rule's key filter.
+        filterTextEntry(line, [this, line](QChar& ch) { return editorAdmits(line, ch); });
+    }
 }
 
 void BoundGrid::loadEditor(QWidget* editor, const QModelIndex& index) {
@@ -648,27 +653,16 @@ bool BoundGrid::editorKey(QWidget* editor, QKeyEvent* event) {
             break;
         }
     }
-    if (navigationKey(event, true)) return true;
-    // Each typed character goes through the rule, which may refuse or replace it.
+    // Typed text enters the cell through its filter (see editorCreated), as pasted text does.
+    return navigationKey(event, true);
+}
+
+bool BoundGrid::editorAdmits(QWidget* editor, QChar& ch) {
     GridRule* r = model_->rule();
-    const QString typed = event->text();
-    if (!r || typed.isEmpty() || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) return false;
-    bool printable = true;
-    for (const QChar ch : typed) printable = printable && ch.isPrint();
-    if (!printable) return false;
-    const int row = editorIndex_.row();
-    const int column = editorIndex_.column();
-    const GridRow current = model_->rowAt(row);
-    QString out;
-    {
-        QScopedValueRollback<bool> guard(busy_, true);
-        for (QChar ch : typed)
-            if (r->keyTyped(current, column, ch)) out.append(ch);
-    }
-    if (out == typed) return false;  // the editor takes the key as it is
-    if (!out.isEmpty())
-        if (auto* line = qobject_cast<QLineEdit*>(editor)) line->insert(out);
-    return true;
+    if (!r) return true;
+    if (editor != editor_ || !editorIndex_.isValid() || busy_) return false;
+    QScopedValueRollback<bool> guard(busy_, true);
+    return r->keyTyped(model_->rowAt(editorIndex_.row()), editorIndex_.column(), ch);
 }
 
 // --- focus -------------------------------------------------------------------------------------

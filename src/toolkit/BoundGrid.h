@@ -164,6 +164,8 @@ private:
     void loadEditor(QWidget* editor, const QModelIndex& index);
     void takeEditor(QWidget* editor);
     bool editorKey(QWidget* editor, QKeyEvent* event);
+    // A character entering the open editor, through the rule's key filter.
+    bool editorAdmits(QWidget* editor, QChar& ch);
     void editorTextChanged(QLineEdit* editor, const QString& text);
     // Takes the open editor's text (when the user changed it) into the row; closes it.
     void finishEditor(bool take);

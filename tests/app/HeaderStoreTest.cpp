@@ -2,12 +2,10 @@
 // first, and a text the table cannot hold reported with the field's caption and kept.
 
 #include "app/HeaderStore.h"
-#include "app/MainDataSources.h"
 #include "data/Database.h"
 #include "data/Dbf.h"
 #include "data/TableCatalogue.h"
-#include "support/RecordingMessages.h"
-#include "support/TestFolder.h"
+#include "support/RequestFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,35 +15,26 @@ using namespace kalto;
 
 namespace {
 
-class HeaderStoreTest : public ::testing::Test {
+class HeaderStoreTest : public test::RequestFixture {
 protected:
-    void SetUp() override {
-        // An imdint written by another program, whose company name holds 20 characters only.
+    // An imdint written by another program, whose company name holds 20 characters only.
+    void prepareFolder() override {
         QList<DbfField> fields = findTableDef(QStringLiteral("imdint"))->fields;
         for (DbfField& f : fields)
             if (f.name.compare(QStringLiteral("APEPATRAZ"), Qt::CaseInsensitive) == 0) f.width = 20;
         QString err;
         ASSERT_TRUE(DbfTable::create(folder.file(QStringLiteral("imdint.DBF")), fields, &err)) << err.toStdString();
-        {
-            auto table = DbfTable::open(folder.file(QStringLiteral("imdint.DBF")), &err);
-            ASSERT_TRUE(table) << err.toStdString();
-            ASSERT_TRUE(table->append({QStringLiteral(" ABC010101XY1"), QStringLiteral("EMPRESA")}, nullptr, &err));
-        }
-        ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
-        sources = std::make_unique<MainDataSources>(&db);
-        rules = std::make_unique<RequestRules>(db, *sources, state, messages);
-        ASSERT_TRUE(rules->EstableceLigas(nullptr, &err)) << err.toStdString();
-        state.ventanaMostrada = true;
-        store = std::make_unique<HeaderStore>(*rules, messages);
+        auto table = DbfTable::open(folder.file(QStringLiteral("imdint.DBF")), &err);
+        ASSERT_TRUE(table) << err.toStdString();
+        ASSERT_TRUE(table->append({QStringLiteral(" ABC010101XY1"), QStringLiteral("EMPRESA")}, nullptr, &err));
     }
-    QVariant dint(const char* c) { return db.scalar(QStringLiteral("select %1 from imdint").arg(QLatin1String(c))); }
+    void SetUp() override {
+        RequestFixture::SetUp();
+        store = std::make_unique<HeaderStore>(*rules, msgs);
+    }
 
-    test::TestFolder folder;
-    Database db;
-    RequestState state;
-    RecordingMessages messages;
-    std::unique_ptr<MainDataSources> sources;
-    std::unique_ptr<RequestRules> rules;
+    RecordingMessages& messages = msgs;
+    RequestState& state = estado;
     std::unique_ptr<HeaderStore> store;
 };
 

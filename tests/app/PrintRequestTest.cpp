@@ -7,7 +7,7 @@
 #include "data/Database.h"
 #include "print/FormateaInf.h"
 #include "support/RecordingMessages.h"
-#include "support/TestFolder.h"
+#include "support/RequestFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,20 +15,15 @@
 
 using namespace kalto;
 
-TEST(PrintRequest, TheSnapshotHoldsWhatTheTablesHoldNow) {
-    test::TestFolder folder;
-    Database db;
+using PrintRequestTest = test::RequestFixture;
+
+TEST_F(PrintRequestTest, TheSnapshotHoldsWhatTheTablesHoldNow) {
     QString err;
-    ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
-    MainDataSources fuentes(&db);
-    RequestState estado;
-    RecordingMessages msgs;
-    RequestRules rules(db, fuentes, estado, msgs);
-    ASSERT_TRUE(rules.EstableceLigas(nullptr, &err)) << err.toStdString();
+    MainDataSources& fuentes = *this->fuentes;
     estado.tramite = kProgramaNuevo;
     estado.modalidad = kControladora;
-    ASSERT_TRUE(rules.storeField(HeaderField::Rfc, QStringLiteral("AAAA010101AA1")));
-    ASSERT_TRUE(rules.storeField(HeaderField::CompanyName, QStringLiteral("EMPRESA DE PRUEBA")));
+    ASSERT_TRUE(rules->storeField(HeaderField::Rfc, QStringLiteral("AAAA010101AA1")));
+    ASSERT_TRUE(rules->storeField(HeaderField::CompanyName, QStringLiteral("EMPRESA DE PRUEBA")));
     for (const char* sql :
          {"insert into imdir (iddir, calleyno, cp) values ('FL', 'REFORMA 1', '06600')",
           "insert into imdir (iddir, calleyno) values ('PL', 'NORTE 2')",

@@ -13,7 +13,7 @@
 #include "data/Dbf.h"
 #include "data/TableCatalogue.h"
 #include "support/RecordingMessages.h"
-#include "support/TestFolder.h"
+#include "support/RequestFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,7 +24,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace kalto;
 
@@ -37,38 +39,23 @@ QByteArray bytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>");
 }
 
-class RestoreTest : public ::testing::Test {
+class RestoreTest : public test::RequestFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(disk.isValid());
         qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
-        QString err;
-        ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
-        fuentes = std::make_unique<MainDataSources>(&db);
-        rules = std::make_unique<RequestRules>(db, *fuentes, estado, msgs);
-        ASSERT_TRUE(rules->EstableceLigas(nullptr, &err)) << err.toStdString();
-        estado.ventanaMostrada = true;
+        RequestFixture::SetUp();
     }
     void TearDown() override { qunsetenv("KALTO_UNIDAD_A"); }
 
-    void exec(const QString& sql, const QVariantList& params = {}) {
-        QString err;
-        ASSERT_TRUE(db.execute(sql, params, &err)) << sql.toStdString() << ": " << err.toStdString();
-        fuentes->refreshAll();
-    }
-    // A request in every table (a new programme with a service of code 13: procedure code 4), one of its rows deleted (the disk receives the tables packed),
-    // written to drive A: by the disk generation.
+    // A request in every table (with a service of code 13: procedure code 4), one of its rows
+    // deleted (the disk receives the tables packed), written to drive A: by the disk generation.
     void writeDisk() {
-        exec(QStringLiteral("update imdint set rfc = 'AAAA010101AA1', apepatraz = 'EMPRESA ÑANDÚ', idtra = 4, idmoda = 1"));
-        exec(QStringLiteral("insert into imdir (iddir, calleyno, cp) values ('FL', 'REFORMA 1', '06600')"));
-        exec(QStringLiteral("insert into imdir (iddir, calleyno, cp) values ('PL', 'JUÁREZ 2', '06700')"));
-        exec(QStringLiteral("insert into imrlegal values ('ANA', 'PEREZ', 'LOPEZ', '5552', 'DIRECTOR', 'a@b.mx')"));
+        QString err;
+        ASSERT_TRUE(test::writeCompleteRequest(db, QStringLiteral("EMPRESA ÑANDÚ"), &err)) << err.toStdString();
+        exec(QStringLiteral("update imdint set idtra = 4, idmoda = 1"));
         exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, idmcts) values ('FILIAL', 'BBB010101BB1', 12.5, 'C')"));
-        exec(QStringLiteral("insert into improd (id_prod, fraccion, volumen, porcut, umid, um) "
-                            "values (1, '12345678', 100, 50, 1, 'PIEZA')"));
         exec(QStringLiteral("insert into imserv values (13, 'REPARACION')"));
-        exec(QStringLiteral("insert into imanexos values (1, 1, NULL, '12345678', 0)"));
-        exec(QStringLiteral("insert into imanexos values (2, 2, NULL, '87654321', 1)"));
         exec(QStringLiteral("insert into imanexos values (3, 2, NULL, '11111111', 1)"));
         exec(QStringLiteral("delete from imanexos where id_prod = 3"));
         SourceRequestView view(*fuentes, estado);
@@ -84,11 +71,7 @@ protected:
         ASSERT_TRUE(rules->EstableceLigas(nullptr));
         msgs.clear();
     }
-    QHash<QString, QByteArray> dataFolder() const {
-        QHash<QString, QByteArray> out;
-        for (const QString& t : requestTables()) out[t] = bytes(db.tablePath(t));
-        return out;
-    }
+    QHash<QString, QByteArray> dataFolder() const { return test::requestTableBytes(db); }
     QString diskFile(const QString& table) const {
         return QDir(disk.path()).filePath(DiskGeneration::diskFileName(table));
     }
@@ -125,12 +108,6 @@ protected:
     }
 
     QTemporaryDir disk;
-    test::TestFolder folder;
-    Database db;
-    RequestState estado;
-    RecordingMessages msgs;
-    std::unique_ptr<MainDataSources> fuentes;
-    std::unique_ptr<RequestRules> rules;
     QHash<QString, QByteArray> written;
     int stores = 0;
     int rebinds = 0;
@@ -188,38 +165,111 @@ TEST_F(RestoreTest, TheWrittenDiskComesBackByteForByteAndThePreviousRequestIsKep
     EXPECT_TRUE(msgs.last().contains(QDir::toNativeSeparators(r.backupFolder())));
 }
 
-TEST_F(RestoreTest, ADamagedMissingOrForeignTableIsRefusedByNameAndNothingIsReplaced) {
+TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
     writeDisk();
     clearRequest();
-
-    // A table cut in its last record.
-    {
-        QFile f(diskFile(QStringLiteral("imanexos")));
-        ASSERT_TRUE(f.resize(written[QStringLiteral("imanexos")].size() - 10));
+    auto path = [this](const char* file) { return disk.filePath(QString::fromLatin1(file)); };
+    auto write = [](const QString& file, const QByteArray& data) {
+        QFile f(file);
+        return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+    };
+    // Changes a disk table through the table reader; false when it could not.
+    auto edit = [&](const char* table, const std::function<bool(DbfTable&)>& change) {
+        std::unique_ptr<DbfTable> t = DbfTable::open(diskFile(QString::fromLatin1(table)), nullptr);
+        return t && change(*t);
+    };
+    auto annex = [](qint64 id) {
+        return [id](DbfTable& t) { return t.append({id, 1, QVariant(), QStringLiteral("44011001"), 0}, nullptr, nullptr); };
+    };
+    const struct {
+        std::function<bool()> spoil;
+        const char* table;   // the file the message names
+        const char* why;     // and what it says of it
+        const char* also;    // a second file the message names, if any
+    } cases[] = {
+        {[&] { return QFile(diskFile("imanexos")).resize(written["imanexos"].size() - 10); }, "imanexos", "dañada", ""},
+        {[&] { return QFile::remove(diskFile("imanexos")); }, "imanexos", "no se encuentra", ""},
+        {[&] {
+             return QFile::remove(diskFile("imserv")) &&
+                    DbfTable::create(diskFile("imserv"), {{"IDSERV", DbfType::Numeric, 3, 0}, {"SERVICIO", DbfType::Character, 200, 0}},
+                                     nullptr);
+         },
+         "imserv", "sus columnas no son", ""},
+        {[&] { return write(diskFile("imserv"), QByteArray(40, 'x')); }, "imserv", "dañada", ""},
+        // The header row deleted, or a second one.
+        {[&] { return edit("imdint", [](DbfTable& t) { return t.remove(0, nullptr); }); }, "imdint", "no tiene el renglón", ""},
+        {[&] { return edit("imdint", [](DbfTable& t) { return t.append({QStringLiteral("OTRA")}, nullptr, nullptr); }); },
+         "imdint", "el renglón 2 sobra", ""},
+        // Annex identifiers past 16 bits, or one shared by two rows.
+        {[&] { return edit("imanexos", annex(40000)); }, "imanexos", "renglón 3: El identificador 40000", ""},
+        {[&] { return edit("imanexos", annex(1)); }, "imanexos", "renglón 3: el identificador ID_PROD 1 ya es del renglón 1", ""},
+        // Two spellings of one table, on the disk or in the data folder.
+        {[&] { return write(path("IMDIR.DBF"), written["imdir"]); }, "imdir", "dos maneras", "IMDIR.DBF"},
+        {[&] { return write(folder.file("IMSERV.DBF"), written["imserv"]); }, "imserv", "dos maneras", "IMSERV.DBF"},
+        // What is no table file: a device, a FIFO, a folder, a huge file with a small header.
+        {[&] { return QFile::remove(diskFile("imserv")) && QFile::link("/dev/zero", diskFile("imserv")); }, "imserv",
+         "no es un archivo de datos", ""},
+        {[&] { return QFile::remove(diskFile("imserv")) && ::mkfifo(QFile::encodeName(diskFile("imserv")), 0644) == 0; },
+         "imserv", "no es un archivo de datos", ""},
+        {[&] { return QFile::remove(diskFile("imserv")) && QDir().mkdir(diskFile("imserv")); }, "imserv", "es una carpeta", ""},
+        {[&] { return QFile(diskFile("imserv")).resize(qint64(1) << 32); }, "imserv", "más de lo que mide", ""},
+        {[&] { return QFile(diskFile("imserv")).resize(10 << 20); }, "imserv", "dañada: mide 10485760 bytes", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        ASSERT_TRUE(c.spoil());
+        expectRefused(QString::fromLatin1(c.table), c.why);
+        EXPECT_TRUE(msgs.last().contains(QLatin1String(c.also))) << msgs.last().toStdString();
+        // The disk as written, for the next case.
+        for (const QString& f : QDir(disk.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+            QFile::remove(disk.filePath(f));
+            QDir(disk.filePath(f)).removeRecursively();
+        }
+        QFile::remove(folder.file("IMSERV.DBF"));
+        for (const QString& t : requestTables()) ASSERT_TRUE(write(diskFile(t), written[t]));
     }
-    expectRefused(QStringLiteral("imanexos"), "dañada");
-    ASSERT_TRUE(QFile::remove(diskFile(QStringLiteral("imanexos"))));
-    expectRefused(QStringLiteral("imanexos"), "no se encuentra");
+}
 
-    // A whole table of other columns under a request table's name.
+TEST_F(RestoreTest, RestoredTablesAreReadAsTheDataFolderReadsThemAndTakeWrites) {
+    // The header of a read-only disk written in UTF-8, as its .cpg says.
+    writeDisk();
+    clearRequest();
+    const QString dint = diskFile(QStringLiteral("imdint"));
+    ASSERT_TRUE(DbfTable::create(dint, findTableDef(QStringLiteral("imdint"))->fields, nullptr));
     {
-        QFile f(diskFile(QStringLiteral("imanexos")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write(written[QStringLiteral("imanexos")]), written[QStringLiteral("imanexos")].size());
+        QFile cpg(disk.filePath(QStringLiteral("imdint.cpg")));
+        ASSERT_TRUE(cpg.open(QIODevice::WriteOnly) && cpg.write("UTF-8") == 5);
     }
-    ASSERT_TRUE(QFile::remove(diskFile(QStringLiteral("imserv"))));
-    ASSERT_TRUE(DbfTable::create(diskFile(QStringLiteral("imserv")), {{QStringLiteral("IDSERV"), DbfType::Numeric, 3, 0},
-                                                                      {QStringLiteral("SERVICIO"), DbfType::Character, 200, 0}},
-                                 nullptr));
-    expectRefused(QStringLiteral("imserv"), "sus columnas no son");
+    std::unique_ptr<DbfTable> t = DbfTable::open(dint, nullptr);
+    ASSERT_TRUE(t && t->append({QStringLiteral("AAAA010101AA1"), QStringLiteral("EMPRESA ÑANDÚ")}, nullptr, nullptr));
+    t.reset();
+    for (const QString& f : QDir(disk.path()).entryList(QDir::Files))
+        QFile::setPermissions(disk.filePath(f), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
 
-    // Garbage in place of a table.
-    {
-        QFile f(diskFile(QStringLiteral("imserv")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(40, 'x'));
-    }
-    expectRefused(QStringLiteral("imserv"), "dañada");
+    msgs.answers = {true};
+    ASSERT_EQ(restorer().restore(disk.path()), RestoreOutcome::Restored) << msgs.last().toStdString();
+    EXPECT_EQ(db.scalar(QStringLiteral("select apepatraz from imdint")).toString(), QStringLiteral("EMPRESA ÑANDÚ"));
+    for (const QString& t : requestTables())
+        EXPECT_TRUE(QFile::permissions(db.tablePath(t)) & QFile::WriteOwner) << t.toStdString();
+    exec(QStringLiteral("update imdint set apepatraz = 'OTRA'"));
+    std::unique_ptr<DbfTable> reread = DbfTable::open(db.tablePath(QStringLiteral("imdint")), nullptr, DbfAccess::ReadOnly);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->value(0, 1).toString(), QStringLiteral("OTRA"));
+}
+
+TEST_F(RestoreTest, AFailureAfterTheFirstTableIsReplacedPutsEveryTableBack) {
+    writeDisk();
+    clearRequest();
+    const QHash<QString, QByteArray> cleared = dataFolder();
+    // The annexes' row in edit cannot be stored when imanexos, the sixth table, is replaced.
+    QObject::connect(fuentes->dtsAnxMPE(), &DataSource::commitRequested, [](bool* committed) { *committed = false; });
+    msgs.answers = {true};
+    EXPECT_EQ(restorer().restore(disk.path()), RestoreOutcome::Failed);
+    EXPECT_TRUE(msgs.last().contains(QStringLiteral("imanexos")) && msgs.last().contains(QStringLiteral("No se cambió nada")))
+        << msgs.last().toStdString();
+    EXPECT_EQ(dataFolder(), cleared);
+    EXPECT_EQ(fuentes->dtsDireccion()->recordSet().count(), 0);
+    EXPECT_EQ(rebinds, 1);
 }
 
 }  // namespace

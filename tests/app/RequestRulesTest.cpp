@@ -4,7 +4,7 @@
 #include "support/RecordingMessages.h"
 #include "app/RequestRules.h"
 #include "data/Database.h"
-#include "support/TestFolder.h"
+#include "support/RequestFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,41 +15,20 @@ using namespace kalto;
 
 namespace {
 
-class SolicitudTest : public ::testing::Test {
+class SolicitudTest : public test::RequestFixture {
 protected:
     void SetUp() override {
-        QString err;
-        ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
-        fuentes = std::make_unique<MainDataSources>(&db);
-        rules = std::make_unique<RequestRules>(db, *fuentes, estado, msgs);
-        recarga();
+        RequestFixture::SetUp();
+        reload(&listas);
     }
-    // Binds as at load, after the tables were prepared behind the window's back.
-    void recarga() {
-        estado.ventanaMostrada = false;
-        QString err;
-        ASSERT_TRUE(rules->EstableceLigas(&listas, &err)) << err.toStdString();
-        estado.ventanaMostrada = true;
-        msgs.clear();
-    }
-    QVariant dint(const char* c) { return db.scalar(QStringLiteral("select %1 from imdint").arg(QLatin1String(c))); }
-    int filas(const QString& tabla) { return db.scalar(QStringLiteral("select count(*) from ") + tabla).toInt(); }
-    void exec(const QString& sql, const QVariantList& params = {}) {
-        QString err;
-        ASSERT_TRUE(db.execute(sql, params, &err)) << sql.toStdString() << ": " << err.toStdString();
-    }
+    void recarga() { reload(&listas); }
+    int filas(const QString& tabla) { return rows(tabla); }
     void controlada(const char* rfc, double monto) {
         exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, idmcts) values ('E', ?, ?, 'C')"),
              {QString::fromLatin1(rfc), monto});
     }
     void servicio(int id) { exec(QStringLiteral("insert into imserv (idserv, servicio) values (?, 'S')"), {id}); }
 
-    test::TestFolder folder;
-    Database db;
-    RequestState estado;
-    RecordingMessages msgs;
-    std::unique_ptr<MainDataSources> fuentes;
-    std::unique_ptr<RequestRules> rules;
     ListasEncabezado listas;
 };
 

@@ -37,6 +37,11 @@ bool installSpanishTranslation(QCoreApplication& app) {
         if ((found = qt->load(QStringLiteral("qtbase_es"), folder))) break;
     if (found) QCoreApplication::installTranslator(qt);
     else delete qt;
+    // The program's own catalogue, embedded in the executable: the print dialog's texts Qt's
+    // catalogue leaves in English. Installed after Qt's, so it is consulted first.
+    auto* own = new QTranslator(&app);
+    if (own->load(QStringLiteral(":/kalto/kalto_es.qm"))) QCoreApplication::installTranslator(own);
+    else delete own;
     QCoreApplication::installTranslator(new OwnWording(&app));
     app.setProperty(installed, found);
     return found;

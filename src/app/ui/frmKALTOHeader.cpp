@@ -14,6 +14,7 @@
 #include "toolkit/BoundGrid.h"
 #include "toolkit/Hourglass.h"
 #include "toolkit/PickList.h"
+#include "toolkit/TextEntryFilter.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -130,6 +131,8 @@ void frmKALTO::wireHeader() {
             header_->edit(field, text);
         });
     }
+    // The registration number and year take digits only, typed, pasted or dropped.
+    for (QLineEdit* edit : {ui_->txtNumKALTO, ui_->txtAnioKALTO}) filterTextEntry(edit, digitAdmitted);
     connect(ui_->SSTabKALTO, &QTabWidget::currentChanged, this, &frmKALTO::tabChanged);
 }
 
@@ -240,10 +243,6 @@ bool frmKALTO::headerKey(QObject* watched, QKeyEvent* key) {
             return true;
         }
         return false;
-    }
-    if (watched == ui_->txtNumKALTO || watched == ui_->txtAnioKALTO) {
-        if (text.isEmpty()) return false;  // movement and editing keys
-        return digitKeyFilter(text.at(0).unicode()) == 0;
     }
     if (watched == ui_->SSTabKALTO->tabBar()) {
         if (text.isEmpty() || !text.at(0).isPrint()) return false;

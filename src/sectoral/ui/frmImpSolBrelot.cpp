@@ -5,8 +5,8 @@
 #include "toolkit/Hourglass.h"
 #include "toolkit/TextPrinting.h"
 #include "core/TextFiles.h"
+#include "ui_frmImpSolBrelot.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QPainter>
 #include <QPrintDialog>
@@ -23,17 +23,6 @@ namespace kalto {
 
 namespace {
 
-// Positions and sizes inside the window, in twips.
-constexpr int kMargin = 100;
-constexpr int kWidthLess = 200;
-constexpr int kHeightLess = 1000;
-constexpr int kWrapBeforeEdge = 400;
-constexpr int kButtonsFromBottom = 700;
-constexpr int kImprimirLeft = 4560;
-constexpr int kCerrarLeft = 5880;
-constexpr int kButtonWidth = 1215;
-constexpr int kButtonHeight = 375;
-
 QFont considerationsFont() {
     QFont f;
     f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
@@ -42,8 +31,8 @@ QFont considerationsFont() {
     return f;
 }
 
-}  // namespace
-
+// The font of the questionnaire, on screen and on paper: Arial 7.5 points (its metric twin
+// Liberation Sans where Arial is not installed).
 QFont brelotFont() {
     QFont f;
     f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
@@ -52,48 +41,27 @@ QFont brelotFont() {
     return f;
 }
 
+}  // namespace
+
 frmImpSolBrelot::frmImpSolBrelot(Database& db, Messages& messages, const ApplicantData& applicant, QWidget* parent)
-    : QDialog(parent), db_(db), messages_(messages), applicant_(applicant) {
-    setObjectName(QStringLiteral("frmImpSolBrelot"));
-    setWindowTitle(QStringLiteral("Impresión de documento BRELOT"));
-    setModal(true);
+    : QDialog(parent), db_(db), messages_(messages), applicant_(applicant), ui_(new Ui::frmImpSolBrelot) {
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-
-    RTUltima_ = new QTextEdit(this);
-    RTUltima_->setObjectName(QStringLiteral("RTUltima"));
-    RTUltima_->setReadOnly(true);
-    RTUltima_->setAcceptRichText(false);
-    RTUltima_->setFont(brelotFont());
-    RTUltima_->document()->setDefaultFont(brelotFont());
-    RTUltima_->setLineWrapMode(QTextEdit::FixedPixelWidth);
-
-    // The print copy and the considerations are not shown.
-    rtfText_ = new QTextEdit(this);
-    rtfText_->setObjectName(QStringLiteral("rtfText"));
-    rtfText_->setAcceptRichText(false);
-    rtfText_->document()->setDefaultFont(brelotFont());
-    rtfText_->hide();
-    CONSIDERA_ = new QTextEdit(this);
-    CONSIDERA_->setObjectName(QStringLiteral("CONSIDERA"));
-    CONSIDERA_->setAcceptRichText(false);
-    CONSIDERA_->document()->setDefaultFont(considerationsFont());
-    CONSIDERA_->hide();
-
-    Command1_ = new QPushButton(QStringLiteral("&Imprimir"), this);
-    Command1_->setObjectName(QStringLiteral("Command1"));
-    Command2_ = new QPushButton(QStringLiteral("&Cerrar"), this);
-    Command2_->setObjectName(QStringLiteral("Command2"));
-    for (QPushButton* b : {Command1_, Command2_}) {
-        b->setAutoDefault(false);
-        b->setFixedSize(twipsToPixelsX(kButtonWidth), twipsToPixelsY(kButtonHeight));
-    }
-    connect(Command1_, &QPushButton::clicked, this, [this] { print(); });
-    connect(Command2_, &QPushButton::clicked, this, &QDialog::accept);
-
+    ui_->RTUltima->setFont(brelotFont());
+    ui_->RTUltima->document()->setDefaultFont(brelotFont());
+    ui_->rtfText->document()->setDefaultFont(brelotFont());
+    ui_->CONSIDERA->document()->setDefaultFont(considerationsFont());
+    connect(ui_->Command1, &QPushButton::clicked, this, [this] { print(); });
     chooser_ = [this](QPrinter& printer) { return chooseWithDialog(printer); };
-    resize(twipsToPixelsX(12000), twipsToPixelsY(8000));
-    layoutControls();
 }
+
+frmImpSolBrelot::~frmImpSolBrelot() = default;
+
+QTextEdit* frmImpSolBrelot::RTUltima() const { return ui_->RTUltima; }
+QTextEdit* frmImpSolBrelot::rtfText() const { return ui_->rtfText; }
+QTextEdit* frmImpSolBrelot::CONSIDERA() const { return ui_->CONSIDERA; }
+QPushButton* frmImpSolBrelot::Command1() const { return ui_->Command1; }
+QPushButton* frmImpSolBrelot::Command2() const { return ui_->Command2; }
 
 void frmImpSolBrelot::openModal(QWidget* parent, Database& db, Messages& messages, const ApplicantData& applicant,
                                 DateClock today) {
@@ -103,34 +71,12 @@ void frmImpSolBrelot::openModal(QWidget* parent, Database& db, Messages& message
     window.exec();
 }
 
-int frmImpSolBrelot::twipsToPixelsX(int twips) const { return twips * logicalDpiX() / 1440; }
-int frmImpSolBrelot::twipsToPixelsY(int twips) const { return twips * logicalDpiY() / 1440; }
-
 void frmImpSolBrelot::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!composed_) {
         composed_ = true;
-        layoutControls();
         compose(true);
     }
-}
-
-void frmImpSolBrelot::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    layoutControls();
-}
-
-void frmImpSolBrelot::layoutControls() {
-    // A window smaller than the margins (minimized, say) shows no preview rather than one of
-    // negative size.
-    const int margin = twipsToPixelsX(kMargin);
-    const int width = std::max(0, this->width() - twipsToPixelsX(kWidthLess));
-    const int height = std::max(0, this->height() - twipsToPixelsY(kHeightLess));
-    RTUltima_->setGeometry(margin, twipsToPixelsY(kMargin), width, height);
-    RTUltima_->setLineWrapColumnOrWidth(std::max(1, width - twipsToPixelsX(kWrapBeforeEdge)));
-    const int top = std::max(0, this->height() - twipsToPixelsY(kButtonsFromBottom));
-    Command1_->move(twipsToPixelsX(kImprimirLeft), top);
-    Command2_->move(twipsToPixelsX(kCerrarLeft), top);
 }
 
 bool frmImpSolBrelot::compose(bool preview) {
@@ -142,26 +88,26 @@ bool frmImpSolBrelot::compose(bool preview) {
         return false;
     }
     const QString text = composeBrelotQuestionnaire(input, today_);
-    rtfText_->setPlainText(text);
+    ui_->rtfText->setPlainText(text);
     // The heading's paragraphs are centred in the print copy (the selection ends on its last
     // character, so the paragraph after it is not taken in).
-    QTextCursor cursor(rtfText_->document());
+    QTextCursor cursor(ui_->rtfText->document());
     cursor.setPosition(0);
     cursor.setPosition(brelotHeadingLength() - 1, QTextCursor::KeepAnchor);
     QTextBlockFormat centred;
     centred.setAlignment(Qt::AlignHCenter);
     cursor.mergeBlockFormat(centred);
-    if (preview) RTUltima_->setPlainText(text);
+    if (preview) ui_->RTUltima->setPlainText(text);
     return true;
 }
 
 bool frmImpSolBrelot::chooseWithDialog(QPrinter& printer) {
     // The whole questionnaire is the selection that is printed: no page range is offered.
-    printer.setPrintRange(rtfText_->toPlainText().isEmpty() ? QPrinter::AllPages : QPrinter::Selection);
+    printer.setPrintRange(ui_->rtfText->toPlainText().isEmpty() ? QPrinter::AllPages : QPrinter::Selection);
     QPrintDialog dialog(&printer, this);
     dialog.setWindowTitle(QStringLiteral("Imprimir"));
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, !rtfText_->toPlainText().isEmpty());
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, !ui_->rtfText->toPlainText().isEmpty());
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -190,7 +136,7 @@ bool frmImpSolBrelot::print() {
 bool frmImpSolBrelot::printOn(QPrinter& printer, QString* error, bool* considerationsPrinted) {
     QString text;
     const bool haveConsiderations = readTextFile(considerationsFile(db_.folder()), &text);
-    if (haveConsiderations) CONSIDERA_->setPlainText(text);
+    if (haveConsiderations) ui_->CONSIDERA->setPlainText(text);
     if (considerationsPrinted) *considerationsPrinted = false;
 
     QPainter painter;
@@ -198,9 +144,9 @@ bool frmImpSolBrelot::printOn(QPrinter& printer, QString* error, bool* considera
         if (error) *error = QStringLiteral("no se pudo usar la impresora %1").arg(printer.printerName());
         return false;
     }
-    bool ok = printTextPages(*rtfText_->document(), printer, painter, false);
+    bool ok = printTextPages(*ui_->rtfText->document(), printer, painter, false);
     if (ok && haveConsiderations) {
-        ok = printTextPages(*CONSIDERA_->document(), printer, painter, true);
+        ok = printTextPages(*ui_->CONSIDERA->document(), printer, painter, true);
         if (ok && considerationsPrinted) *considerationsPrinted = true;
     }
     ok = painter.end() && ok && printer.printerState() != QPrinter::Error;

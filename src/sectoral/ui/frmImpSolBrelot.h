@@ -7,15 +7,19 @@
 #include "sectoral/BrelotQuestionnaire.h"
 
 #include <QDialog>
-#include <QFont>
 
 #include <functional>
+#include <memory>
 
 class QPainter;
 class QPrinter;
 class QPushButton;
 class QTextDocument;
 class QTextEdit;
+
+namespace Ui {
+class frmImpSolBrelot;
+}
 
 namespace kalto {
 
@@ -26,6 +30,7 @@ class frmImpSolBrelot : public QDialog {
     Q_OBJECT
 public:
     frmImpSolBrelot(Database& db, Messages& messages, const ApplicantData& applicant, QWidget* parent = nullptr);
+    ~frmImpSolBrelot() override;
 
     // Opens the window modally (maximized) over `parent` and returns when it is closed.
     static void openModal(QWidget* parent, Database& db, Messages& messages, const ApplicantData& applicant,
@@ -48,22 +53,16 @@ public:
     // whether the considerations file could be read and went to the printer.
     bool printOn(QPrinter& printer, QString* error, bool* considerationsPrinted = nullptr);
 
-    QTextEdit* RTUltima() const { return RTUltima_; }
-    QTextEdit* rtfText() const { return rtfText_; }
-    QTextEdit* CONSIDERA() const { return CONSIDERA_; }
-    QPushButton* Command1() const { return Command1_; }
-    QPushButton* Command2() const { return Command2_; }
-
-    // The layout for the window's inner size.
-    int twipsToPixelsX(int twips) const;
-    int twipsToPixelsY(int twips) const;
+    QTextEdit* RTUltima() const;
+    QTextEdit* rtfText() const;
+    QTextEdit* CONSIDERA() const;
+    QPushButton* Command1() const;
+    QPushButton* Command2() const;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
-    void layoutControls();
     bool chooseWithDialog(QPrinter& printer);
 
     Database& db_;
@@ -72,16 +71,10 @@ private:
     DateClock today_;
     PrinterChooser chooser_;
     bool composed_ = false;
-
-    QTextEdit* RTUltima_ = nullptr;   // the preview
-    QTextEdit* rtfText_ = nullptr;    // the copy that is printed, heading centred (not shown)
-    QTextEdit* CONSIDERA_ = nullptr;  // the considerations text (not shown)
-    QPushButton* Command1_ = nullptr;  // "&Imprimir"
-    QPushButton* Command2_ = nullptr;  // "&Cerrar"
+    // The controls, laid out in frmImpSolBrelot.ui: the preview RTUltima, the print copy
+    // rtfText (heading centred) and the considerations CONSIDERA (neither shown), "&Imprimir"
+    // (Command1) and "&Cerrar" (Command2).
+    std::unique_ptr<Ui::frmImpSolBrelot> ui_;
 };
-
-// The font of the questionnaire, on screen and on paper: Arial 7.5 points (its metric twin
-// Liberation Sans where Arial is not installed).
-QFont brelotFont();
 
 }  // namespace kalto

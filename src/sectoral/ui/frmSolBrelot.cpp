@@ -11,18 +11,12 @@
 #include "toolkit/Hourglass.h"
 #include "toolkit/frmEspera.h"
 #include "toolkit/PickList.h"
+#include "ui_frmSolBrelot.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPointer>
-#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
-#include <QVBoxLayout>
-
-#include <optional>
 
 namespace kalto {
 
@@ -53,15 +47,6 @@ QList<GridColumn> goodsColumns() {
             {QStringLiteral("TIPOBIEN"), QStringLiteral("TIPOBIEN"), true, 65}};
 }
 
-QFont arial(qreal points, bool bold = false) {
-    QFont f;
-    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
-
 // The wait window shown while the BRELOT files are written.
 class WaitWindow : public WaitIndicator {
 public:
@@ -89,30 +74,40 @@ private:
 }  // namespace
 
 frmSolBrelot::frmSolBrelot(Database& db, Messages& messages, const ApplicantData& applicant, QWidget* parent)
-    : QDialog(parent), db_(db), messages_(messages), applicant_(applicant), lookups_(db) {
-    setObjectName(QStringLiteral("frmSolBrelot"));
-    setWindowTitle(QStringLiteral("K A L T O - B R E L O T"));
-    setModal(true);
+    : QDialog(parent), db_(db), messages_(messages), applicant_(applicant), lookups_(db), ui_(new Ui::frmSolBrelot) {
 
     dtsSectores_ = new DataSource(QStringLiteral("dtsSectores"), &db, QStringLiteral("Sector"), this);
     dtsMercancias_ = new DataSource(QStringLiteral("dtsMercancias"), &db, QStringLiteral("mercbi"), this);
     dtsCSectores_ = new DataSource(QStringLiteral("dtsCSectores"), &db, QStringLiteral("csector"), this);
 
-    buildControls();
-    sectorRule_ = std::make_unique<SectorGridRule>(lookups_, [this] { return lstSector_->currentText(); });
-    goodsRule_ = std::make_unique<GoodsGridRule>(messages_, [this] { return lstSectorII_->currentText(); });
+    ui_->setupUi(this);
+    ui_->cmdAccion_0->setIcon(style()->standardIcon(QStyle::SP_DriveFDIcon));
+    ui_->cmdAccion_1->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    connect(ui_->cmdAccion_0, &QToolButton::clicked, this, &frmSolBrelot::exportToDisk);
+    connect(ui_->cmdAccion_1, &QToolButton::clicked, this, &frmSolBrelot::printQuestionnaire);
+    sectorRule_ = std::make_unique<SectorGridRule>(lookups_, [this] { return ui_->lstSector->currentText(); });
+    goodsRule_ = std::make_unique<GoodsGridRule>(messages_, [this] { return ui_->lstSectorII->currentText(); });
     QString error;
     if (!dtsSectores_->refresh(&error) || !dtsMercancias_->refresh(&error) || !dtsCSectores_->refresh(&error))
         messages_.exclamation(QStringLiteral("No se pudieron leer las tablas del programa BRELOT: ") + error);
-    dbSectores_->bind(dtsSectores_, sectorColumns(), sectorRule_.get(), &messages_);
-    dbMercancias_->bind(dtsMercancias_, goodsColumns(), goodsRule_.get(), &messages_);
+    ui_->dbSectores->bind(dtsSectores_, sectorColumns(), sectorRule_.get(), &messages_);
+    ui_->dbMercancias->bind(dtsMercancias_, goodsColumns(), goodsRule_.get(), &messages_);
     wireGrids();
 }
 
 frmSolBrelot::~frmSolBrelot() {
     // The grids hold pointers to the rules: let them go first.
-    delete dbSectores_;
-    delete dbMercancias_;
+    delete ui_->dbSectores;
+    delete ui_->dbMercancias;
+}
+
+BoundGrid* frmSolBrelot::dbSectores() const { return ui_->dbSectores; }
+BoundGrid* frmSolBrelot::dbMercancias() const { return ui_->dbMercancias; }
+PickList* frmSolBrelot::lstSector() const { return ui_->lstSector; }
+PickList* frmSolBrelot::lstSectorII() const { return ui_->lstSectorII; }
+PickList* frmSolBrelot::lstFraccion() const { return ui_->lstFraccion; }
+QToolButton* frmSolBrelot::cmdAccion(int index) const {
+    return index == 0 ? ui_->cmdAccion_0 : index == 1 ? ui_->cmdAccion_1 : nullptr;
 }
 
 void frmSolBrelot::openModal(QWidget* parent, Database& db, Messages& messages, const ApplicantData& applicant) {
@@ -120,125 +115,66 @@ void frmSolBrelot::openModal(QWidget* parent, Database& db, Messages& messages, 
     window.exec();
 }
 
-void frmSolBrelot::buildControls() {
-    auto tw = [this](int twips) { return twips * logicalDpiX() / 1440; };
-    auto label = [this](const char* name, const QString& text, const QFont& font) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setFont(font);
-        l->adjustSize();
-        return l;
-    };
-    Label1_ = label("Label1", QStringLiteral("PRODUCTOR DIRECTO"), arial(12, true));
-    Label1_->move(tw(120), tw(120));
-    Label2_ = label("Label2", QStringLiteral("SECTORES"), arial(9, true));
-    Label2_->move(tw(120), tw(480));
-    Label3_ = label("Label3", QStringLiteral("MERCANCÍAS A PRODUCIR"), arial(9, true));
-    Label3_->move(tw(120), tw(2400));
-    Label58_ = label("Label58",
-                     QStringLiteral("<--  --> Desplazarse entre las columnas (Flecha arriba-Flecha abajo) Actualizar registro"),
-                     arial(8));
-    Label58_->move(tw(120), tw(4320));
-
-    auto button = [&](int index, QStyle::StandardPixmap pixmap, const QString& tip, int left) {
-        auto* b = new QToolButton(this);
-        b->setObjectName(QStringLiteral("cmdAccion_%1").arg(index));
-        b->setIcon(style()->standardIcon(pixmap));
-        b->setIconSize(QSize(16, 16));
-        b->setToolTip(tip);
-        b->setAccessibleName(tip);
-        b->setGeometry(tw(left), tw(120), tw(500), tw(500));
-        return b;
-    };
-    export_ = button(0, QStyle::SP_DriveFDIcon, QStringLiteral("Exporta la informacion a disco"), 7800);
-    print_ = button(1, QStyle::SP_FileDialogDetailedView, QStringLiteral("Imprime la solicitud del tramite"), 8520);
-    connect(export_, &QToolButton::clicked, this, &frmSolBrelot::exportToDisk);
-    connect(print_, &QToolButton::clicked, this, &frmSolBrelot::printQuestionnaire);
-
-    dbSectores_ = new BoundGrid(this);
-    dbSectores_->setObjectName(QStringLiteral("dbSectores"));
-    dbSectores_->setGeometry(tw(120), tw(840), tw(9255), tw(1215));
-    Label2_->setBuddy(dbSectores_);
-    dbMercancias_ = new BoundGrid(this);
-    dbMercancias_->setObjectName(QStringLiteral("dbMercancias"));
-    dbMercancias_->setGeometry(tw(120), tw(2760), tw(9255), tw(1335));
-    Label3_->setBuddy(dbMercancias_);
-
-    auto list = [this](const char* name, const QString& accessible) {
-        auto* l = new PickList(this);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setAccessibleName(accessible);
-        l->resize(l->width(), 110);
-        l->hide();
-        return l;
-    };
-    lstSector_ = list("lstSector", QStringLiteral("Sectores del catálogo"));
-    lstSectorII_ = list("lstSectorII", QStringLiteral("Sectores registrados"));
-    lstFraccion_ = list("lstFraccion", QStringLiteral("Fracciones de los productos de exportación"));
-
-    setFixedSize(tw(9510), tw(4740));
-}
-
 void frmSolBrelot::wireGrids() {
     // The pick lists open under their columns; the text typed in the cell selects in them.
-    connect(dbSectores_, &BoundGrid::beforeEdit, this, [this](int c) { openList(dbSectores_, c, lstSector_); });
-    connect(dbSectores_, &BoundGrid::columnButtonPressed, this,
-            [this](int c) { openList(dbSectores_, c, lstSector_); });
-    connect(dbSectores_, &BoundGrid::cellTextChanged, this, [this](int c, const QString& text) {
-        if (c == SectorGridRule::CveSector && lstSector_->isVisible()) follow(lstSector_, lookups_.findCatalogueKey(text));
+    connect(ui_->dbSectores, &BoundGrid::beforeEdit, this, [this](int c) { openList(ui_->dbSectores, c, ui_->lstSector); });
+    connect(ui_->dbSectores, &BoundGrid::columnButtonPressed, this,
+            [this](int c) { openList(ui_->dbSectores, c, ui_->lstSector); });
+    connect(ui_->dbSectores, &BoundGrid::cellTextChanged, this, [this](int c, const QString& text) {
+        if (c == SectorGridRule::CveSector && ui_->lstSector->isVisible()) follow(ui_->lstSector, lookups_.findCatalogueKey(text));
     });
-    connect(dbSectores_, &BoundGrid::cellAccepted, this, [this](int c) {
-        if (c == SectorGridRule::CveSector) lstSector_->hide();
+    connect(ui_->dbSectores, &BoundGrid::cellAccepted, this, [this](int c) {
+        if (c == SectorGridRule::CveSector) ui_->lstSector->hide();
     });
-    connect(dbSectores_, &BoundGrid::gridClicked, this, [this] { lstSector_->hide(); });
+    connect(ui_->dbSectores, &BoundGrid::gridClicked, this, [this] { ui_->lstSector->hide(); });
     // The goods grid offers exactly the sectors entered so far.
-    connect(dbSectores_, &BoundGrid::rowStored, this, &frmSolBrelot::fillEnteredSectors);
-    connect(dbSectores_, &BoundGrid::rowDeleted, this, &frmSolBrelot::fillEnteredSectors);
+    connect(ui_->dbSectores, &BoundGrid::rowStored, this, &frmSolBrelot::fillEnteredSectors);
+    connect(ui_->dbSectores, &BoundGrid::rowDeleted, this, &frmSolBrelot::fillEnteredSectors);
 
     auto goodsList = [this](int c) {
-        openList(dbMercancias_, c, lstSectorII_);
-        openList(dbMercancias_, c, lstFraccion_);
+        openList(ui_->dbMercancias, c, ui_->lstSectorII);
+        openList(ui_->dbMercancias, c, ui_->lstFraccion);
     };
-    connect(dbMercancias_, &BoundGrid::beforeEdit, this, goodsList);
-    connect(dbMercancias_, &BoundGrid::columnButtonPressed, this, goodsList);
-    connect(dbMercancias_, &BoundGrid::cellTextChanged, this, [this](int c, const QString& text) {
-        if (c == GoodsGridRule::Sector && lstSectorII_->isVisible())
-            follow(lstSectorII_, lookups_.findCatalogueKey(text));
-        else if (c == GoodsGridRule::Fraccion && lstFraccion_->isVisible())
-            follow(lstFraccion_, lookups_.findProductTariffItem(text));
+    connect(ui_->dbMercancias, &BoundGrid::beforeEdit, this, goodsList);
+    connect(ui_->dbMercancias, &BoundGrid::columnButtonPressed, this, goodsList);
+    connect(ui_->dbMercancias, &BoundGrid::cellTextChanged, this, [this](int c, const QString& text) {
+        if (c == GoodsGridRule::Sector && ui_->lstSectorII->isVisible())
+            follow(ui_->lstSectorII, lookups_.findCatalogueKey(text));
+        else if (c == GoodsGridRule::Fraccion && ui_->lstFraccion->isVisible())
+            follow(ui_->lstFraccion, lookups_.findProductTariffItem(text));
     });
-    connect(dbMercancias_, &BoundGrid::cellAccepted, this, [this](int c) {
-        if (c == GoodsGridRule::Sector) lstSectorII_->hide();
-        if (c == GoodsGridRule::Fraccion) lstFraccion_->hide();
+    connect(ui_->dbMercancias, &BoundGrid::cellAccepted, this, [this](int c) {
+        if (c == GoodsGridRule::Sector) ui_->lstSectorII->hide();
+        if (c == GoodsGridRule::Fraccion) ui_->lstFraccion->hide();
     });
     // A click hides the sectors' list; a shown list of tariff items stays.
-    connect(dbMercancias_, &BoundGrid::gridClicked, this, [this] { lstSectorII_->hide(); });
+    connect(ui_->dbMercancias, &BoundGrid::gridClicked, this, [this] { ui_->lstSectorII->hide(); });
 
     // Enter or a double click in a list writes its entry into the cell.
-    connect(lstSector_, &PickList::accepted, this, [this] {
-        if (!lstSector_->hasCurrentEntry()) return;
-        const QString key = lstSector_->currentText();
-        if (dbSectores_->setCurrentValue(SectorGridRule::CveSector, key))
-            dbSectores_->setCurrentValue(SectorGridRule::Descripcion, lookups_.sectorDescription(key));
+    connect(ui_->lstSector, &PickList::accepted, this, [this] {
+        if (!ui_->lstSector->hasCurrentEntry()) return;
+        const QString key = ui_->lstSector->currentText();
+        if (ui_->dbSectores->setCurrentValue(SectorGridRule::CveSector, key))
+            ui_->dbSectores->setCurrentValue(SectorGridRule::Descripcion, lookups_.sectorDescription(key));
     });
-    connect(lstSectorII_, &PickList::accepted, this, [this] {
-        if (lstSectorII_->hasCurrentEntry())
-            dbMercancias_->setCurrentValue(GoodsGridRule::Sector, lstSectorII_->currentText());
+    connect(ui_->lstSectorII, &PickList::accepted, this, [this] {
+        if (ui_->lstSectorII->hasCurrentEntry())
+            ui_->dbMercancias->setCurrentValue(GoodsGridRule::Sector, ui_->lstSectorII->currentText());
     });
-    connect(lstFraccion_, &PickList::accepted, this, [this] {
-        if (lstFraccion_->hasCurrentEntry())
-            dbMercancias_->setCurrentValue(GoodsGridRule::Fraccion, lstFraccion_->currentText());
+    connect(ui_->lstFraccion, &PickList::accepted, this, [this] {
+        if (ui_->lstFraccion->hasCurrentEntry())
+            ui_->dbMercancias->setCurrentValue(GoodsGridRule::Fraccion, ui_->lstFraccion->currentText());
     });
 }
 
 void frmSolBrelot::openList(BoundGrid* grid, int column, PickList* list) {
-    const int wanted = list == lstSector_     ? int(SectorGridRule::CveSector)
-                       : list == lstSectorII_ ? int(GoodsGridRule::Sector)
+    const int wanted = list == ui_->lstSector     ? int(SectorGridRule::CveSector)
+                       : list == ui_->lstSectorII ? int(GoodsGridRule::Sector)
                                               : int(GoodsGridRule::Fraccion);
     if (column != wanted) return;
     // The list opens under the cell and the focus stays in the cell, so that what the user
     // types goes into the cell and selects in the list as it goes.
-    placeUnderCell(grid, column, list, list == lstFraccion_);
+    placeUnderCell(grid, column, list, list == ui_->lstFraccion);
 }
 
 void frmSolBrelot::follow(PickList* list, const QString& found) {
@@ -248,32 +184,32 @@ void frmSolBrelot::follow(PickList* list, const QString& found) {
 }
 
 void frmSolBrelot::fillEnteredSectors() {
-    lstSectorII_->clear();
+    ui_->lstSectorII->clear();
     const QStringList keys = lookups_.enteredSectorKeys();
-    for (int i = 0; i < keys.size(); ++i) lstSectorII_->addEntry(keys[i], i);
+    for (int i = 0; i < keys.size(); ++i) ui_->lstSectorII->addEntry(keys[i], i);
 }
 
 void frmSolBrelot::activate() {
-    for (PickList* l : {lstSector_, lstSectorII_, lstFraccion_}) l->hide();
+    for (PickList* l : {ui_->lstSector, ui_->lstSectorII, ui_->lstFraccion}) l->hide();
     QString error;
     bool ok = true;
     for (DataSource* s : {dtsSectores_, dtsMercancias_, dtsCSectores_}) ok = s->refresh(&error) && ok;
     if (!ok) messages_.exclamation(QStringLiteral("No se pudieron leer las tablas del programa BRELOT: ") + error);
 
-    lstSector_->clear();
+    ui_->lstSector->clear();
     RecordSet& catalogue = dtsCSectores_->recordSet();
     int i = 0;
     if (catalogue.isOpen())
         for (catalogue.moveFirst(); !catalogue.eof(); catalogue.moveNext())
-            if (!catalogue.value(0).isNull()) lstSector_->addEntry(catalogue.value(0).toString(), i++);
+            if (!catalogue.value(0).isNull()) ui_->lstSector->addEntry(catalogue.value(0).toString(), i++);
     fillEnteredSectors();
-    lstFraccion_->clear();
+    ui_->lstFraccion->clear();
     const QStringList items = lookups_.exportTariffItems();
-    for (int j = 0; j < items.size(); ++j) lstFraccion_->addEntry(items[j], j);
+    for (int j = 0; j < items.size(); ++j) ui_->lstFraccion->addEntry(items[j], j);
 }
 
 bool frmSolBrelot::commitGrids() {
-    for (BoundGrid* g : {dbSectores_, dbMercancias_}) {
+    for (BoundGrid* g : {ui_->dbSectores, ui_->dbMercancias}) {
         if (!g->commit()) {
             g->setFocus();
             return false;
@@ -284,7 +220,7 @@ bool frmSolBrelot::commitGrids() {
 
 void frmSolBrelot::exportToDisk() {
     if (!commitGrids()) return;
-    for (PickList* l : {lstSector_, lstSectorII_, lstFraccion_}) l->hide();
+    for (PickList* l : {ui_->lstSector, ui_->lstSectorII, ui_->lstFraccion}) l->hide();
     {
         WaitWindow wait(this);
         const Drives drives(db_.folder());
@@ -296,7 +232,7 @@ void frmSolBrelot::exportToDisk() {
 
 void frmSolBrelot::printQuestionnaire() {
     if (!commitGrids()) return;
-    for (PickList* l : {lstSector_, lstSectorII_, lstFraccion_}) l->hide();
+    for (PickList* l : {ui_->lstSector, ui_->lstSectorII, ui_->lstFraccion}) l->hide();
     frmImpSolBrelot::openModal(this, db_, messages_, applicant_, today_);
     activate();
 }
@@ -313,7 +249,7 @@ void frmSolBrelot::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!opened_) {
         opened_ = true;
-        centre();
+        centreOnScreen(this);
         activate();
     }
 }
@@ -325,7 +261,5 @@ void frmSolBrelot::keyPressEvent(QKeyEvent* event) {
     }
     QDialog::keyPressEvent(event);
 }
-
-void frmSolBrelot::centre() { centreOnScreen(this); }
 
 }  // namespace kalto

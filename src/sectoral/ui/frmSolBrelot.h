@@ -12,8 +12,11 @@
 
 #include <memory>
 
-class QLabel;
 class QToolButton;
+
+namespace Ui {
+class frmSolBrelot;
+}
 
 namespace kalto {
 
@@ -49,12 +52,12 @@ public:
     // the questionnaire's print window.
     void printQuestionnaire();
 
-    BoundGrid* dbSectores() const { return dbSectores_; }
-    BoundGrid* dbMercancias() const { return dbMercancias_; }
-    PickList* lstSector() const { return lstSector_; }
-    PickList* lstSectorII() const { return lstSectorII_; }
-    PickList* lstFraccion() const { return lstFraccion_; }
-    QToolButton* cmdAccion(int index) const { return index == 0 ? export_ : index == 1 ? print_ : nullptr; }
+    BoundGrid* dbSectores() const;
+    BoundGrid* dbMercancias() const;
+    PickList* lstSector() const;
+    PickList* lstSectorII() const;
+    PickList* lstFraccion() const;
+    QToolButton* cmdAccion(int index) const;
 
 public slots:
     // Closing stores the rows in edit first; a row the table refuses keeps the window open.
@@ -67,14 +70,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void buildControls();
     void wireGrids();
     void openList(BoundGrid* grid, int column, PickList* list);
     // While a list is shown, the typed text selects `found` in it when it holds it.
     static void follow(PickList* list, const QString& found);
     void fillEnteredSectors();
     bool commitGrids();
-    void centre();
 
     Database& db_;
     Messages& messages_;
@@ -87,18 +88,8 @@ private:
     DataSource* dtsCSectores_ = nullptr;
     std::unique_ptr<SectorGridRule> sectorRule_;
     std::unique_ptr<GoodsGridRule> goodsRule_;
-
-    QLabel* Label1_ = nullptr;
-    QLabel* Label2_ = nullptr;
-    QLabel* Label3_ = nullptr;
-    QLabel* Label58_ = nullptr;
-    QToolButton* export_ = nullptr;
-    QToolButton* print_ = nullptr;
-    BoundGrid* dbSectores_ = nullptr;
-    BoundGrid* dbMercancias_ = nullptr;
-    PickList* lstSector_ = nullptr;
-    PickList* lstSectorII_ = nullptr;
-    PickList* lstFraccion_ = nullptr;
+    // The controls, laid out in frmSolBrelot.ui.
+    std::unique_ptr<Ui::frmSolBrelot> ui_;
     bool opened_ = false;
 };
 
