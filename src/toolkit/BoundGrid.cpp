@@ -105,16 +105,6 @@ void BoundGrid::applyColumns() {
 DataSource* BoundGrid::dataSource() const { return model_->dataSource(); }
 GridRule* BoundGrid::rule() const { return model_->rule(); }
 
-void BoundGrid::setAllowAddNew(bool allow) {
-    finishEditor(true);
-    const int row = currentRow();
-    const int column = currentColumn();
-    model_->setAllowAddNew(allow);
-    restoreCurrent(row, column, 0);
-}
-
-bool BoundGrid::allowAddNew() const { return model_->allowAddNew(); }
-
 int BoundGrid::rowCount() const { return model_->dataRowCount(); }
 int BoundGrid::columnCount() const { return model_->columnCount(); }
 int BoundGrid::addNewRow() const { return model_->addNewRow(); }
@@ -170,8 +160,6 @@ bool BoundGrid::setCurrentValue(int column, const QVariant& value) {
 QString BoundGrid::columnCaption(int column) const {
     return column >= 0 && column < model_->columns().size() ? model_->columns()[column].caption : QString();
 }
-
-void BoundGrid::setColumnCaption(int column, const QString& caption) { model_->setColumnCaption(column, caption); }
 
 QString BoundGrid::columnField(int column) const {
     return column >= 0 && column < model_->columns().size() ? model_->columns()[column].field : QString();
@@ -262,11 +250,6 @@ bool BoundGrid::deleteCurrentRow() {
     }
     if (done) restoreCurrent(qMin(row, model_->rowCount() - 1), column, 0);
     return done;
-}
-
-void BoundGrid::refreshView() {
-    finishEditor(true);
-    reloadKeepingCurrent();
 }
 
 void BoundGrid::reloadKeepingCurrent() {

@@ -49,10 +49,6 @@ public:
     GridRule* rule() const;
     BoundGridModel* gridModel() const { return model_; }
 
-    // The empty add-new row at the bottom (on by default).
-    void setAllowAddNew(bool allow);
-    bool allowAddNew() const;
-
     // Rows shown above the add-new row: the stored rows plus a new row being typed.
     // An empty table counts 0.
     int rowCount() const;
@@ -80,7 +76,6 @@ public:
 
     // Columns.
     QString columnCaption(int column) const;
-    void setColumnCaption(int column, const QString& caption);
     QString columnField(int column) const;
     void setColumnVisible(int column, bool visible);
     bool isColumnVisible(int column) const;
@@ -121,9 +116,6 @@ public slots:
     // Deletes the current stored row (beforeDelete may refuse). A new row being typed is
     // discarded instead. True when a row went away.
     bool deleteCurrentRow();
-    // Shows the record set's rows again (after a caller changed them behind the grid),
-    // keeping a pending new row at the bottom.
-    void refreshView();
 
 signals:
     // A new row was begun in the add-new row (after the rule's newRow).

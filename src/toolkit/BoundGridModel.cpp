@@ -47,12 +47,6 @@ void BoundGridModel::mapColumns() {
     for (const auto& c : columns_) map_.append(rs && rs->isOpen() ? rs->columnIndex(c.field) : -1);
 }
 
-void BoundGridModel::setColumnCaption(int column, const QString& caption) {
-    if (column < 0 || column >= columns_.size()) return;
-    columns_[column].caption = caption;
-    emit headerDataChanged(Qt::Horizontal, column, column);
-}
-
 void BoundGridModel::setColumnVisible(int column, bool visible) {
     if (column >= 0 && column < columns_.size()) columns_[column].visible = visible;
 }
@@ -70,16 +64,9 @@ const DbfField* BoundGridModel::field(int column) const {
     return &rs->table()->fields()[fi];
 }
 
-void BoundGridModel::setAllowAddNew(bool allow) {
-    if (allow == allowAddNew_) return;
-    beginResetModel();
-    allowAddNew_ = allow;
-    endResetModel();
-}
-
 int BoundGridModel::dataRowCount() const { return rows_.size() + (pendingIsExtra() ? 1 : 0); }
 
-int BoundGridModel::addNewRow() const { return allowAddNew_ && writable_ ? dataRowCount() : -1; }
+int BoundGridModel::addNewRow() const { return writable_ ? dataRowCount() : -1; }
 
 int BoundGridModel::recordNumber(int row) const {
     if (row >= 0 && row < rows_.size()) return rows_[row].recno;

@@ -2,9 +2,9 @@
 // The table model under a BoundGrid: the rows of a DataSource's record set (by record
 // number), the row buffer of the row in edit and the empty add-new row at the bottom.
 //
-// View rows: 0 .. storedRowCount()-1 are the stored rows, in the record set's order; then,
+// View rows: the stored rows come first, in the record set's order; then,
 // when a new row is being typed (or an edited row is no longer in the record set after a
-// refresh), that row; then the add-new row, when allowed and the record set is updatable.
+// refresh), that row; then the add-new row, when the record set is updatable.
 //
 // The model keeps its own copy of the values it shows, read from the record set when it is
 // loaded and after each write, so what the view shows changes only when the model says so.
@@ -42,19 +42,15 @@ public:
     Messages* messages() const { return messages_; }
 
     const QList<GridColumn>& columns() const { return columns_; }
-    void setColumnCaption(int column, const QString& caption);
     void setColumnVisible(int column, bool visible);
     // The record-set column a grid column shows (-1 when the record set has no such column).
     int recordSetColumn(int column) const;
     // The table field of a grid column (null when not known: no table, or not a table column).
     const DbfField* field(int column) const;
 
-    void setAllowAddNew(bool allow);
-    bool allowAddNew() const { return allowAddNew_; }
     // The record set is open and updatable (as of the last load).
     bool isWritable() const { return writable_; }
 
-    int storedRowCount() const { return rows_.size(); }
     // Rows above the add-new row.
     int dataRowCount() const;
     // The add-new row's index, -1 when there is none.
@@ -146,7 +142,6 @@ private:
     QList<GridColumn> columns_;
     QList<int> map_;  // grid column -> record-set column
     QList<Row> rows_;
-    bool allowAddNew_ = true;
     bool writable_ = false;
     bool committing_ = false;
     std::optional<GridRow> original_;

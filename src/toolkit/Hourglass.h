@@ -13,7 +13,6 @@ public:
 
     // Takes the pointer off before the end of the scope (once).
     void restore();
-    bool isActive() const { return active_; }
 
 private:
     bool active_ = false;

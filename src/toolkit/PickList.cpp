@@ -30,16 +30,6 @@ int PickList::currentData() const {
     return ok ? v : -1;
 }
 
-bool PickList::selectByPrefix(const QString& prefix) {
-    for (int i = 0; i < count(); ++i) {
-        if (item(i)->text().startsWith(prefix, Qt::CaseInsensitive)) {
-            setCurrentRow(i);
-            return true;
-        }
-    }
-    return false;
-}
-
 void PickList::close() {
     // The focus goes back to the grid before the list hides, so that hiding the list does
     // not hand the focus to some other control (which would count as leaving the grid).

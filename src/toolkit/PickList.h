@@ -21,9 +21,6 @@ public:
     QString currentText() const;
     int currentData() const;
     bool hasCurrentEntry() const { return currentRow() >= 0; }
-    // Makes current the first entry whose text begins with `prefix` (letter case ignored);
-    // false, and nothing changes, when none does.
-    bool selectByPrefix(const QString& prefix);
 
     // Where the focus goes when the list closes (placeUnderCell sets the grid).
     void setReturnFocus(QWidget* widget) { returnFocus_ = widget; }

@@ -76,6 +76,15 @@ TEST_F(AnnexPagesTest, ProductWithItsUnitAndItsExportProductRow) {
     key(Qt::Key_Down);
     EXPECT_FALSE(insumos->isEditing()) << messages.last().toStdString();
     EXPECT_EQ(annexes(), u"1|1|null|84713001|0;2|1|~|84713003|1"_s);
+
+    // Deleting the export product takes its input, and the products grid shows the product
+    // without its link.
+    focus(mpe);
+    ASSERT_TRUE(mpe->selectWholeRow(0));
+    key(Qt::Key_Delete);
+    QApplication::processEvents();
+    EXPECT_EQ(annexes(), QString());
+    EXPECT_TRUE(productos->cellValue(0, 5).isNull()) << productos->cellValue(0, 5).toString().toStdString();
 }
 
 TEST_F(AnnexPagesTest, InputsNeedAnExportProductAndGoWithIt) {
@@ -141,81 +150,4 @@ TEST_F(AnnexPagesTest, ThirteenthServiceBecomesTheExportProduct) {
     EXPECT_EQ(annexes(), QString());
     EXPECT_FALSE(mpe->isColumnVisible(2));
     EXPECT_TRUE(mpe->isColumnVisible(3));
-}
-
-TEST_F(AnnexPagesTest, ExportProductDeletedTakesExactlyItsInputs) {
-    choose("cmbTramite", kProgramaNuevo);
-    choose("cmbModalidad", kIndustrial);
-    tab()->setCurrentIndex(kPagProductos);
-    BoundGrid* productos = grid(u"dbProducto"_s);
-    PickList* unidades = window->lstUM();
-    // Two products, the first with its unit chosen from the list with the arrow keys.
-    typeRow(productos, {u"84713001"_s});
-    key(Qt::Key_Tab);
-    key(Qt::Key_Tab);
-    type(u"k"_s);
-    ASSERT_TRUE(unidades->isVisible());
-    const int kilo = unidades->currentRow();
-    key(Qt::Key_Down);
-    const QString unidad = unidades->currentText();
-    ASSERT_EQ(unidades->currentRow(), kilo + 1);
-    key(Qt::Key_Return);
-    EXPECT_EQ(productos->currentText(2), unidad);
-    key(Qt::Key_Down);
-    addRow(productos, {u"84713002"_s});
-    EXPECT_FALSE(productos->isEditing()) << messages.texts().join(u" / "_s).toStdString();
-    EXPECT_EQ(scalar(u"select um || '|' || id_prod from improd where fraccion = '84713001'"_s).toString(),
-              unidad + u"|1"_s);
-
-    // Two inputs under the first export product, one under the second, a container.
-    tab()->setCurrentIndex(kPagMateriasPrimas);
-    BoundGrid* mpe = grid(u"dbAnxMPE"_s);
-    BoundGrid* insumos = window->dbAnx(0);
-    ASSERT_EQ(mpe->rowCount(), 2);
-    clickRow(mpe, 0);
-    addRow(insumos, {u"61091001"_s}, 2);
-    addRow(insumos, {u"61091002"_s}, 2);
-    clickRow(mpe, 1);
-    addRow(insumos, {u"61091003"_s}, 2);
-    tab()->setCurrentIndex(kPagContenedores);
-    BoundGrid* contenedores = window->dbAnx(1);
-    addRow(contenedores, {u"CAJA DE CARTON"_s}, 3);
-    EXPECT_FALSE(contenedores->isEditing()) << messages.texts().join(u" / "_s).toStdString();
-    EXPECT_EQ(annexes(), u"1|1|null|84713001|0;2|1|null|84713002|0;3|1|~|61091001|1;4|1|~|61091002|1;"
-                         u"5|1|~|61091003|2;6|2|CAJA DE CARTON|~|0"_s);
-
-    // Moving between the export products shows each one's inputs.
-    tab()->setCurrentIndex(kPagMateriasPrimas);
-    auto shown = [&] {
-        QApplication::processEvents();
-        QStringList out;
-        for (int r = 0; r < insumos->rowCount(); ++r) out << insumos->cellValue(r, 2).toString();
-        return out;
-    };
-    clickRow(mpe, 1);
-    EXPECT_EQ(shown(), QStringList{u"61091003"_s});
-    clickRow(mpe, 0);
-    EXPECT_EQ(shown(), (QStringList{u"61091001"_s, u"61091002"_s}));
-    clickRow(mpe, 1);
-    EXPECT_EQ(shown(), QStringList{u"61091003"_s});
-
-    // The first export product deleted with the second one's identifier typed over its own:
-    // its own two inputs go, and nothing else.
-    clickRow(mpe, 0);
-    ASSERT_TRUE(mpe->setCurrentCell(0, 0));
-    type(u"2"_s);
-    ASSERT_TRUE(mpe->selectWholeRow(0));
-    key(Qt::Key_Delete);
-    QApplication::processEvents();
-    EXPECT_EQ(annexes(), u"2|1|null|84713002|0;5|1|~|61091003|2;6|2|CAJA DE CARTON|~|0"_s);
-    ASSERT_EQ(mpe->rowCount(), 1);
-    EXPECT_EQ(mpe->cellValue(0, 0).toInt(), 2);
-    EXPECT_EQ(shown(), QStringList{u"61091003"_s});
-    // The product that had the row keeps no link to it, and the products grid shows so.
-    EXPECT_TRUE(scalar(u"select id_prod from improd where fraccion = '84713001'"_s).isNull());
-    tab()->setCurrentIndex(kPagProductos);
-    QApplication::processEvents();
-    ASSERT_EQ(productos->rowCount(), 2);
-    EXPECT_TRUE(productos->cellValue(0, 5).isNull()) << productos->cellValue(0, 5).toString().toStdString();
-    EXPECT_EQ(productos->cellValue(1, 5).toInt(), 2);
 }

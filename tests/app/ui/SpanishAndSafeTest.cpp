@@ -1,7 +1,6 @@
 // The main window as a Spanish-speaking user meets it: Qt's own buttons and menus in Spanish,
 // questions that throw data away answered No by Enter, the keyboard starting in the header,
-// the page the user is on kept, every tab caption in sight, letters kept as typed where the
-// tables have no capital for them, and a header text the table refuses named by its caption.
+// the page the user is on kept, every tab caption in sight.
 
 #include "WindowFixture.h"
 
@@ -140,21 +139,15 @@ TEST_F(WindowTest, TheKeyboardStartsInTheHeaderAndThePageStays) {
     auto* modalidad = find<QComboBox>(u"cmbModalidad"_s);
     EXPECT_EQ(QApplication::focusWidget(), tramite);
 
-    // From an extension of services to a new programme: pages 1, 6 and 8 are in both.
-    for (int page : {kPagDomicilioFiscal, kPagServicios, kPagMateriasPrimas}) {
-        tramite->setCurrentIndex(kAmpliacion);
-        modalidad->setCurrentIndex(kServicios);
-        tab()->setCurrentIndex(page);
-        tramite->setCurrentIndex(kProgramaNuevo);
-        EXPECT_EQ(tab()->currentIndex(), page);
-    }
-    // A page that becomes unavailable gives way to page 1.
+    // From an extension of services to a new programme: page 6 is in both.
+    tramite->setCurrentIndex(kAmpliacion);
+    modalidad->setCurrentIndex(kServicios);
     tab()->setCurrentIndex(kPagServicios);
+    tramite->setCurrentIndex(kProgramaNuevo);
+    EXPECT_EQ(tab()->currentIndex(), kPagServicios);
+    // A page that becomes unavailable gives way to page 1.
     modalidad->setCurrentIndex(kIndustrial);
     EXPECT_EQ(tab()->currentIndex(), kPagDomicilioFiscal);
-    tab()->setCurrentIndex(kPagContenedores);
-    modalidad->setCurrentIndex(kAlbergue);
-    EXPECT_EQ(tab()->currentIndex(), kPagContenedores);
 
     // Clearing keeps page 2 and puts the keyboard back in the header.
     tab()->setCurrentIndex(kPagPlantas);
@@ -165,59 +158,3 @@ TEST_F(WindowTest, TheKeyboardStartsInTheHeaderAndThePageStays) {
     EXPECT_EQ(QApplication::focusWidget(), tramite);
 }
 
-TEST_F(WindowTest, LettersWithoutCapitalAreKeptAndBrelotOpensItsWindow) {
-    fill(u"txtRSocial"_s, u"µa ƒ"_s);
-    EXPECT_EQ(find<QLineEdit>(u"txtRSocial"_s)->text(), u"µA ƒ"_s);
-    EXPECT_EQ(scalar(u"select apepatraz from imdint"_s).toString(), u"µA ƒ"_s);
-    BoundGrid* fiscal = grid(u"dbDomFiscal"_s);
-    addRow(fiscal, {u"µm 5"_s});
-    EXPECT_EQ(scalar(u"select calleyno from imdir"_s).toString(), u"µM 5"_s);
-    EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
-
-    // B R E L O T opens the sectoral window over the main window (closed here once it is up).
-    QString title;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
-        poll.stop();
-        title = modal->windowTitle();
-        modal->close();
-    });
-    poll.start(20);
-    click(u"cmdBrelot"_s);
-    EXPECT_EQ(title, u"K A L T O - B R E L O T"_s);
-    EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
-}
-
-TEST_F(WindowTest, AHeaderTextTheTableCannotHoldIsNamedByItsCaption) {
-    // An imdint written elsewhere whose company name holds 20 characters.
-    shut();
-    QList<DbfField> fields = findTableDef(u"imdint"_s)->fields;
-    for (DbfField& f : fields)
-        if (f.name.compare(u"APEPATRAZ"_s, Qt::CaseInsensitive) == 0) f.width = 20;
-    QString error;
-    ASSERT_TRUE(DbfTable::create(folder.file(u"imdint.DBF"_s), fields, &error)) << error.toStdString();
-    {
-        auto table = DbfTable::open(folder.file(u"imdint.DBF"_s), &error);
-        ASSERT_TRUE(table && table->append({}, nullptr, &error)) << error.toStdString();
-    }
-    open();
-    fill(u"txtRSocial"_s, u"comercializadora del norte"_s);
-    ASSERT_EQ(messages.entries.size(), 1);
-    EXPECT_EQ(messages.last(), u"No se pudo guardar el dato Razon Social: el texto tiene 26 caracteres y el campo "
-                               u"admite 20. Rectifica por favor"_s);
-    EXPECT_EQ(find<QLineEdit>(u"txtRSocial"_s)->text(), u"COMERCIALIZADORA DEL NORTE"_s);
-    EXPECT_TRUE(scalar(u"select apepatraz from imdint"_s).isNull());
-    // Closing asks before the text is dropped; No is the default answer.
-    messages.answers = {false};
-    EXPECT_FALSE(window->close());
-    EXPECT_EQ(messages.entries.last().kind, RecordingMessages::Kind::Question);
-    EXPECT_EQ(messages.entries.last().presetAnswer, Messages::Answer::No);
-    // Shortened, it is stored.
-    focus(find(u"txtRSocial"_s));
-    key(Qt::Key_End);
-    for (int i = 0; i < 6; ++i) key(Qt::Key_Backspace);
-    key(Qt::Key_Tab);
-    EXPECT_EQ(scalar(u"select apepatraz from imdint"_s).toString(), u"COMERCIALIZADORA DEL"_s);
-}
