@@ -126,14 +126,11 @@ TEST_F(Sql, ATableThatCannotBePackedOpensUnpackedAndSaysSo) {
     EXPECT_EQ(db.table(QStringLiteral("imanexos"))->recordCount(), 1);
 }
 
-TEST_F(Sql, AggregatesOverEmptyTablesAndBoundNumbers) {
-    EXPECT_EQ(db.scalar(QStringLiteral("Select count(*) from imserv")).toInt(), 0);
+TEST_F(Sql, NumbersAreBoundAsNumbersAndAnEmptySetIsAtItsEnd) {
     // Every number is bound as a number, whatever its C++ type.
     for (const QVariant& n : {QVariant::fromValue(5L), QVariant::fromValue<quint8>(5), QVariant::fromValue(5ULL)})
         EXPECT_EQ(db.scalar(QStringLiteral("select typeof(?)"), {n}).toString(), QStringLiteral("integer"))
             << n.typeName();
-    EXPECT_TRUE(db.scalar(QStringLiteral("Select max(id_prod) from imanexos")).isNull());
-    EXPECT_TRUE(db.scalar(QStringLiteral("Select sum(montoexp) from impects where idmcts = 'C' ")).isNull());
     RecordSet empty(&db, QStringLiteral("select * from imanexos where tipo_reg=2"));
     ASSERT_TRUE(empty.open());
     EXPECT_TRUE(empty.eof());
@@ -152,36 +149,14 @@ TEST_F(Sql, IntegerKeyEqualitiesUseTheIndex) {
     }
 }
 
-TEST_F(Sql, TheHeaderRowAndItsLogical) {
-    for (const char* tail : {"idsectorm = 0", "idtra = 5", "idmoda = 3", "dprev = false", "numefola = null"})
-        exec(QStringLiteral("update imdint set %1").arg(QLatin1String(tail)));
-    auto header = rows(QStringLiteral("Select idtra, idmoda  from imdint"));
-    ASSERT_EQ(header.size(), 1);
-    EXPECT_EQ(header[0][0].toInt(), 5);
-    EXPECT_EQ(header[0][1].toInt(), 3);
-    exec(QStringLiteral("update imdint set dprev = true"));
-    EXPECT_EQ(db.scalar(QStringLiteral("select dprev from imdint")).toInt(), 1);
-    exec(QStringLiteral("update imdint set dprev = null"));
-    EXPECT_EQ(db.scalar(QStringLiteral("select dprev from imdint")).toInt(), 0);  // a logical stores F for null
-}
-
-TEST_F(Sql, QuotesAndStatementSeparatorsAreData) {
-    const QString ins = QStringLiteral("insert into imdir (IDDIR, CALLEYNO, CIUDAD, RFC) values (?,?,?,?)");
-    exec(ins, {QStringLiteral("FL"), QStringLiteral("AV. PEÑA ÁLVAREZ 10"), QStringLiteral("MÉRIDA"), QString()});
-    exec(ins, {QStringLiteral("FC"), QStringLiteral("O'HARA; -- \"X\""), QStringLiteral("TORREÓN"),
-               QStringLiteral(" O'H010101AA;")});
-    auto hit = rows(QStringLiteral("Select * from imdir where iddir = ? and rfc = ?"),
-                    {QStringLiteral("FC"), QStringLiteral(" O'H010101AA;")});
-    ASSERT_EQ(hit.size(), 1);
-    EXPECT_EQ(hit[0][1].toString(), QStringLiteral("O'HARA; -- \"X\""));
-    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from imdir where calleyno = ") +
-                        sqlQuote(QStringLiteral("O'HARA; -- \"X\""))).toInt(), 1);
-    // Double-quoted strings are identifiers, never literals.
+// Quoted texts and bound values are compared with native tables by the differential test; here
+// what must be refused.
+TEST_F(Sql, DoubleQuotedLiteralsAndSecondStatementsAreRefused) {
+    exec(QStringLiteral("insert into imdir (IDDIR) values ('FL')"));
     QString error;
     EXPECT_FALSE(db.execute(QStringLiteral("select * from imdir where iddir = \"FL\""), {}, &error));
-    // One statement at a time: a second one is refused, not silently run or dropped.
     EXPECT_FALSE(db.execute(QStringLiteral("delete from imdir; delete from imrlegal"), {}, &error));
-    EXPECT_EQ(rows(QStringLiteral("select * from imdir")).size(), 2);
+    EXPECT_EQ(rows(QStringLiteral("select * from imdir")).size(), 1);
 }
 
 TEST_F(Sql, ChangesAreInTheFileWhenTheStatementReturnsAndDeletedRecordsGoOnReopening) {
