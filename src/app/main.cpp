@@ -58,5 +58,7 @@ int main(int argc, char** argv) {
     }
     kalto::installUserGuideShortcut(&ventana, messages);
     ventana.show();
+    // A table that could not be packed at opening (a full disk) is said once, over the window.
+    if (const QString aviso = db.notice(); !aviso.isEmpty()) messages.exclamation(aviso);
     return app.exec();
 }
