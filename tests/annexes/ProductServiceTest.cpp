@@ -93,7 +93,7 @@ TEST_F(AnnexFixture, UnitIsTheListsEntryOrACatalogueName) {
 
 TEST_F(AnnexFixture, ServiceFrom13OnIsItsOwnExportProduct) {
     estado.paginas.fill(false);
-    exec(QStringLiteral("insert into imanexos values (7, 2, 'CAJA', null, 0)"));
+    exec(QStringLiteral("insert into imanexos values (7, 1, 'null ', '84713001', 0)"));  // a product's, first
     // Chosen with Enter in the list: its text and position (12, catalogue number 13).
     lista.current = 12;
     const auto choice = servicio.choose();
@@ -104,7 +104,7 @@ TEST_F(AnnexFixture, ServiceFrom13OnIsItsOwnExportProduct) {
     ASSERT_TRUE(store(servicio, row, kImserv));
     const QString texto = QStringLiteral("REPARACIÓN DE EQUIPO ELECTRÓNICO Y DE CÓMPUTO");
     EXPECT_EQ(rows(QStringLiteral("select idserv, servicio from imserv")), QStringLiteral("13|") + texto);
-    EXPECT_EQ(annexes(), QStringLiteral("7|2|CAJA|~|0;8|1|") + texto + QStringLiteral("|null|0"));
+    EXPECT_EQ(annexes(), QStringLiteral("7|1|null|84713001|0;8|1|") + texto + QStringLiteral("|null|0"));
     EXPECT_TRUE(estado.descripcionEnAnxMPE && estado.paginas[kPagMateriasPrimas]);
     EXPECT_EQ(mpeShown + servicesShown, 2);
     // One service per request: the list refuses a second choice, and a second row is refused.
@@ -122,7 +122,7 @@ TEST_F(AnnexFixture, ServiceFrom13OnIsItsOwnExportProduct) {
     // Without them it goes with its export product only; tariff items are shown again.
     exec(QStringLiteral("delete from imanexos where id_prod = 9"));
     EXPECT_TRUE(remove(servicio, row, kImserv));
-    EXPECT_EQ(annexes(), QStringLiteral("7|2|CAJA|~|0"));
+    EXPECT_EQ(annexes(), QStringLiteral("7|1|null|84713001|0"));
     EXPECT_FALSE(estado.descripcionEnAnxMPE);
     // Number 12 has no export product; on an empty imanexos number 21 gets identifier 1.
     exec(QStringLiteral("delete from imanexos"));
