@@ -52,7 +52,10 @@ ImportResult importaConAvance(QWidget* parent, const std::function<ImportResult(
             avance->setMinimumDuration(0);
             avance->setAutoReset(false);
         }
-        avance->setLabelText(QStringLiteral("Importando el renglón %1 de %2...").arg(leidos).arg(total));
+        // While the file is first read through, the count of lines grows with it.
+        avance->setMaximum(total);
+        avance->setLabelText(leidos == 0 ? QStringLiteral("Leyendo el archivo (%1 renglones)...").arg(total)
+                                         : QStringLiteral("Importando el renglón %1 de %2...").arg(leidos).arg(total));
         avance->setValue(leidos);
         return !avance->wasCanceled();
     });
