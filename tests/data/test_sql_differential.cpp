@@ -625,14 +625,14 @@ private:
     QString changing_;  // the table the statement being built changes
 };
 
+// Seeded values of numeric columns by name: 0 to 6 (reals: up to 99999.99) unless listed here.
 TableSpec describe(const Database& db, const QString& name, int seedRows) {
-    TableSpec t;
-    t.name = name;
-    t.seedRows = seedRows;
+    static const QHash<QString, std::pair<qint64, qint64>> ranges = {
+        {"TIPO_REG", {1, 4}}, {"UMID", {1, 12}}, {"ANIOSOLBRE", {2018, 2024}}, {"ANIOBRELOT", {2018, 2024}},
+        {"SOLBRELOT", {0, 30}}, {"NUMBRELOT", {0, 30}}, {"PORCUT", {0, 99999}}};
+    TableSpec t{name, {}, seedRows};
     for (const DbfField& f : db.table(name)->fields()) {
-        Column c;
-        c.name = f.name.toUpper();
-        c.field = f;
+        Column c{f.name.toUpper(), f};
         switch (f.type) {
         case DbfType::Character: c.kind = Kind::Text; break;
         case DbfType::Logical: c.kind = Kind::Bool; break;
@@ -641,26 +641,15 @@ TableSpec describe(const Database& db, const QString& name, int seedRows) {
             c.kind = f.decimals == 0 ? Kind::Int : Kind::Real;
             c.max = pow10(f.width) - 1;
             c.min = -(pow10(f.width - 1) - 1);
-            c.hi = f.decimals == 0 ? 6 : 9999999;
+            std::tie(c.lo, c.hi) = ranges.value(c.name, {0, f.decimals == 0 ? 6 : 9999999});
             break;
         }
-        const bool annexes = name == QLatin1String("imanexos");
-        c.id16 = c.name == QLatin1String("ID_PROD") || (annexes && c.name == QLatin1String("ID_SUBORD"));
+        c.id16 = c.name == QLatin1String("ID_PROD") || (name == QLatin1String("imanexos") && c.name == QLatin1String("ID_SUBORD"));
         if (c.id16) {
             c.min = -kMaxAnnexId - 1;
             c.max = kMaxAnnexId;
             c.lo = c.name == QLatin1String("ID_PROD") ? 1 : 0;
-            c.hi = c.name == QLatin1String("ID_PROD") ? (annexes ? 40 : 60) : 6;
-        } else if (c.name == QLatin1String("TIPO_REG") || c.name == QLatin1String("UMID")) {
-            c.lo = 1;
-            c.hi = c.name == QLatin1String("UMID") ? 12 : 4;
-        } else if (c.name.startsWith(QLatin1String("ANIO"))) {
-            c.lo = 2018;
-            c.hi = 2024;
-        } else if (c.name.endsWith(QLatin1String("LOT"))) {
-            c.hi = 30;
-        } else if (c.name == QLatin1String("PORCUT")) {
-            c.hi = 99999;
+            c.hi = c.lo == 0 ? 6 : name == QLatin1String("imanexos") ? 40 : 60;
         }
         t.columns << c;
     }
