@@ -149,10 +149,11 @@ TEST_F(Sql, IntegerKeyEqualitiesUseTheIndex) {
     }
 }
 
-// Quoted texts and bound values are compared with native tables by the differential test; here
-// what must be refused.
-TEST_F(Sql, DoubleQuotedLiteralsAndSecondStatementsAreRefused) {
-    exec(QStringLiteral("insert into imdir (IDDIR) values ('FL')"));
+// A quote in a text quoted by the program is data; a double-quoted string is no literal and a
+// second statement is refused, not silently run or dropped.
+TEST_F(Sql, QuotesAreDataAndSecondStatementsAreRefused) {
+    exec(QStringLiteral("insert into imdir (IDDIR, CALLEYNO) values ('FL', %1)").arg(sqlQuote(QStringLiteral("O'HARA; --"))));
+    EXPECT_EQ(db.scalar(QStringLiteral("select calleyno from imdir")).toString(), QStringLiteral("O'HARA; --"));
     QString error;
     EXPECT_FALSE(db.execute(QStringLiteral("select * from imdir where iddir = \"FL\""), {}, &error));
     EXPECT_FALSE(db.execute(QStringLiteral("delete from imdir; delete from imrlegal"), {}, &error));
