@@ -2,6 +2,7 @@
 
 #include "data/Dbf.h"
 #include "data/TableCatalogue.h"
+#include "support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,12 +85,7 @@ TEST(CatalogueGenerator, RefusesABrokenCatalogueAndLeavesTheOutputAlone) {
         errors = QString::fromUtf8(p.readAllStandardError());
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     };
-    auto output = [&] {  // every file of the output folder, names and bytes
-        QByteArray all;
-        for (const QString& f : QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name))
-            if (QFile file(out + u'/' + f); file.open(QIODevice::ReadOnly)) all += f.toUtf8() + '\n' + file.readAll();
-        return all;
-    };
+    const auto output = [&] { return kalto::test::folderBytes(out); };
     ASSERT_EQ(generate(), 0) << errors.toStdString();
     const QByteArray built = output();
     ASSERT_TRUE(built.contains("imsector.DBF\n") && built.contains("imunidmd.DBF\n"));
@@ -100,13 +96,12 @@ TEST(CatalogueGenerator, RefusesABrokenCatalogueAndLeavesTheOutputAlone) {
         {QStringLiteral("imunidmd.csv"), "CVE_MED,U_MEDIDA\n1,\xe2\x9c\x93\n", QStringLiteral("imunidmd.csv:2")},
     };
     for (const auto& [name, content, place] : broken) {
-        QFile csv(in + u'/' + name);
-        ASSERT_TRUE(csv.open(QIODevice::WriteOnly | QIODevice::Truncate) && csv.write(content) == content.size());
-        csv.close();
+        const QString csv = in + u'/' + name;
+        ASSERT_TRUE(kalto::test::writeFile(csv, content));
         EXPECT_EQ(generate(), 1);
         EXPECT_TRUE(errors.contains(place)) << errors.toStdString();
         EXPECT_EQ(output(), built);
-        ASSERT_TRUE(csv.remove() && QFile::copy(sources.filePath(name), csv.fileName()));
+        ASSERT_TRUE(QFile::remove(csv) && QFile::copy(sources.filePath(name), csv));
     }
 }
 

@@ -244,6 +244,7 @@ TEST_F(Dbf, OnlyWhatAnInterruptedInsertLeavesIsMended) {
     const QByteArray trailing = one + " efgh 34 ijkl 56";
     const QByteArray overJunk = rawTable(fields, three, 2) + "\x1A\x1A junk";
     const QByteArray markedSecond = rawTable(fields, {" abcd 12", "\x1A" "efgh 34", " ijkl 56"});
+    const QByteArray markedFirst = rawTable(fields, {"\x1A" "abcd 12"});
     const QList<std::tuple<QByteArray, int, QByteArray>> cases = {  // file, records read, file after opening
         {rawTable(fields, three, 2), 3, rawTable(fields, three)},
         {rawTable(fields, three, 2).chopped(1), 3, rawTable(fields, three)},
@@ -252,7 +253,8 @@ TEST_F(Dbf, OnlyWhatAnInterruptedInsertLeavesIsMended) {
         {markedSecond, 1, markedSecond},
         {trailing, 1, trailing},
         {rawTable(fields, {" abcd 12"}, 1000), 1, rawTable(fields, {" abcd 12"}, 1000)},
-        {rawTable(fields, three, 5) + " junk 77", 3, rawTable(fields, three, 5) + " junk 77"},
+        {rawTable(fields, three, 5) + " junk 7", 3, rawTable(fields, three, 5) + " junk 7"},  // a whole record past the mark
+        {markedFirst, 0, markedFirst},
     };
     int kept = 0;
     for (const auto& [file, count, mended] : cases) {
@@ -267,11 +269,12 @@ TEST_F(Dbf, OnlyWhatAnInterruptedInsertLeavesIsMended) {
         ASSERT_EQ(backups().size(), std::min(kept, 3));
         // The next insert goes after the records read, and the file is whole again.
         ASSERT_TRUE(t->append({QStringLiteral("zz"), 9}, nullptr, &error)) << error.toStdString();
-        kept += file == markedSecond ? 1 : 0;
+        const bool marked = file == markedSecond || file == markedFirst;
+        kept += marked ? 1 : 0;
         ASSERT_EQ(backups().size(), std::min(kept, 3));
         QList<QByteArray> copies;
         for (const QString& b : backups()) copies << readFile(dir_.filePath(b));
-        EXPECT_TRUE(mended == file && file != markedSecond ? true : copies.contains(file));
+        EXPECT_TRUE(mended == file && !marked ? true : copies.contains(file));
         t = DbfTable::open(path(), &error);
         ASSERT_TRUE(t) << error.toStdString();
         EXPECT_EQ(t->recordCount(), count + 1);

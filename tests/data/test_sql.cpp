@@ -149,10 +149,11 @@ TEST_F(Sql, IntegerKeyEqualitiesUseTheIndex) {
     }
 }
 
-// Quoted texts and bound values are compared with native tables by the differential test; here
-// what must be refused.
-TEST_F(Sql, DoubleQuotedLiteralsAndSecondStatementsAreRefused) {
-    exec(QStringLiteral("insert into imdir (IDDIR) values ('FL')"));
+// A quote in a text quoted by the program is data; a double-quoted string is no literal and a
+// second statement is refused, not silently run or dropped.
+TEST_F(Sql, QuotesAreDataAndSecondStatementsAreRefused) {
+    exec(QStringLiteral("insert into imdir (IDDIR, CALLEYNO) values ('FL', %1)").arg(sqlQuote(QStringLiteral("O'HARA; --"))));
+    EXPECT_EQ(db.scalar(QStringLiteral("select calleyno from imdir")).toString(), QStringLiteral("O'HARA; --"));
     QString error;
     EXPECT_FALSE(db.execute(QStringLiteral("select * from imdir where iddir = \"FL\""), {}, &error));
     EXPECT_FALSE(db.execute(QStringLiteral("delete from imdir; delete from imrlegal"), {}, &error));
@@ -258,22 +259,12 @@ TEST_F(Sql, AnnexIdentifiersStayWithinSixteenBits) {
 // A table written by another program may hold a fraction or a very large number in a field
 // declared without decimals: an equality finds it as a scan would.
 TEST_F(Sql, EqualityFindsFractionsAndLargeNumbersInIntegerFields) {
-    const QString path = folder.file(QStringLiteral("AJENO.DBF"));
+    using test::right;
+    ASSERT_TRUE(test::writeFile(folder.file(QStringLiteral("AJENO.DBF")),
+                                test::rawTable({{"CANT", 'N', 4}, {"GRANDE", 'N', 19}},
+                                               {" " + right("2.5", 4) + right("1", 19),
+                                                " " + right("7", 4) + right("1000000000000000000", 19)})));
     QString error;
-    ASSERT_TRUE(DbfTable::create(path, {{QStringLiteral("CANT"), DbfType::Numeric, 4, 0},
-                                        {QStringLiteral("GRANDE"), DbfType::Numeric, 19, 0}}, &error))
-        << error.toStdString();
-    {
-        auto t = DbfTable::open(path, &error);
-        ASSERT_TRUE(t) << error.toStdString();
-        int recno;
-        ASSERT_TRUE(t->append({qint64(25), qint64(1)}, &recno, &error)) << error.toStdString();
-        ASSERT_TRUE(t->append({qint64(7), QStringLiteral("1000000000000000000")}, &recno, &error)) << error.toStdString();
-    }
-    QByteArray bytes = test::readFile(path);
-    ASSERT_GT(bytes.indexOf("  25"), 0);
-    test::writeFile(path, bytes.replace("  25", " 2.5"));
-
     db.close();
     ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
     const auto count = [&](const char* where) {

@@ -11,6 +11,7 @@
 #include "support/TestFolder.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QScopeGuard>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -52,31 +53,23 @@ qint64 pow10(int n) {
     return v;
 }
 
-// Accents, Ñ, mixed case, quotes and LIKE wildcards; none empty or ending in a blank.
-const QStringList& words() {
-    static const QStringList w = [] {
-        QStringList l;
-        for (const char* s :
-             {"árbol", "ARBOL", "Arbol", "arbol", "arco", "año", "Año", "AÑO", "ano", "anzuelo", "Ñandú", "ñandu",
-              "NANDU", "nube", "niño", "Niño", "NIÑO", "nino", "Élite", "elite", "ÉLITE", "eco", "zapato", "Zapato",
-              "ZAPATO", "ola", "Óleo", "oleo", "café", "CAFÉ", "cafe", "Über", "über", "uber", "señor", "SEÑOR",
-              "Señora", "senor", "canción", "CANCION", "caja", "CAJA", "Caja 1", "caja 10", "caja 2", "O'HARA",
-              "o'hara", "100%", "50% menos", "a_b", "a%b", " espacio", "peña", "PEÑA", "pena", "Peñalosa", "Šablon",
-              "šablon", "œuvre", "ŒUVRE", "Ÿes", "ÿes", "straße", "STRASSE", "tornillo", "TUERCA", "tuerca",
-              "Torreón", "TORREON", "Mérida", "merida", "León", "LEON", "leon", "calle Peña 10",
-              "AV. PEÑA ÁLVAREZ 10", "1", "10", "2", "Z", "z", "a", "á", "Á", "ñ", "Ñ", "n", "o", "Ç", "ç"})
-            l << QString::fromUtf8(s);
-        return l;
+// The texts of tests/data/differential_texts.txt by section: [words], [fractions], [alphabet].
+const QStringList& texts(const QString& section) {
+    static QHash<QString, QStringList> all = [] {
+        QHash<QString, QStringList> out;
+        QFile file(QStringLiteral(KALTO_SOURCE_DIR "/tests/data/differential_texts.txt"));
+        QString current;
+        if (!file.open(QIODevice::ReadOnly)) return out;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+            if (line.startsWith(u'[')) current = line;
+            else if (!line.isEmpty() && !line.startsWith(u'#')) out[current] << line;
+        }
+        return out;
     }();
-    return w;
+    return all[section];
 }
-
-const QStringList& fractions() {
-    static const QStringList f{QStringLiteral("84713001"), QStringLiteral("84713002"), QStringLiteral("73181501"),
-                               QStringLiteral("73181601"), QStringLiteral("48191001"), QStringLiteral("00000001"),
-                               QStringLiteral("1234567"),  QStringLiteral("ABC12345"), QStringLiteral("ñ1234567")};
-    return f;
-}
+const QStringList& words() { return texts(QStringLiteral("[words]")); }
+const QStringList& fractions() { return texts(QStringLiteral("[fractions]")); }
 
 // The value as compared: type and value; text folded where equal texts may come from any row.
 QString canonical(const QVariant& v, bool fold) {
@@ -95,19 +88,8 @@ QString canonicalRow(const QVariantList& row, bool fold) {
     return parts.join(QChar(0x1F));
 }
 
-// The reference order: one entry per letter, in Spanish order; within an entry its forms, each
-// small letter before its capital, in the order texts differing only in that form take.
-const QStringList kAlphabet = {
-    QStringLiteral(" "), QStringLiteral("%"), QStringLiteral("'"), QStringLiteral("."), QStringLiteral("0"),
-    QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"),
-    QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("9"), QStringLiteral("_"),
-    QStringLiteral("aAàÀáÁâÂãÃäÄ"), QStringLiteral("bB"), QStringLiteral("cCçÇ"), QStringLiteral("dD"),
-    QStringLiteral("eEèÈéÉêÊëË"), QStringLiteral("fF"), QStringLiteral("gG"), QStringLiteral("hH"),
-    QStringLiteral("iIìÌíÍîÎïÏ"), QStringLiteral("jJ"), QStringLiteral("kK"), QStringLiteral("lL"), QStringLiteral("mM"),
-    QStringLiteral("nN"), QStringLiteral("ñÑ"), QStringLiteral("oOòÒóÓôÔõÕöÖ"), QStringLiteral("pP"), QStringLiteral("qQ"),
-    QStringLiteral("rR"), QStringLiteral("sSšŠ"), QStringLiteral("tT"), QStringLiteral("uUùÙúÚûÛüÜ"), QStringLiteral("vV"),
-    QStringLiteral("wW"), QStringLiteral("xX"), QStringLiteral("yYýÝÿŸ"), QStringLiteral("zZžŽ"), QStringLiteral("ß"),
-    QStringLiteral("œŒ")};
+// The reference order: one entry per letter (see the texts file).
+const QStringList& kAlphabet = texts(QStringLiteral("[alphabet]"));
 
 struct Weight {
     int letter = -1, form = 0;  // letter -1: a character the alphabet does not hold
@@ -625,14 +607,14 @@ private:
     QString changing_;  // the table the statement being built changes
 };
 
+// Seeded values of numeric columns by name: 0 to 6 (reals: up to 99999.99) unless listed here.
 TableSpec describe(const Database& db, const QString& name, int seedRows) {
-    TableSpec t;
-    t.name = name;
-    t.seedRows = seedRows;
+    static const QHash<QString, std::pair<qint64, qint64>> ranges = {
+        {"TIPO_REG", {1, 4}}, {"UMID", {1, 12}}, {"ANIOSOLBRE", {2018, 2024}}, {"ANIOBRELOT", {2018, 2024}},
+        {"SOLBRELOT", {0, 30}}, {"NUMBRELOT", {0, 30}}, {"PORCUT", {0, 99999}}};
+    TableSpec t{name, {}, seedRows};
     for (const DbfField& f : db.table(name)->fields()) {
-        Column c;
-        c.name = f.name.toUpper();
-        c.field = f;
+        Column c{f.name.toUpper(), f};
         switch (f.type) {
         case DbfType::Character: c.kind = Kind::Text; break;
         case DbfType::Logical: c.kind = Kind::Bool; break;
@@ -641,26 +623,15 @@ TableSpec describe(const Database& db, const QString& name, int seedRows) {
             c.kind = f.decimals == 0 ? Kind::Int : Kind::Real;
             c.max = pow10(f.width) - 1;
             c.min = -(pow10(f.width - 1) - 1);
-            c.hi = f.decimals == 0 ? 6 : 9999999;
+            std::tie(c.lo, c.hi) = ranges.value(c.name, {0, f.decimals == 0 ? 6 : 9999999});
             break;
         }
-        const bool annexes = name == QLatin1String("imanexos");
-        c.id16 = c.name == QLatin1String("ID_PROD") || (annexes && c.name == QLatin1String("ID_SUBORD"));
+        c.id16 = c.name == QLatin1String("ID_PROD") || (name == QLatin1String("imanexos") && c.name == QLatin1String("ID_SUBORD"));
         if (c.id16) {
             c.min = -kMaxAnnexId - 1;
             c.max = kMaxAnnexId;
             c.lo = c.name == QLatin1String("ID_PROD") ? 1 : 0;
-            c.hi = c.name == QLatin1String("ID_PROD") ? (annexes ? 40 : 60) : 6;
-        } else if (c.name == QLatin1String("TIPO_REG") || c.name == QLatin1String("UMID")) {
-            c.lo = 1;
-            c.hi = c.name == QLatin1String("UMID") ? 12 : 4;
-        } else if (c.name.startsWith(QLatin1String("ANIO"))) {
-            c.lo = 2018;
-            c.hi = 2024;
-        } else if (c.name.endsWith(QLatin1String("LOT"))) {
-            c.hi = 30;
-        } else if (c.name == QLatin1String("PORCUT")) {
-            c.hi = 99999;
+            c.hi = c.lo == 0 ? 6 : name == QLatin1String("imanexos") ? 40 : 60;
         }
         t.columns << c;
     }
@@ -672,6 +643,7 @@ protected:
     void SetUp() override {
         QString error;
         ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
+        ASSERT_TRUE(words().size() > 50 && fractions().size() > 5 && kAlphabet.size() > 40);
         for (const QString& w : words() + fractions())
             for (const QChar c : w) ASSERT_GE(weight(c).letter, 0) << QString(c).toStdString();
         tables = {describe(db, QStringLiteral("imanexos"), 150), describe(db, QStringLiteral("improd"), 100),
