@@ -76,11 +76,10 @@ struct Step {
 
 // The steps of `scenario` and, in *start, the statements that come before them.
 QList<Step> readSteps(const QString& scenario, QString* start) {
-    QFile f(QStringLiteral(KALTO_SOURCE_DIR "/tests/app/completeness_steps.txt"));
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = readFile(QStringLiteral(KALTO_SOURCE_DIR "/tests/app/completeness_steps.txt"));
     QList<Step> steps;
     bool in = false;
-    for (const QString& line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+    for (const QString& line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
         if (line.startsWith(QLatin1Char('['))) in = line == QLatin1Char('[') + scenario + QLatin1Char(']');
         else if (!in || line.startsWith(QLatin1Char('#')) || line.trimmed().isEmpty()) continue;
         else if (line.startsWith(QStringLiteral("= "))) *start = line.mid(2);
