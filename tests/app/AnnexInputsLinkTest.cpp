@@ -4,7 +4,6 @@
 
 #include "app/AnnexInputsLink.h"
 #include "app/MainDataSources.h"
-#include "data/Database.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -30,13 +29,9 @@ protected:
     void SetUp() override {
         QString err;
         ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
-        for (const char* sql : {"insert into imanexos values (1, 1, 'MESA', null, 0)",
-                                "insert into imanexos values (2, 1, 'SILLA', null, 0)",
-                                "insert into imanexos values (3, 1, null, '44011001', 1)",
-                                "insert into imanexos values (4, 1, null, '44011002', 1)",
-                                "insert into imanexos values (5, 1, null, '44011003', 2)",
-                                "insert into imanexos values (6, 2, 'CAJA', null, 0)"})
-            ASSERT_TRUE(db.execute(QString::fromLatin1(sql), {}, &err)) << err.toStdString();
+        for (const char* row : {"1, 1, 'MESA', null, 0", "2, 1, 'SILLA', null, 0", "3, 1, null, '44011001', 1",
+                                "4, 1, null, '44011002', 1", "5, 1, null, '44011003', 2", "6, 2, 'CAJA', null, 0"})
+            ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (%1)").arg(QLatin1String(row)), {}, &err));
         sources = std::make_unique<MainDataSources>(&db);
         sources->bind(&db);
         grids.products = {qint64(1), 2.0, QStringLiteral(" 9"), QVariant()};
@@ -65,23 +60,19 @@ TEST_F(AnnexInputsLinkTest, InputsFollowTheSelectedProduct) {
     // Identifiers as the grid holds them (a double, a text with blanks) are the same product.
     grids.current = 1;
     EXPECT_FALSE(link.follow());
-    EXPECT_EQ(shown(), QStringList{"44011003"});
-    EXPECT_EQ(link.parentOfInput(), QVariant(qint64(2)));
+    EXPECT_TRUE(shown() == QStringList{"44011003"} && link.parentOfInput() == QVariant(qint64(2)));
     grids.current = 2;
     link.follow();
-    EXPECT_EQ(link.shownProduct(), QVariant(qint64(9)));
-    EXPECT_TRUE(shown().isEmpty());
+    EXPECT_TRUE(link.shownProduct() == QVariant(qint64(9)) && shown().isEmpty());
     // A product without identifier keeps the inputs shown, and an input typed there has no parent.
     grids.current = 3;
     link.follow();
-    EXPECT_EQ(link.shownProduct(), QVariant(qint64(9)));
-    EXPECT_TRUE(link.parentOfInput().isNull());
+    EXPECT_TRUE(link.shownProduct() == QVariant(qint64(9)) && link.parentOfInput().isNull());
     // No product at all: nothing is shown, never the container (whose parent is 0).
     grids.products.clear();
     grids.current = -1;
     link.reset();
-    EXPECT_TRUE(link.shownProduct().isNull());
-    EXPECT_TRUE(shown().isEmpty());
+    EXPECT_TRUE(link.shownProduct().isNull() && shown().isEmpty());
 }
 
 TEST_F(AnnexInputsLinkTest, AnInputInEditIsStoredUnderItsOwnProductFirst) {
@@ -94,8 +85,8 @@ TEST_F(AnnexInputsLinkTest, AnInputInEditIsStoredUnderItsOwnProductFirst) {
     grids.current = 1;
     EXPECT_TRUE(link.follow());
     EXPECT_FALSE(link.follow());
-    EXPECT_EQ(link.shownProduct(), QVariant(qint64(1)));
-    EXPECT_EQ(link.parentOfInput(), QVariant(qint64(1)));  // the input is stored under product 1
+    // The input is stored under product 1.
+    EXPECT_TRUE(link.shownProduct() == QVariant(qint64(1)) && link.parentOfInput() == QVariant(qint64(1)));
     // Stored: the inputs follow the selection.
     grids.editing = false;
     link.settle();
@@ -105,6 +96,5 @@ TEST_F(AnnexInputsLinkTest, AnInputInEditIsStoredUnderItsOwnProductFirst) {
     grids.current = 0;
     EXPECT_TRUE(link.follow());
     link.settle();
-    EXPECT_EQ(grids.current, 1);
-    EXPECT_EQ(shown(), QStringList{"44011003"});
+    EXPECT_TRUE(grids.current == 1 && shown() == QStringList{"44011003"});
 }

@@ -2,14 +2,8 @@
 // first, and a text the table cannot hold reported with the field's caption and kept.
 
 #include "app/HeaderStore.h"
-#include "data/Database.h"
 #include "data/Dbf.h"
-#include "data/TableCatalogue.h"
 #include "support/RequestFixture.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 using namespace kalto;
 
@@ -33,84 +27,73 @@ protected:
         store = std::make_unique<HeaderStore>(*rules, msgs);
     }
 
-    RecordingMessages& messages = msgs;
-    RequestState& state = estado;
     std::unique_ptr<HeaderStore> store;
 };
 
 }  // namespace
 
+TEST_F(HeaderStoreTest, EachTextIsStoredOrRefusedWithTheFieldsCaption) {
+    // In order, each typed text stored by the whole sequence: the column afterwards (null: a
+    // null column) and the one message given (empty: none). A refused text stays for the user.
+    const QString largo = QStringLiteral("COMERCIALIZADORA DEL NORTE");  // 26 characters, the file holds 20
+    const QString noCabe = QStringLiteral("No se pudo guardar el dato ");
+    const struct {
+        HeaderField field;
+        QString typed;
+        const char* column;
+        QVariant stored;
+        QString message;  // its beginning
+    } casos[] = {
+        {HeaderField::CompanyName, QStringLiteral("O'HARA"), "apepatraz", QStringLiteral("O'HARA"), {}},
+        {HeaderField::RegistrationNumber, QStringLiteral("77"), "numekalto", QStringLiteral("77"), {}},
+        {HeaderField::Rfc, QStringLiteral("XYZ000229AB1"), "rfc", QStringLiteral(" XYZ000229AB1"), {}},
+        {HeaderField::Rfc, QStringLiteral(" XYZ010229AB1"), "rfc", QVariant(),
+         QStringLiteral("El mes que has escrito no tiene más de 28 días. Rectifica por favor")},
+        {HeaderField::CompanyName, largo, "apepatraz", QStringLiteral("O'HARA"),
+         noCabe + QStringLiteral("Razon Social: el texto tiene 26 caracteres y el campo admite 20. Rectifica por favor")},
+        {HeaderField::CompanyName, largo.left(20), "apepatraz", largo.left(20), {}},
+        {HeaderField::FolioNumber, QStringLiteral("A\u03A9"), "numefola", QVariant(),
+         noCabe + QStringLiteral("Número de folio a deshogar: el carácter")},
+        {HeaderField::FolioNumber, QStringLiteral("A1"), "numefola", QStringLiteral("A1"), {}},
+        {HeaderField::CompanyName, QString(), "apepatraz", QVariant(), {}},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.typed.toStdString());
+        msgs.clear();
+        store->edit(c.field, c.typed);
+        EXPECT_EQ(store->storeAll(), !c.message.startsWith(noCabe));
+        EXPECT_EQ(dint(c.column), c.stored);
+        EXPECT_EQ(msgs.entries.size(), c.message.isEmpty() ? 0 : 1) << msgs.texts().join('|').toStdString();
+        EXPECT_TRUE(msgs.last().startsWith(c.message)) << msgs.last().toStdString();
+        // Shown: what was stored; a refused text as typed, a refused RFC emptied.
+        const QString shown = c.message.isEmpty() ? c.stored.toString() : c.field == HeaderField::Rfc ? QString() : c.typed;
+        EXPECT_EQ(store->text(c.field), shown);
+    }
+    EXPECT_EQ(estado.numKALTO, QStringLiteral("77"));
+}
+
 TEST_F(HeaderStoreTest, TypedTextIsPendingUntilStored) {
-    EXPECT_EQ(store->text(HeaderField::CompanyName), QStringLiteral("EMPRESA"));
-    store->edit(HeaderField::CompanyName, QStringLiteral("O'HARA"));
-    store->edit(HeaderField::RegistrationNumber, QStringLiteral("77"));
+    store->edit(HeaderField::CompanyName, QStringLiteral("COMERCIALIZADORA DEL NORTE"));
+    store->edit(HeaderField::RegistrationYear, QStringLiteral("2009"));
     EXPECT_TRUE(store->isPending(HeaderField::CompanyName));
-    EXPECT_EQ(store->text(HeaderField::CompanyName), QStringLiteral("O'HARA"));
     EXPECT_EQ(dint("apepatraz").toString(), QStringLiteral("EMPRESA"));
-    // One field on leaving it; the others by the whole sequence.
+    // A refused text leaves the table and the state as stored, and the other fields are stored all the same.
+    EXPECT_FALSE(store->storeAll());
+    EXPECT_EQ(msgs.entries.value(0).kind, RecordingMessages::Kind::Exclamation);
+    EXPECT_TRUE(dint("apepatraz").toString() == "EMPRESA" && estado.razonSocial == "EMPRESA");
+    EXPECT_EQ(dint("aniokalto").toString(), QStringLiteral("2009"));
+    // One field on leaving it; the others wait for the whole sequence.
+    store->edit(HeaderField::CompanyName, QStringLiteral("OTRA"));
+    store->edit(HeaderField::RegistrationNumber, QStringLiteral("77"));
     EXPECT_TRUE(store->store(HeaderField::CompanyName));
-    EXPECT_EQ(dint("apepatraz").toString(), QStringLiteral("O'HARA"));
-    EXPECT_FALSE(store->isPending(HeaderField::CompanyName));
-    EXPECT_TRUE(dint("numekalto").isNull());
-    EXPECT_TRUE(store->storeAll());
-    EXPECT_EQ(dint("numekalto").toString(), QStringLiteral("77"));
-    EXPECT_EQ(state.numKALTO, QStringLiteral("77"));
+    EXPECT_TRUE(!store->isPending(HeaderField::CompanyName) && dint("numekalto").isNull());
     // Clearing drops what was typed and not stored.
-    store->edit(HeaderField::FolioYear, QStringLiteral("2001"));
     store->discardPending();
     EXPECT_TRUE(store->storeAll());
-    EXPECT_TRUE(dint("aniofola").isNull());
-    EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
-}
-
-TEST_F(HeaderStoreTest, TheRfcIsCheckedBeforeItIsStored) {
-    // A 12-character RFC gets its leading blank; a wrong date is refused and emptied.
-    store->edit(HeaderField::Rfc, QStringLiteral("XYZ000229AB1"));
-    EXPECT_TRUE(store->storeAll());
-    EXPECT_EQ(dint("rfc").toString(), QStringLiteral(" XYZ000229AB1"));
-    store->edit(HeaderField::Rfc, QStringLiteral(" XYZ010229AB1"));
-    EXPECT_TRUE(store->storeAll());
-    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("El mes que has escrito no tiene más de 28 días. "
-                                                           "Rectifica por favor")});
-    EXPECT_TRUE(dint("rfc").isNull());
-    EXPECT_EQ(store->text(HeaderField::Rfc), QString());
-    // Leaving the field checks what it shows, even when it was not typed just now.
-    messages.clear();
+    EXPECT_TRUE(dint("numekalto").isNull());
+    // Leaving the RFC checks what it shows, even when it was not typed just now.
+    msgs.clear();
     store->checkRfc(QStringLiteral(" XYZ011301AB1"));
-    EXPECT_EQ(messages.texts().size(), 1);
-    EXPECT_TRUE(store->isPending(HeaderField::Rfc));
-    EXPECT_EQ(store->text(HeaderField::Rfc), QString());
-}
-
-TEST_F(HeaderStoreTest, ATextTheTableCannotHoldIsNamedByItsCaptionAndKept) {
-    const QString longName = QStringLiteral("COMERCIALIZADORA DEL NORTE");  // 26 characters, the file holds 20
-    store->edit(HeaderField::CompanyName, longName);
-    store->edit(HeaderField::RegistrationYear, QStringLiteral("2009"));
-    EXPECT_FALSE(store->storeAll());
-    ASSERT_EQ(messages.entries.size(), 1);
-    EXPECT_EQ(messages.last(), QStringLiteral("No se pudo guardar el dato Razon Social: el texto tiene 26 caracteres "
-                                              "y el campo admite 20. Rectifica por favor"));
-    EXPECT_EQ(messages.entries[0].kind, RecordingMessages::Kind::Exclamation);
-    // The text stays for the user to correct; the table and the state keep the stored one;
-    // the other fields are stored all the same.
-    EXPECT_EQ(store->text(HeaderField::CompanyName), longName);
-    EXPECT_EQ(dint("apepatraz").toString(), QStringLiteral("EMPRESA"));
-    EXPECT_EQ(state.razonSocial, QStringLiteral("EMPRESA"));
-    EXPECT_EQ(dint("aniokalto").toString(), QStringLiteral("2009"));
-    // A letter outside the tables' character set.
-    messages.clear();
-    store->edit(HeaderField::FolioNumber, QStringLiteral("A\u03A9"));
-    EXPECT_FALSE(store->store(HeaderField::FolioNumber));
-    ASSERT_EQ(messages.entries.size(), 1);
-    EXPECT_TRUE(messages.last().startsWith(QStringLiteral("No se pudo guardar el dato Número de folio a deshogar: "
-                                                          "el carácter")))
-        << messages.last().toStdString();
-    for (const QString& text : messages.texts())
-        for (const char* column : {"APEPATRAZ", "NUMEFOLA"}) EXPECT_FALSE(text.contains(QLatin1String(column)));
-    // Corrected, both are stored.
-    store->edit(HeaderField::CompanyName, longName.left(20));
-    store->edit(HeaderField::FolioNumber, QStringLiteral("A1"));
-    EXPECT_TRUE(store->storeAll());
-    EXPECT_EQ(dint("apepatraz").toString(), longName.left(20));
-    EXPECT_EQ(dint("numefola").toString(), QStringLiteral("A1"));
+    EXPECT_EQ(msgs.texts().size(), 1);
+    EXPECT_TRUE(store->isPending(HeaderField::Rfc) && store->text(HeaderField::Rfc).isEmpty());
 }
