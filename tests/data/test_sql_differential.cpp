@@ -654,12 +654,6 @@ protected:
         }
     }
 
-    QString columnList(const TableSpec& t) const {
-        QStringList names;
-        for (const Column& c : t.columns) names << c.name;
-        return names.join(QStringLiteral(", "));
-    }
-
     // The DBF table emptied, packed and filled with seeded rows, which the native copy then takes.
     bool reseed(Generator& gen, const TableSpec& t, QString* error) {
         if (!db.execute(QStringLiteral("DELETE FROM %1").arg(t.name), {}, error) || !db.pack(t.name, error)) return false;
@@ -673,8 +667,10 @@ protected:
     // The native copy takes the rows the DBF table holds (compareFile checks them against the file).
     void copyBack(const TableSpec& t) {
         native.run(QStringLiteral("DELETE FROM %1").arg(t.name));
-        const QString marks = QStringLiteral("?,").repeated(int(t.columns.size()) + 1).chopped(1);
-        const QString insert = QStringLiteral("INSERT INTO %1 (rowid, %2) VALUES (%3)").arg(t.name, columnList(t), marks);
+        QStringList names{QStringLiteral("rowid")};
+        for (const Column& c : t.columns) names << c.name;
+        const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(t.name, names.join(u','), QStringLiteral("?,").repeated(names.size()).chopped(1));
         for (const QVariantList& row : runDbf(db, QStringLiteral("SELECT rowid, * FROM %1").arg(t.name)).rows)
             native.run(insert, row);
     }
@@ -832,9 +828,8 @@ TEST_F(Differential, RandomStatementsGiveWhatNativeTablesGive) {
         EXPECT_TRUE(file.isEmpty()) << file.toStdString();
     }
     std::cout << "[ differential ] " << total << " statements (" << selects << " queries, " << savepoints
-              << " on savepoints, " << changed
-              << " rows changed, " << failures << " failed part way or whole"
-              << ") in " << timer.elapsed() << " ms, seed " << seed << std::endl;
+              << " on savepoints, " << changed << " rows changed, " << failures << " failed part way or whole) in "
+              << timer.elapsed() << " ms, seed " << seed << std::endl;
     // The generator does reach the cases it is there for.
     EXPECT_GT(selects, total / 3);
     EXPECT_GT(failures, total / 200);
