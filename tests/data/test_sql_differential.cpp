@@ -136,6 +136,15 @@ QString argText(sqlite3_value* v) {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
 }
 
+QVariant nativeValue(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return QVariant(qint64(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_value_double(v));
+    case SQLITE_NULL: return QVariant();
+    default: return argText(v);
+    }
+}
+
 void registerReference(sqlite3* db) {
     sqlite3_create_collation(db, "KALTO", SQLITE_UTF8, nullptr, [](void*, int n1, const void* s1, int n2, const void* s2) {
         return referenceOrder(QString::fromUtf8(static_cast<const char*>(s1), n1),
@@ -193,16 +202,7 @@ public:
         const int n = sqlite3_column_count(stmt);
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             QVariantList row;
-            for (int i = 0; i < n; ++i) {
-                switch (sqlite3_column_type(stmt, i)) {
-                case SQLITE_INTEGER: row << QVariant(qint64(sqlite3_column_int64(stmt, i))); break;
-                case SQLITE_FLOAT: row << QVariant(sqlite3_column_double(stmt, i)); break;
-                case SQLITE_NULL: row << QVariant(); break;
-                default:
-                    row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                                             sqlite3_column_bytes(stmt, i));
-                }
-            }
+            for (int i = 0; i < n; ++i) row << nativeValue(sqlite3_column_value(stmt, i));
             r.rows << row;
         }
         r.ok = rc == SQLITE_DONE;
