@@ -8,13 +8,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 
 #include <sqlite3.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace kalto {
 
@@ -75,6 +77,7 @@ void Database::close() {
     for (const auto& t : std::as_const(tables_)) t->closeFile();
     tables_.clear();
     names_.clear();
+    unpacked_.clear();
 }
 
 bool Database::open(const QString& folder, QString* error) {
@@ -89,21 +92,38 @@ bool Database::open(const QString& folder, QString* error) {
     if (folder.isEmpty() || !dir.exists())
         return fail(QStringLiteral("No existe la carpeta de datos %1.").arg(native));
     {
-        QTemporaryFile probe(dir.filePath(QStringLiteral("kalto_XXXXXX.tmp")));
-        if (!probe.open())
-            return fail(QStringLiteral("No se puede escribir en la carpeta de datos %1: %2")
-                            .arg(native, probe.errorString()));
+        QByteArray probe = QFile::encodeName(dir.filePath(QStringLiteral("kalto_XXXXXX")));
+        const int fd = ::mkstemp(probe.data());
+        if (fd < 0)
+            return fail(QStringLiteral("No se puede escribir en la carpeta de datos %1: %2.").arg(native, systemReason(errno)));
+        ::close(fd);
+        ::unlink(probe.constData());
     }
     folder_ = dir.absolutePath();
 
-    // The .DBF files of the folder, by lower-case table name.
+    // The .DBF files of the folder, by lower-case table name: every entry so named (a folder or a
+    // FIFO too, which opening then refuses by name, rather than taking the table for missing).
     QHash<QString, QString> files;
-    const QStringList entries = dir.entryList(QDir::Files, QDir::Name);
+    const QStringList entries =
+        dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& entry : entries) {
         if (!entry.endsWith(QStringLiteral(".dbf"), Qt::CaseInsensitive)) continue;
         const QString base = entry.left(entry.size() - 4);
         if (!identifier().match(base).hasMatch()) continue;
-        if (!files.contains(base.toLower())) files.insert(base.toLower(), dir.filePath(entry));
+        const QString path = dir.filePath(entry);
+        if (files.contains(base.toLower()))
+            return fail(QStringLiteral("La carpeta de datos %1 tiene dos archivos de la misma tabla: %2 y %3. Deja solo "
+                                       "uno de ellos y vuelve a abrir el programa.")
+                            .arg(native, QDir::toNativeSeparators(files.value(base.toLower())),
+                                 QDir::toNativeSeparators(path)));
+        // A link would be replaced by a file of its own at the first pack: the file it points to
+        // would silently stop changing.
+        const QFileInfo info(path);
+        if (info.isSymLink())
+            return fail(QStringLiteral("La tabla %1 es un enlace a %2. Este programa no escribe a través de enlaces: pon "
+                                       "en su lugar una copia del archivo y vuelve a abrir el programa.")
+                            .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(info.symLinkTarget())));
+        files.insert(base.toLower(), path);
     }
 
     QString err;
@@ -147,12 +167,23 @@ bool Database::open(const QString& folder, QString* error) {
     return true;
 }
 
+QString Database::notice() const {
+    if (unpacked_.isEmpty()) return {};
+    return QStringLiteral("No se pudieron compactar %1 (%2): quedan sin compactar, con sus renglones borrados "
+                          "ocupando espacio, y se compactarán al abrir el programa cuando haya lugar en el disco.")
+        .arg(unpacked_.size() == 1 ? QStringLiteral("la tabla") : QStringLiteral("las tablas"),
+             unpacked_.join(QStringLiteral(", ")));
+}
+
 bool Database::registerTable(const QString& path, QString* error) {
     std::unique_ptr<DbfTable> table = DbfTable::open(path, error);
     if (!table) return false;
     if (table->deletedCount() > 0 && !table->isReadOnly()) {
+        // Packed at opening; when the packed file cannot be written (a full disk), the table is
+        // used as it is, and packed at a later opening.
         table.reset();
-        if (!DbfTable::pack(path, error)) return false;
+        QString why;
+        if (!DbfTable::pack(path, &why)) unpacked_ << QDir::toNativeSeparators(path);
         table = DbfTable::open(path, error);
         if (!table) return false;
     }
@@ -289,9 +320,8 @@ bool Database::replace(const QString& name, const QString& newFile, QString* err
     const QString path = (*it)->path();
     if (std::rename(QFile::encodeName(newFile).constData(), QFile::encodeName(path).constData()) != 0) {
         if (error)
-            *error = QStringLiteral("No se pudo poner %1 en lugar de %2: %3")
-                         .arg(QDir::toNativeSeparators(newFile), QDir::toNativeSeparators(path),
-                              QString::fromLocal8Bit(std::strerror(errno)));
+            *error = QStringLiteral("No se pudo poner %1 en lugar de %2: %3.")
+                         .arg(QDir::toNativeSeparators(newFile), QDir::toNativeSeparators(path), systemReason(errno));
         return false;
     }
     (*it)->closeFile();  // record sets still holding it keep reading the old copy, never writing it

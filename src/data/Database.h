@@ -26,7 +26,11 @@ public:
     // sectoral and output tables that are missing (imdint with its single row), and
     // registers every .DBF file found. A missing catalogue table, a damaged file or a
     // folder that cannot be read or written gives false and a Spanish message.
+    // Two files of one table (imdir.DBF and IMDIR.DBF) or a table that is a link are refused by
+    // name. A table whose pack cannot be written (a full disk) opens unpacked: notice() says so.
     bool open(const QString& folder, QString* error);
+    // What the last open() did not do and the user should be told once; empty when nothing.
+    QString notice() const;
     void close();
     bool isOpen() const { return db_ != nullptr; }
     QString folder() const { return folder_; }
@@ -67,6 +71,7 @@ private:
     QString folder_;
     QHash<QString, std::shared_ptr<DbfTable>> tables_;  // key: lower-case name
     QHash<QString, QString> names_;                     // lower-case name -> file's own name
+    QStringList unpacked_;                              // tables left unpacked by open()
 };
 
 // Quotes a text as an SQL literal, doubling embedded quotes: for the rare statement that

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -227,7 +228,9 @@ QString characterName(const QString& text, qsizetype at) {
 
 QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
 
-// The reason of a failed system call, in Spanish for the ones a user can act upon.
+}  // namespace
+
+// The reason of a failed system call, in Spanish: the user never reads the system's English.
 QString systemReason(int err) {
     switch (err) {
     case ENOENT: return QStringLiteral("no existe");
@@ -239,13 +242,25 @@ QString systemReason(int err) {
     case EDQUOT: return QStringLiteral("se agotó el espacio permitido en el disco");
 #endif
     case EISDIR: return QStringLiteral("es una carpeta");
+    case ENOTDIR: return QStringLiteral("una parte de la ruta no es una carpeta");
     case EIO: return QStringLiteral("error de lectura o escritura en el disco");
     case EFBIG: return QStringLiteral("el archivo es demasiado grande");
     case EMFILE:
     case ENFILE: return QStringLiteral("hay demasiados archivos abiertos");
-    default: return QString::fromLocal8Bit(std::strerror(err));
+    case ENAMETOOLONG: return QStringLiteral("el nombre es demasiado largo");
+    case ELOOP: return QStringLiteral("hay demasiados enlaces en la ruta");
+    case EBUSY:
+    case ETXTBSY: return QStringLiteral("otro programa lo está usando");
+    case EXDEV: return QStringLiteral("está en otro disco");
+    case ENXIO:
+    case ENODEV: return QStringLiteral("el dispositivo no está disponible");
+    case ENOMEM: return QStringLiteral("no hay memoria suficiente");
+    case EINVAL: return QStringLiteral("no es un archivo común");
+    default: return QStringLiteral("error del sistema número %1").arg(err);
     }
 }
+
+namespace {
 
 void setError(QString* error, const QString& message) {
     if (error)
@@ -307,13 +322,14 @@ bool writeAll(int fd, qint64 offset, const char* data, qint64 size, int* err) {
 }
 
 // Writes `bytes` to `path` + ".tmp", then renames it over `path`. The old file (if any)
-// stays untouched unless the rename succeeds. `mode` gives the new file's permissions.
+// stays untouched unless the rename succeeds. `mode` gives the new file's permissions. The
+// reason of a failure names `path`, the file the user knows.
 bool replaceFile(const QString& path, const QByteArray& bytes, mode_t mode, QString* reason) {
     const QByteArray target = QFile::encodeName(path);
     const QByteArray temp = target + ".tmp";
     const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0) {
-        *reason = QStringLiteral("no se pudo crear %1 (%2)").arg(shownPath(QFile::decodeName(temp)), systemReason(errno));
+        *reason = QStringLiteral("no se pudo escribir %1 (%2)").arg(shownPath(path), systemReason(errno));
         return false;
     }
     int err = 0;
@@ -335,34 +351,160 @@ bool replaceFile(const QString& path, const QByteArray& bytes, mode_t mode, QStr
     }
     if (!ok) {
         ::unlink(temp.constData());
-        *reason = QStringLiteral("no se pudo escribir %1 (%2)").arg(shownPath(QFile::decodeName(temp)), systemReason(err));
+        *reason = QStringLiteral("no se pudo escribir %1 (%2)").arg(shownPath(path), systemReason(err));
     }
     return ok;
 }
 
-// Keeps a copy of `bytes` (the file `path` as it is) beside it, as NAME.DBF.AAAAMMDD-HHMMSS.bak
-// (-2, -3... when a copy of that second exists), synced before the repair it precedes. It is
-// written under a temporary name first, so that a copy under that name is always whole.
-bool keepCopy(const QString& path, const QByteArray& bytes, mode_t mode) {
-    const QByteArray temp = QFile::encodeName(path + QStringLiteral(".bak.tmp"));
-    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0)
-        return false;
-    int err = 0;
-    bool ok = writeAll(fd, 0, bytes.constData(), bytes.size(), &err) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int n = 1; ok && n < 1000; ++n) {
-        const QString name = n == 1 ? QStringLiteral("%1.%2.bak").arg(path, stamp)
-                                    : QStringLiteral("%1.%2-%3.bak").arg(path, stamp).arg(n);
-        if (QFileInfo::exists(name))
-            continue;
-        if (::rename(temp.constData(), QFile::encodeName(name).constData()) == 0)
-            return true;
-        break;
+constexpr int kKeptCopies = 3;  // copies kept per table; older ones are removed
+
+struct KeptCopy {
+    QString stamp;  // AAAAMMDD-HHMMSS
+    int number;     // 1, 2, 3... within that second
+    QString path;
+    bool operator<(const KeptCopy& o) const { return stamp != o.stamp ? stamp < o.stamp : number < o.number; }
+};
+
+// The copies kept beside `path`, oldest first (by the time in their names, then their number).
+QList<KeptCopy> keptCopies(const QString& path) {
+    const QFileInfo info(path);
+    const QRegularExpression name(QStringLiteral("^%1\\.(\\d{8}-\\d{6})(?:-(\\d+))?\\.bak$")
+                                      .arg(QRegularExpression::escape(info.fileName())));
+    QList<KeptCopy> found;
+    for (const QString& f : info.dir().entryList({info.fileName() + QStringLiteral(".*.bak")}, QDir::Files)) {
+        const QRegularExpressionMatch m = name.match(f);
+        if (m.hasMatch())
+            found.append({m.captured(1), qMax(1, m.captured(2).toInt()), info.dir().filePath(f)});
     }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// Keeps a copy of the file open as `fd` (the table `path` as it is now) beside it, as
+// NAME.DBF.AAAAMMDD-HHMMSS.bak (-2, -3... when a copy of that second exists), synced before the
+// write it precedes, and removes all but the newest kKeptCopies. It is written under a temporary
+// name first, so that a copy under that name is always whole.
+bool keepCopy(const QString& path, int fd, mode_t mode, int* err) {
+    const QByteArray temp = QFile::encodeName(path + QStringLiteral(".bak.tmp"));
+    const int out = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (out < 0) {
+        *err = errno;
+        return false;
+    }
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    bool ok = true;
+    for (qint64 at = 0; ok;) {
+        const ssize_t n = ::pread(fd, buffer.data(), size_t(buffer.size()), off_t(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            *err = errno;
+            break;
+        }
+        ok = writeAll(out, at, buffer.constData(), n, err);
+        at += n;
+    }
+    if (ok && ::fsync(out) != 0) {
+        *err = errno;
+        ok = false;
+    }
+    ok = ::close(out) == 0 && ok;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QList<KeptCopy> copies = keptCopies(path);
+    int n = 1;  // after every copy of this second, so that the newest always has the highest number
+    for (const KeptCopy& c : std::as_const(copies))
+        n = c.stamp == stamp ? qMax(n, c.number + 1) : n;
+    const QString name = n == 1 ? QStringLiteral("%1.%2.bak").arg(path, stamp)
+                                : QStringLiteral("%1.%2-%3.bak").arg(path, stamp).arg(n);
+    if (ok && !QFileInfo::exists(name) && ::rename(temp.constData(), QFile::encodeName(name).constData()) == 0) {
+        copies = keptCopies(path);
+        for (qsizetype i = 0; i + kKeptCopies < copies.size(); ++i)
+            QFile::remove(copies[i].path);
+        return true;
+    }
+    if (ok)
+        *err = errno;
     ::unlink(temp.constData());
     return false;
+}
+
+constexpr qint64 kMaxTableBytes = qint64(1) << 30;  // far beyond any table of this program
+constexpr qint64 kSlack = 4096;  // bytes after the records and the end mark that opening tolerates
+
+// Why a file of this status cannot be a table; empty when it can be one.
+QString notATable(const struct stat& st) {
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("es una carpeta, no una tabla");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("es una tubería (FIFO), no una tabla");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("es un dispositivo, no una tabla");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("no es un archivo común, no una tabla");
+    if (st.st_size > kMaxTableBytes)
+        return QStringLiteral("mide %1 bytes, más de lo que puede medir una tabla").arg(qint64(st.st_size));
+    return {};
+}
+
+// The status of `path` (a link followed), refusing with a message what cannot be a table.
+bool statTable(const QString& path, struct stat* st, QString* error) {
+    if (::stat(QFile::encodeName(path).constData(), st) != 0) {
+        if (errno == ENOENT)
+            setError(error, QStringLiteral("No se encontró el archivo %1.").arg(shownPath(path)));
+        else
+            setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(errno)));
+        return false;
+    }
+    const QString why = notATable(*st);
+    if (!why.isEmpty())
+        setError(error, QStringLiteral("No se puede abrir el archivo %1: %2.").arg(shownPath(path), why));
+    return why.isEmpty();
+}
+
+// Appends to *out (or to `one` when out is null) up to `n` bytes read at `offset`; fewer at the
+// end of the file.
+bool readAt(int fd, qint64 offset, qint64 n, QByteArray* out, int* err, char* one = nullptr) {
+    QByteArray local;
+    QByteArray& into = out ? *out : local;
+    const qsizetype start = into.size();
+    into.resize(start + qsizetype(std::max<qint64>(n, 0)));
+    qint64 got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd, into.data() + start + got, size_t(n - got), off_t(offset + got));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0) {
+            *err = errno;
+            return false;
+        }
+        if (r == 0)
+            break;
+        got += r;
+    }
+    into.truncate(start + qsizetype(got));
+    if (one && got > 0)
+        *one = into.at(start);
+    return true;
+}
+
+// Reads at most `limit` bytes of the regular file `path` (never blocking on a FIFO); false with
+// the errno in *err (ENOENT when there is no such file, EINVAL when it is no regular file).
+bool readSmallFile(const QString& path, qint64 limit, QByteArray* out, int* err) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        *err = errno;
+        return false;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (!ok)
+        *err = errno;
+    else if (!S_ISREG(st.st_mode))
+        *err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ok = ok && S_ISREG(st.st_mode) && readAt(fd, 0, std::min<qint64>(st.st_size, limit), out, err);
+    ::close(fd);
+    return ok;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -841,18 +983,15 @@ QString journalPath(const QString& path) { return path + QStringLiteral(".jnl");
 bool recoverJournal(const QString& path, int fd, bool readOnly, int headerLength, int recordLength, QByteArray* file,
                     QString* error) {
     const QString name = journalPath(path);
-    QFile jf(name);
-    if (!jf.exists())
-        return true;
-    if (!jf.open(QIODevice::ReadOnly)) {
-        if (readOnly)
+    QByteArray bytes;
+    int err = 0;
+    if (!readSmallFile(name, kMaxTableBytes, &bytes, &err)) {
+        if (err == ENOENT || readOnly)
             return true;
         setError(error, QStringLiteral("No se pudo leer el diario %1 del archivo %2: %3.")
-                            .arg(shownPath(name), shownPath(path), jf.errorString()));
+                            .arg(shownPath(name), shownPath(path), systemReason(err)));
         return false;
     }
-    const QByteArray bytes = jf.readAll();
-    jf.close();
 
     QList<JournalEntry> entries;
     QList<QByteArray> afters;
@@ -887,7 +1026,6 @@ bool recoverJournal(const QString& path, int fd, bool readOnly, int headerLength
         return true;
     }
     if (ours) {
-        int err = 0;
         bool ok = true;
         for (const JournalEntry& e : std::as_const(entries)) {
             const qint64 n = qMin<qint64>(e.before.size(), mended.size() - e.offset);
@@ -951,12 +1089,47 @@ DbfTable::~DbfTable() {
         ::close(fd_);
 }
 
+bool DbfTable::inspect(const QString& path, QString* error) {
+    struct stat st {};
+    if (!statTable(path, &st, error))
+        return false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(errno)));
+        return false;
+    }
+    QByteArray head;
+    char last = 0;
+    int err = 0;
+    const bool read = readAt(fd, 0, 32, &head, &err) && (st.st_size == 0 || readAt(fd, st.st_size - 1, 1, nullptr, &err, &last));
+    ::close(fd);
+    if (!read) {
+        setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(path), systemReason(err)));
+        return false;
+    }
+    if (head.size() < 32) {
+        setError(error, damaged(path, QStringLiteral("es demasiado corto para ser una tabla dBase")));
+        return false;
+    }
+    const qint64 expected = qint64(readU16(head.constData() + 8)) +
+                            qint64(readU32(head.constData() + 4)) * qint64(readU16(head.constData() + 10));
+    if (st.st_size == expected || (st.st_size == expected + 1 && last == '\x1A'))
+        return true;
+    setError(error, damaged(path, QStringLiteral("mide %1 bytes y su encabezado indica %2").arg(st.st_size).arg(expected)));
+    return false;
+}
+
 std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, DbfAccess access) {
+    // Decided by the file's status first: a FIFO, a device or a folder is never opened for
+    // reading, and no more than the header and the records it counts is ever read.
+    struct stat st {};
+    if (!statTable(path, &st, error))
+        return nullptr;
     const QByteArray native = QFile::encodeName(path);
     bool readOnly = access == DbfAccess::ReadOnly;
     int fd = -1;
     if (!readOnly) {
-        fd = ::open(native.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not hang us
+        fd = ::open(native.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);  // a FIFO put there meanwhile must not hang us
         if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY))
             readOnly = true;
     }
@@ -975,36 +1148,36 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
     t->path_ = path;
     t->readOnly_ = readOnly;
 
-    struct stat st {};
     if (::fstat(fd, &st) != 0) {
         setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(errno)));
         return nullptr;
     }
-    if (!S_ISREG(st.st_mode)) {
-        setError(error, QStringLiteral("No se pudo abrir el archivo %1: no es un archivo de datos.").arg(shownPath(path)));
+    if (const QString why = notATable(st); !why.isEmpty()) {
+        setError(error, QStringLiteral("No se puede abrir el archivo %1: %2.").arg(shownPath(path), why));
         return nullptr;
     }
-    // Headers, descriptors and records together can never exceed what the 32-bit record
-    // count and 16-bit lengths allow; a bigger file is refused rather than read.
-    if (st.st_size > qint64(INT_MAX)) {
-        setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(EFBIG)));
-        return nullptr;
-    }
-    QByteArray file(qsizetype(st.st_size), Qt::Uninitialized);
-    qint64 got = 0;
-    while (got < file.size()) {
-        const ssize_t n = ::pread(fd, file.data() + got, size_t(file.size() - got), off_t(got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(path), systemReason(errno)));
+    // The header's first 32 bytes tell how much more to read: the descriptors, the records the
+    // header counts, one record more (an interrupted insert) and the end mark.
+    QByteArray file;
+    int err = 0;
+    bool read = readAt(fd, 0, 32, &file, &err);
+    const qint64 fileSize = st.st_size;
+    if (read && file.size() == 32) {
+        const qint64 declared = readU32(file.constData() + 4);
+        const qint64 length = readU16(file.constData() + 10);
+        const qint64 wanted = readU16(file.constData() + 8) + (declared + 1) * length + 1;
+        if (fileSize > wanted + kSlack) {
+            setError(error, damaged(path, QStringLiteral("mide %1 bytes y su encabezado indica %2")
+                                              .arg(fileSize)
+                                              .arg(wanted - length - 1)));
             return nullptr;
         }
-        if (n == 0)
-            break;  // the file shrank meanwhile: keep what was read
-        got += n;
+        read = readAt(fd, 32, std::min(fileSize, std::max<qint64>(wanted, 0x10000 + 64)) - 32, &file, &err);
     }
-    file.truncate(got);
+    if (!read) {
+        setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(path), systemReason(err)));
+        return nullptr;
+    }
     qint64 size = file.size();
     const char* b = file.constData();
 
@@ -1132,12 +1305,11 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
     // The code page: a .cpg file beside the table, or else the language-driver byte.
     const QString cpg = cpgBeside(path);
     if (!cpg.isEmpty()) {
-        QFile f(cpg);
-        if (!f.open(QIODevice::ReadOnly)) {
-            setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(cpg), f.errorString()));
+        QByteArray contents;
+        if (!readSmallFile(cpg, 4096, &contents, &err)) {
+            setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(cpg), systemReason(err)));
             return nullptr;
         }
-        const QByteArray contents = f.read(4096);
         if (!codePageOfCpg(contents, &t->codePage_)) {
             setError(error, QStringLiteral("No se puede abrir el archivo %1: el archivo %2 declara el juego de caracteres "
                                            "«%3», que este programa no sabe leer.")
@@ -1225,13 +1397,15 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
             ++t->deleted_;
     }
     writeU32(t->header_.data() + 4, quint32(count));
+    // Bytes the header counts as records after an end mark met before its count: the first write
+    // that counts fewer records keeps a copy of the file before it writes over them.
+    t->unkeptTail_ = !readOnly && declared > count && size > end + 1;
 
     // The repair, once a copy of the file as it was is kept. Each step leaves a file that opens
     // to the same records if the program stops in between. A repair that cannot be written now
     // is written by the next insert, which rewrites both the end of the records and the count.
-    if (repair != Repair::None && !readOnly && keepCopy(path, file, st.st_mode & 0666)) {
+    if (repair != Repair::None && !readOnly && keepCopy(path, fd, st.st_mode & 0666, &err)) {
         const qint64 last = headerLength + count * recordLength;
-        int err = 0;
         switch (repair) {
         case Repair::Torn:
             if (::ftruncate(fd, off_t(last)) == 0)
@@ -1244,7 +1418,7 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
             }
             break;
         case Repair::Recovered:
-            if (writeAll(fd, 4, t->header_.constData() + 4, 4, &err) && last == size)
+            if (writeAll(fd, 4, t->header_.constData() + 4, 4, &err) && ::fstat(fd, &st) == 0 && last == st.st_size)
                 writeAll(fd, last, "\x1A", 1, &err);
             break;
         case Repair::None:
@@ -1312,6 +1486,10 @@ bool DbfTable::pack(const QString& path, QString* error) {
         return true;
     if (table->readOnly_) {
         setError(error, QStringLiteral("No se pudo compactar el archivo %1: es de solo lectura.").arg(shownPath(path)));
+        return false;
+    }
+    if (!table->keepTail(&why)) {
+        setError(error, QStringLiteral("No se pudo compactar el archivo %1. %2").arg(shownPath(path), why));
         return false;
     }
     struct stat st {};
@@ -1433,6 +1611,22 @@ bool DbfTable::writeAt(qint64 offset, const char* data, qint64 size, QString* er
     return false;
 }
 
+bool DbfTable::keepTail(QString* error) {
+    if (!unkeptTail_)
+        return true;
+    struct stat st {};
+    int err = 0;
+    if (::fstat(fd_, &st) != 0 || !keepCopy(path_, fd_, st.st_mode & 0666, &err)) {
+        setError(error, QStringLiteral("No se guardó el cambio en el archivo %1: después de su marca de fin hay registros "
+                                       "que cuenta su encabezado, y no se pudo guardar una copia del archivo antes de "
+                                       "escribir sobre ellos (%2).")
+                            .arg(shownPath(path_), systemReason(err ? err : errno)));
+        return false;
+    }
+    unkeptTail_ = false;
+    return true;
+}
+
 void DbfTable::closeFile() {
     endJournal(!inTransaction_);
     if (fd_ >= 0)
@@ -1494,7 +1688,7 @@ bool DbfTable::append(const QVariantList& values, int* recno, QString* error) {
         return false;
     }
     QByteArray rec;
-    if (!encode(values, &rec, error))
+    if (!encode(values, &rec, error) || !keepTail(error))
         return false;
     rec.append('\x1A');
     const qint64 end = headerLength_ + qint64(count_) * recordLength_;
@@ -1661,6 +1855,11 @@ void DbfTable::releaseSavepoint(int level) {
 }
 
 bool DbfTable::rollbackTo(int level, QString* error) {
+    // Level -1 is the savepoint that began the transaction: everything the table wrote since.
+    if (level < 0) {
+        savepoints_.clear();
+        return undoTo(0, error);
+    }
     // The lowest savepoint at or above `level`: the table joined the transaction after any below.
     qsizetype mark = -1;
     for (const auto& [l, size] : std::as_const(savepoints_)) {

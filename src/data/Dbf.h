@@ -20,7 +20,8 @@
 //    file is discarded. The journal is not synced to disk: it guards against a killed process
 //    (whose writes the system keeps), not against a power cut, like every other write here.
 //  - NAME.DBF.AAAAMMDD-HHMMSS.bak, a copy of the file as it was before opening repaired it (see
-//    open()); a second repair in the same second adds -2, -3...
+//    open()) or before a write over records the header counts past an end mark; a second copy in
+//    the same second adds -2, -3... The three newest copies of a table are kept, older ones removed.
 
 #include <QDate>
 #include <QHash>
@@ -52,6 +53,9 @@ struct DbfField {
     int decimals = 0;  // numeric fields only
 };
 
+// Why a system call failed (an errno), in Spanish.
+QString systemReason(int err);
+
 // Windows-1252 <-> Unicode. toCp1252 fails (returns false) on a character the code page
 // cannot hold, naming it in *error.
 QString fromCp1252(const char* bytes, int length);
@@ -70,8 +74,16 @@ public:
     // torn last record is dropped. Anything else that disagrees (header length, deletion flags,
     // records missing, other bytes after the records) gives nullptr and a Spanish message in
     // *error naming the file and what is wrong with it, and the file is left as it is.
+    // Before reading, the file's status decides: a folder, a FIFO, a device (a link to one
+    // included) or a file far bigger than its header says is refused by name; no more than the
+    // header, the records it counts, one record more and the end mark is ever read. Records the
+    // header counts after an end mark are never written over before a copy of the file is kept.
     static std::unique_ptr<DbfTable> open(const QString& path, QString* error,
                                           DbfAccess access = DbfAccess::ReadWrite);
+    // Checks a table as a disk carries it, reading its header only: a regular file (a link to one
+    // is followed) whose size is that of its header and the records it counts, and at most the
+    // end mark. False with a Spanish message naming the file otherwise.
+    static bool inspect(const QString& path, QString* error);
     // Writes a new empty table (overwriting any file of that name).
     static bool create(const QString& path, const QList<DbfField>& fields, QString* error);
     // Rewrites the file without its deleted records (a new file renamed over the old one).
@@ -126,7 +138,9 @@ public:
     bool inTransaction() const { return inTransaction_; }
     void setSavepoint(int level);      // marks this point as savepoint `level` (from 0)
     void releaseSavepoint(int level);  // forgets savepoint `level` and those above it
-    bool rollbackTo(int level, QString* error);  // undoes what followed savepoint `level`
+    // Undoes what followed savepoint `level`; level -1 (the savepoint that began the transaction)
+    // undoes everything since beginTransaction(), the transaction going on.
+    bool rollbackTo(int level, QString* error);
     bool commit(QString* error);
     bool rollback(QString* error);
 
@@ -140,6 +154,7 @@ private:
     DbfTable() = default;
     bool encode(const QVariantList& values, QByteArray* record, QString* error) const;
     bool writeAt(qint64 offset, const char* data, qint64 size, QString* error);
+    bool keepTail(QString* error);  // the copy kept before writing over records past an end mark
     bool checkWritable(int recno, bool existing, QString* error) const;  // existing: recno must be a live record
     bool stampDate();  // puts today's date into header_; true when it changed
     void touchDate();  // stamps the date in the file too (best effort), remembering the old one
@@ -156,6 +171,7 @@ private:
     QString path_;
     int fd_ = -1;
     bool readOnly_ = false;
+    bool unkeptTail_ = false;  // records the header counts follow an end mark; no copy kept yet
     DbfCodePage codePage_ = DbfCodePage::Windows1252;
     QList<DbfField> fields_;
     QList<int> offsets_;  // byte offset of each field inside a record

@@ -1,11 +1,13 @@
 #pragma once
-// A data folder with the delivered catalogues, a recording Messages, a request state, and
-// a stand-in for the bound grid's write cycle: a row typed into a GridRow is stored the way
-// the grid stores it (before-hook, the row written by its columns, after-hook with the row
-// as stored), and deleted the same way.
+// A data folder with the delivered catalogues, the rules of the products, services and annex
+// grids over it (with their pick lists and what they ask of the window counted), and a
+// stand-in for the bound grid's write cycle: a row is stored the way the grid stores it
+// (before-hook, the row written by its columns, after-hook with the row as stored) and
+// deleted the same way.
 
-#include "annexes/AnnexCommon.h"
-#include "core/GridRule.h"
+#include "annexes/AnnexRules.h"
+#include "annexes/ProductRule.h"
+#include "annexes/ServiceRule.h"
 #include "core/RequestState.h"
 #include "data/Database.h"
 #include "support/RecordingMessages.h"
@@ -13,138 +15,114 @@
 
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace kalto::test {
 
-// A pick list as the rules see it.
+// A pick list as the rules see it, filled from a catalogue.
 class FakePickList : public PickListAccess {
 public:
-    struct Entry {
-        QString text;
-        QVariant data;
-    };
-    QList<Entry> entries;
+    QList<std::pair<QString, QVariant>> entries;
     int current = -1;
     bool shown = false;
 
     bool isShown() const override { return shown; }
     int currentIndex() const override { return current; }
-    QString currentText() const override { return current >= 0 ? entries[current].text : QString(); }
-    QVariant currentData() const override { return current >= 0 ? entries[current].data : QVariant(); }
+    QString currentText() const override { return current >= 0 ? entries[current].first : QString(); }
+    QVariant currentData() const override { return current >= 0 ? entries[current].second : QVariant(); }
     bool selectText(const QString& text) override {
         for (int i = 0; i < entries.size(); ++i)
-            if (entries[i].text == text) {
-                current = i;
-                return true;
-            }
+            if (entries[i].first == text) return (current = i), true;
         return false;
     }
     void hide() override { shown = false; }
-    // Filled from a catalogue: text and item value columns of `sql`, in table order.
     void fill(Database& db, const QString& sql) {
         db.query(sql, {}, [&](const QVariantList& r) {
-            entries.append({r.value(0).toString(), r.value(1)});
-            return true;
+            return entries.append({r.value(0).toString(), r.value(1)}), true;
         });
     }
 };
 
-// Messages that also keep the answer each question gives to Enter alone.
-class AnsweringMessages : public RecordingMessages {
-public:
-    bool askYesNo(const QString& text, bool exclamationIcon, const QString& title, Answer defaultAnswer) override {
-        defaultAnswers.append(defaultAnswer);
-        return RecordingMessages::askYesNo(text, exclamationIcon, title, defaultAnswer);
-    }
-    QList<Answer> defaultAnswers;
+// The table a grid shows and the columns it binds (empty: a column no table column backs).
+struct Grid {
+    QString table;
+    QStringList fields;
 };
-
-// The columns a grid binds (an empty field is a column that no table column backs).
-using Fields = QStringList;
+inline const Grid kProductos{"improd", {"FRACCION", "UMID", "UM", "VOLUMEN", "PORCUT", "ID_PROD"}};
+inline const Grid kImserv{"imserv", {"IDSERV", "SERVICIO"}};
+inline const Grid kMPE{"imanexos", {"ID_PROD", "TIPO_REG", "DESCRIP", "FRACCION", "ID_SUBORD"}};
+inline const Grid kInsumos{"imanexos", {"ID_PROD", "TIPO_REG", "FRACCION", "ID_SUBORD"}};          // and rework
+inline const Grid kContenedores{"imanexos", {"ID_PROD", "TIPO_REG", "", "DESCRIP", "ID_SUBORD"}};  // and tools
 
 class AnnexFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        QString error;
-        ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
+        ASSERT_TRUE(folder.open(db));
+        unidades.fill(db, QStringLiteral("select u_medida, cast(cve_med as integer) from imunidmd"));
+        lista.fill(db, QStringLiteral("select descserv, idcserv from imcserv"));
     }
 
     void exec(const QString& sql) { ASSERT_TRUE(db.execute(sql)) << sql.toStdString(); }
-    QVariant scalar(const QString& sql) { return db.scalar(sql); }
     int count(const QString& sql) { return db.scalar(sql).toInt(); }
-    // Every row of a query, its columns joined by '|', rows by ';'.
-    QString rows(const QString& sql) {
+    // Every row of a query, its columns joined by '|' (a null as '~'), rows by `between`.
+    QString rows(const QString& sql, const QString& between = QStringLiteral(";")) {
         QStringList out;
         db.query(sql, {}, [&](const QVariantList& r) {
             QStringList cells;
             for (const QVariant& v : r) cells << (v.isNull() ? QStringLiteral("~") : v.toString());
-            out << cells.join(QLatin1Char('|'));
-            return true;
+            return out << cells.join(QLatin1Char('|')), true;
         });
-        return out.join(QLatin1Char(';'));
+        return out.join(between);
+    }
+    QString annexes() {
+        return rows(QStringLiteral("select id_prod, tipo_reg, descrip, fraccion, id_subord from imanexos"));
     }
 
-    // A new row of `n` empty cells, after the rule's newRow.
     static GridRow newRow(GridRule& rule, int n) {
         GridRow row(QVariantList(n), true);
         rule.newRow(row);
         return row;
     }
-    // A stored row of `table` as the grid shows it (by its record number).
-    GridRow storedRow(const QString& table, const Fields& fields, int recno) {
+    // A stored row as the grid shows it (by its record number; the last one by default).
+    GridRow storedRow(const Grid& g, int recno = 0) {
+        if (recno == 0) recno = count(QStringLiteral("select max(rowid) from ") + g.table);
         QVariantList values;
-        for (const QString& f : fields)
-            values << (f.isEmpty() ? QVariant()
-                                   : db.scalar(QStringLiteral("select %1 from %2 where rowid = ?").arg(f, table),
-                                               {recno}));
+        for (const QString& f : g.fields)
+            values << (f.isEmpty()
+                           ? QVariant()
+                           : db.scalar(QStringLiteral("select %1 from %2 where rowid = ?").arg(f, g.table), {recno}));
         return GridRow(values, false, recno);
     }
-    // The record number of the last row of `table`.
-    int lastRecno(const QString& table) { return db.scalar(QStringLiteral("select max(rowid) from %1").arg(table)).toInt(); }
-
-    // Stores `row` as the grid does. False when the rule (or the table) refused it; then
-    // nothing is written and `row` keeps what the rule left in it.
-    bool store(GridRule& rule, GridRow& row, const QString& table, const Fields& fields) {
+    // Stores `row` as the grid does; false when the rule refused it (nothing written).
+    bool store(GridRule& rule, GridRow& row, const Grid& g) {
         if (!(row.isNew() ? rule.beforeInsert(row) : rule.beforeUpdate(row))) return false;
         QStringList names, marks;
         QVariantList values;
-        for (int c = 0; c < fields.size(); ++c) {
-            if (fields[c].isEmpty()) continue;
-            names << fields[c];
-            marks << (row.isNew() ? QStringLiteral("?") : fields[c] + QStringLiteral(" = ?"));
+        for (int c = 0; c < g.fields.size(); ++c) {
+            if (g.fields[c].isEmpty()) continue;
+            names << g.fields[c];
+            marks << (row.isNew() ? QStringLiteral("?") : g.fields[c] + QStringLiteral(" = ?"));
             values << row.value(c);
         }
         QString error;
-        int recno = row.recordNumber();
-        if (row.isNew()) {
-            if (!db.execute(QStringLiteral("insert into %1 (%2) values (%3)").arg(table, names.join(','), marks.join(',')),
-                            values, &error)) {
-                ADD_FAILURE() << error.toStdString();
-                return false;
-            }
-            recno = lastRecno(table);
-        } else {
-            values << recno;
-            if (!db.execute(QStringLiteral("update %1 set %2 where rowid = ?").arg(table, marks.join(',')), values,
-                            &error)) {
-                ADD_FAILURE() << error.toStdString();
-                return false;
-            }
-        }
+        const QString sql =
+            row.isNew()
+                ? QStringLiteral("insert into %1 (%2) values (%3)").arg(g.table, names.join(','), marks.join(','))
+                : QStringLiteral("update %1 set %2 where rowid = %3")
+                      .arg(g.table, marks.join(','))
+                      .arg(row.recordNumber());
+        if (!db.execute(sql, values, &error)) return ADD_FAILURE() << error.toStdString(), false;
         const bool isNew = row.isNew();
-        const GridRow stored = storedRow(table, fields, recno);
-        if (isNew)
-            rule.afterInsert(stored);
-        else
-            rule.afterUpdate(stored);
-        row = stored;
+        row = storedRow(g, isNew ? 0 : row.recordNumber());
+        isNew ? rule.afterInsert(row) : rule.afterUpdate(row);
         return true;
     }
     // Deletes the stored `row` as the grid does; false when the rule refused.
-    bool remove(GridRule& rule, const GridRow& row, const QString& table) {
+    bool remove(GridRule& rule, const GridRow& row, const Grid& g) {
         if (!rule.beforeDelete(row)) return false;
-        EXPECT_TRUE(db.execute(QStringLiteral("delete from %1 where rowid = ?").arg(table), {row.recordNumber()}));
+        EXPECT_TRUE(db.execute(QStringLiteral("delete from %1 where rowid = ?").arg(g.table), {row.recordNumber()}));
         rule.afterDelete(row);
         return true;
     }
@@ -165,8 +143,22 @@ protected:
 
     TestFolder folder;
     Database db;
-    AnsweringMessages messages;
+    RecordingMessages messages;
     RequestState estado;
+    FakePickList unidades, lista;
+    ExportProductSelection seleccion;
+    // What the rules asked the window to show again, and the page they asked for.
+    int mpeShown = 0, inputsShown = 0, servicesShown = 0, productsShown = 0, page = -1;
+    AnnexEvents events{[this] { ++mpeShown; }, [this] { ++inputsShown; }, [this] { ++servicesShown; },
+                       [this] { ++productsShown; }, [this](int p) { page = p; }};
+    ProductRule producto{db, messages, estado, &unidades, events};
+    ServiceRule servicio{db, messages, estado, &lista, events};
+    ExportProductAnnexRule mpe{db, messages, estado, events};
+    std::function<ExportProductSelection()> selected = [this] { return seleccion; };
+    AnnexRule anx[4]{{db, messages, estado, 0, selected},
+                     {db, messages, estado, 1, selected},
+                     {db, messages, estado, 2, selected},
+                     {db, messages, estado, 3, selected}};
 };
 
 }  // namespace kalto::test

@@ -6,6 +6,7 @@
 #include "app/DiskGeneration.h"
 #include "app/MainDataSources.h"
 #include "app/RequestRules.h"
+#include "app/RequestVerifier.h"
 #include "core/Drives.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
@@ -77,36 +78,6 @@ protected:
         return msgs.entries.isEmpty() ? QString() : msgs.entries.first().text;
     }
 
-    void solicitud(int tramite, int modalidad, bool desahogo = false) {
-        estado.tramite = tramite;
-        estado.modalidad = modalidad;
-        estado.desahogo = desahogo;
-        exec(QStringLiteral("update imdint set idtra = ?, idmoda = ?, dprev = ?"),
-             {tramite == kProgramaNuevo ? 0 : 1, modalidad, desahogo});
-    }
-    void header(HeaderField field, const char* text) { ASSERT_TRUE(rules->storeField(field, QString::fromUtf8(text))); }
-    void address(const char* kind, const QVariant& fax = QStringLiteral("5555")) {
-        exec(QStringLiteral("insert into imdir (iddir, calleyno, cp, ciudad, colonia, telefono, email, edo, delmun, fax) "
-                            "values (?, 'REFORMA 1', '06600', 'MEXICO', 'JUAREZ', '5551', 'a@b.mx', 'CDMX', "
-                            "'CUAUHTEMOC', ?)"),
-             {QString::fromLatin1(kind), fax});
-    }
-    void representative(const QVariant& cargo = QStringLiteral("DIRECTOR")) {
-        exec(QStringLiteral("insert into imrlegal values ('ANA', 'PEREZ', 'LOPEZ', '5552', ?, 'ana@b.mx')"), {cargo});
-    }
-    void company(const char* kind, const QVariant& name, const QVariant& rfc, double amount = 0,
-                 const QVariant& porcext = 10) {
-        exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, porcont, porcext, idmcts) values (?, ?, ?, 50, ?, ?)"),
-             {name, rfc, amount, porcext, QString::fromLatin1(kind)});
-    }
-    void product(const QVariant& um = QStringLiteral("PIEZA")) {
-        exec(QStringLiteral("insert into improd (id_prod, fraccion, volumen, porcut, umid, um) "
-                            "values (1, '12345678', 100, 50, 1, ?)"),
-             {um});
-    }
-    void annex(int id, int kind, const QVariant& descrip, const QVariant& fraccion, int subord = 0) {
-        exec(QStringLiteral("insert into imanexos values (?, ?, ?, ?, ?)"), {id, kind, descrip, fraccion, subord});
-    }
     QStringList onDisk() const { return QDir(disk.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
     QString diskFile(const QString& name) const { return QDir(disk.path()).filePath(name); }
 
@@ -127,126 +98,118 @@ QString vacia(const QString& grid) {
     return QStringLiteral("Debes ingresar por lo menos un registro en la tabla de  ") + grid + kReq;
 }
 
+const char* const kAddress =
+    "insert into imdir (iddir, calleyno, cp, ciudad, colonia, telefono, email, edo, delmun, fax) values ('%1', "
+    "'REFORMA 1', '06600', 'MEXICO', 'JUAREZ', '5551', 'a@b.mx', 'CDMX', 'CUAUHTEMOC', '5555')";
+
+// One step of the completeness check: the message both checks give first (with the page the
+// disk generation selects), whether the request check already lists it before the first fix,
+// and the statements that mend it (';'-separated; they may add the row the next step is about).
+struct Step {
+    QString message;
+    int page;
+    bool atStart;
+    QString fix;
+};
+
 }  // namespace
 
-TEST_F(DiscoTest, AnExtensionIsCheckedItemByItemInOrder) {
-    // An extension of modality "Servicios" with the desahogo box checked: each fix reveals the next item.
-    solicitud(kAmpliacion, kServicios, true);
-    int page = -2;
-    Kind kind = Kind::Plain;
-    EXPECT_EQ(firstMissing(&page, &kind), campo("RFC de la empresa que esta presentando la solicitud"));
-    EXPECT_EQ(kind, Kind::Stop);
-    EXPECT_EQ(msgs.entries.first().title, QStringLiteral("KALTO"));
-    EXPECT_EQ(page, -1);  // a header field selects no page
-    header(HeaderField::Rfc, "AAAA010101AA1");
-    EXPECT_EQ(firstMissing(), campo("Razón Social"));
-    header(HeaderField::CompanyName, "EMPRESA");
-    EXPECT_EQ(firstMissing(), campo("Año de folio a deshogar"));
-    header(HeaderField::FolioYear, "2006");
-    EXPECT_EQ(firstMissing(), campo("Número de folio a deshogar"));
-    header(HeaderField::FolioNumber, "123");
-    EXPECT_EQ(firstMissing(), campo("Año resgistro KALTO"));
-    header(HeaderField::RegistrationYear, "2007");
-    EXPECT_EQ(firstMissing(), campo("Número resgistro KALTO"));
-    header(HeaderField::RegistrationNumber, "45");
+// Walks the steps: at each one the disk generation stops at that message and selects its page,
+// and the request check gives it first; before the first fix the request check lists every
+// step marked atStart, in order; after the last both find the request complete.
+class CompletenessTest : public DiscoTest {
+protected:
+    void walk(const QString& start, const QList<Step>& steps) {
+        run(start);
+        QStringList atStart;
+        for (const Step& s : steps)
+            if (s.atStart) atStart << s.message;
+        EXPECT_EQ(verifierMessages(), atStart) << verifierMessages().join('|').toStdString();
+        for (const Step& s : steps) {
+            SCOPED_TRACE(s.message.toStdString());
+            int page = -2;
+            Kind kind = Kind::Plain;
+            EXPECT_EQ(firstMissing(&page, &kind), s.message);
+            const bool rule = s.message == RequestRules::kMsgMontoControladora ||
+                              s.message == RequestRules::kMsgEmpresasControladora;
+            EXPECT_EQ(kind, rule ? Kind::Exclamation : Kind::Stop);
+            EXPECT_EQ(msgs.entries.value(0).title, QStringLiteral("KALTO"));
+            EXPECT_EQ(page, rule ? -1 : s.page);
+            const QList<RequestFinding> found = RequestVerifier(*rules).verify();
+            EXPECT_EQ(found.value(0).message, s.message);
+            EXPECT_EQ(found.value(0).page, s.page);
+            run(s.fix);
+        }
+        EXPECT_EQ(firstMissing(), QString());
+        EXPECT_EQ(verifierMessages(), QStringList());
+    }
+    void run(const QString& statements) {
+        for (const QString& sql : statements.split(QStringLiteral("; "), Qt::SkipEmptyParts)) exec(sql);
+        if (statements.contains(QStringLiteral("imdint"))) reload();  // the header as loaded
+    }
+    QStringList verifierMessages() {
+        QStringList out;
+        for (const RequestFinding& f : RequestVerifier(*rules).verify()) out << f.message;
+        return out;
+    }
+};
 
-    EXPECT_EQ(firstMissing(&page, &kind), vacia("Direccion Fiscal"));
-    EXPECT_EQ(page, 0);
-    EXPECT_EQ(kind, Kind::Stop);
-    address("FL", QVariant());
-    EXPECT_EQ(firstMissing(&page), columna("Fax", "Direccion Fiscal"));
-    EXPECT_EQ(page, 0);
-    exec(QStringLiteral("update imdir set fax = '5555'"));
-    EXPECT_EQ(firstMissing(&page), vacia(QString()));  // the representative's grid has no tooltip
-    EXPECT_EQ(page, 0);
-    representative(QVariant());
-    EXPECT_EQ(firstMissing(), columna("Cargo / Puesto", QString()));
-    exec(QStringLiteral("update imrlegal set caremp = 'DIRECTOR'"));
-
-    // No plants for an extension, no products for "Servicios"; its service is required.
-    EXPECT_EQ(firstMissing(&page), vacia("servicio"));
-    EXPECT_EQ(page, 5);
-    exec(QStringLiteral("insert into imserv (idserv) values (3)"));
-    EXPECT_EQ(firstMissing(&page), columna("Servicio", "servicio"));
-    EXPECT_EQ(page, 5);
-    exec(QStringLiteral("update imserv set servicio = 'MAQUILA'"));
-    // Service companies and submanufacturing only when they have rows.
-    company("S", QVariant(), QStringLiteral("BBB010101BB1"));
-    EXPECT_EQ(firstMissing(&page), columna("Razón Social", "empresa de servicios"));
-    EXPECT_EQ(page, 5);
-    exec(QStringLiteral("update impects set rsocial = 'SERVIDA'"));
-    company("M", QStringLiteral("SUBMAQUILA"), QVariant());
-    EXPECT_EQ(firstMissing(&page), columna("Rfc", "empresa de submanufactura"));
-    EXPECT_EQ(page, 6);
-    exec(QStringLiteral("update impects set rfc = 'CCC010101CC1' where idmcts = 'M'"));
-
-    // At least one annex row; the export product's tariff item (services below code 13).
-    EXPECT_EQ(firstMissing(&page, &kind), DiskGeneration::kMsgAnexos);
-    EXPECT_EQ(page, 7);
-    EXPECT_EQ(kind, Kind::Stop);
-    annex(1, 1, QStringLiteral("TELA"), QVariant());
-    EXPECT_EQ(firstMissing(&page), columna("Fraccion", "Producto de Exportación"));
-    EXPECT_EQ(page, 7);
-    exec(QStringLiteral("update imanexos set fraccion = '12345678'"));
-    EXPECT_EQ(firstMissing(), QString());
+TEST_F(CompletenessTest, AnExtensionOfServicesWithTheDesahogoBox) {
+    // No plants for an extension, no products for "Servicios"; service and submanufacturing
+    // companies only when they have rows; the export product by its tariff item (services below 13).
+    walk(QStringLiteral("update imdint set idtra = 1, idmoda = 1, dprev = 1"),
+         {{campo("RFC de la empresa que esta presentando la solicitud"), -1, true,
+           "update imdint set rfc = 'AAAA010101AA1'"},
+          {campo("Razón Social"), -1, true, "update imdint set apepatraz = 'EMPRESA'"},
+          {campo("Año de folio a deshogar"), -1, true, "update imdint set aniofola = '2006'"},
+          {campo("Número de folio a deshogar"), -1, true, "update imdint set numefola = '123'"},
+          {campo("Año resgistro KALTO"), -1, true, "update imdint set aniokalto = '2007'"},
+          {campo("Número resgistro KALTO"), -1, true, "update imdint set numekalto = '45'"},
+          {vacia("Direccion Fiscal"), 0, true, QString::fromLatin1(kAddress).arg("FL") + "; update imdir set fax = null"},
+          {columna("Fax", "Direccion Fiscal"), 0, false, "update imdir set fax = '5555'"},
+          {vacia(QString()), 0, true, "insert into imrlegal values ('ANA', 'PEREZ', 'LOPEZ', '5552', null, 'a@b.mx')"},
+          {columna("Cargo / Puesto", QString()), 0, false, "update imrlegal set caremp = 'DIRECTOR'"},
+          {vacia("servicio"), 5, true, "insert into imserv (idserv) values (3)"},
+          {columna("Servicio", "servicio"), 5, false,
+           "update imserv set servicio = 'MAQUILA'; "
+           "insert into impects (rfc, porcext, idmcts) values (' BBB010101BB1', 10, 'S')"},
+          {columna("Razón Social", "empresa de servicios"), 5, false,
+           "update impects set rsocial = 'SERVIDA'; insert into impects (rsocial, idmcts) values ('SUBMAQUILA', 'M')"},
+          {columna("Rfc", "empresa de submanufactura"), 6, false,
+           "update impects set rfc = ' CCC010101CC1' where idmcts = 'M'"},
+          {DiskGeneration::kMsgAnexos, 7, true, "insert into imanexos values (1, 1, 'TELA', null, 0)"},
+          {columna("Fraccion", "Producto de Exportación"), 7, false, "update imanexos set fraccion = '12345678'"}});
 }
 
-TEST_F(DiscoTest, ANewControladoraProgrammeChecksPlantsCompaniesProductsAndItsRules) {
-    solicitud(kProgramaNuevo, kControladora);
-    header(HeaderField::Rfc, "AAAA010101AA1");
-    header(HeaderField::CompanyName, "EMPRESA");
-    address("FL");
-    representative();
-    int page = -2;
-    EXPECT_EQ(firstMissing(&page), vacia("domicilio de planta"));
-    EXPECT_EQ(page, 1);
-    exec(QStringLiteral("insert into imdir (iddir, calleyno, ciudad, colonia, telefono, email, edo, delmun, fax) "
-                        "values ('PL', 'NORTE 2', 'PUEBLA', 'CENTRO', '1', 'p@b.mx', 'PUEBLA', 'PUEBLA', '2')"));
-    EXPECT_EQ(firstMissing(&page), columna("C.P.", "domicilio de planta"));
-    EXPECT_EQ(page, 1);
-    exec(QStringLiteral("update imdir set cp = '72000' where iddir = 'PL'"));
-    // Only the current (first) row is checked: a second incomplete plant does not stop it.
-    exec(QStringLiteral("insert into imdir (iddir, calleyno) values ('PL', 'SUR 3')"));
-
-    EXPECT_EQ(firstMissing(&page), vacia("empresa controlada"));
-    EXPECT_EQ(page, 2);
-    company("C", QStringLiteral("UNO"), QStringLiteral("BBB010101BB1"), 100, QVariant());
-    EXPECT_EQ(firstMissing(&page), columna("Porc. Part. Res.", "empresa controlada"));
-    EXPECT_EQ(page, 2);
-    exec(QStringLiteral("update impects set porcext = 5"));
-
-    EXPECT_EQ(firstMissing(&page), vacia(QString()));
-    EXPECT_EQ(page, 3);
-    product(QVariant());
-    EXPECT_EQ(firstMissing(&page), columna("Unidad Medida", QString()));
-    EXPECT_EQ(page, 3);
-    exec(QStringLiteral("update improd set um = 'PIEZA'"));
-
-    // With a service of code 13 or above the export product needs its description.
-    exec(QStringLiteral("insert into imserv values (13, 'CONTROL')"));
-    annex(1, 1, QVariant(), QStringLiteral("12345678"));
-    EXPECT_EQ(firstMissing(&page), columna("Descripción", "Producto de Exportación"));
-    EXPECT_EQ(page, 7);
-    exec(QStringLiteral("update imanexos set descrip = 'TELA'"));
-
-    // Then the two rules of the save, with the exclamation icon.
-    Kind kind = Kind::Plain;
-    EXPECT_EQ(firstMissing(&page, &kind), RequestRules::kMsgMontoControladora);
-    EXPECT_EQ(kind, Kind::Exclamation);
-    exec(QStringLiteral("update impects set montoexp = 500000000"));
-    EXPECT_EQ(firstMissing(), RequestRules::kMsgEmpresasControladora);
-    company("C", QStringLiteral("DOS"), QStringLiteral("DDD010101DD1"), 0);
-    EXPECT_EQ(firstMissing(), QString());
-
-    // An outsourcing programme asks for its companies instead.
-    solicitud(kProgramaNuevo, kTerciarizacion);
-    EXPECT_EQ(firstMissing(&page), vacia("empresa de terciarización"));
-    EXPECT_EQ(page, 4);
+TEST_F(CompletenessTest, ANewControladoraProgrammeThenAnOutsourcingOne) {
+    // With a service of code 13 or above the export product needs its description; then the
+    // two rules of the save (without companies the request check tells their number); an
+    // outsourcing programme asks for its companies instead.
+    walk(QStringLiteral("update imdint set rfc = 'AAAA010101AA1', apepatraz = 'EMPRESA', idtra = 0, idmoda = 3; ") +
+             QString::fromLatin1(kAddress).arg("FL") +
+             "; insert into imrlegal values ('ANA', 'PEREZ', 'LOPEZ', '5552', 'DIRECTOR', 'a@b.mx')",
+         {{vacia("domicilio de planta"), 1, true, QString::fromLatin1(kAddress).arg("PL") + "; update imdir set cp = null where iddir = 'PL'"},
+          {columna("C.P.", "domicilio de planta"), 1, false, "update imdir set cp = '72000'"},
+          {vacia("empresa controlada"), 2, true,
+           "insert into impects (rsocial, rfc, montoexp, porcont, idmcts) values ('UNO', ' BBB010101BB1', 100, 50, 'C')"},
+          {columna("Porc. Part. Res.", "empresa controlada"), 2, false, "update impects set porcext = 5"},
+          {vacia(QString()), 3, true,
+           "insert into improd (id_prod, fraccion, volumen, porcut, umid) values (1, '12345678', 100, 50, 1)"},
+          {columna("Unidad Medida", QString()), 3, false, "update improd set um = 'PIEZA'"},
+          {DiskGeneration::kMsgAnexos, 7, true,
+           "insert into imserv values (13, 'CONTROL'); insert into imanexos values (1, 1, null, '12345678', 0)"},
+          {columna("Descripción", "Producto de Exportación"), 7, false, "update imanexos set descrip = 'TELA'"},
+          {RequestRules::kMsgMontoControladora, kPagControladas, false, "update impects set montoexp = 500000000"},
+          {RequestRules::kMsgEmpresasControladora, kPagControladas, true,
+           "insert into impects (rsocial, rfc, montoexp, porcont, porcext, idmcts) "
+           "values ('DOS', ' DDD010101DD1', 0, 50, 5, 'C'); update imdint set idmoda = 2"},
+          {vacia("empresa de terciarización"), kPagTerciarizacion, false,
+           "insert into impects (rsocial, rfc, idmcts) values ('TERCERA', ' EEE010101EE1', 'T')"}});
 }
 
 TEST_F(DiscoTest, TheSevenTablesReachTheDiskPackedAndTheWindowIsBoundAgain) {
     complete();
-    annex(3, 3, QStringLiteral("TALADRO"), QVariant());
+    exec(QStringLiteral("insert into imanexos values (3, 3, 'TALADRO', null, 0)"));
     exec(QStringLiteral("delete from imanexos where id_prod = 3"));  // a deleted record in the file
     ASSERT_EQ(db.table(QStringLiteral("imanexos"))->recordCount(), 3);
     // An older disk: its tables are replaced.
@@ -286,7 +249,7 @@ TEST_F(DiscoTest, TheSevenTablesReachTheDiskPackedAndTheWindowIsBoundAgain) {
 
     // No to the question: the disk stays as it is, the window is bound again all the same.
     const QByteArray before = bytes(diskFile(QStringLiteral("imdint.DBF")));
-    header(HeaderField::CompanyName, "OTRA");
+    exec(QStringLiteral("update imdint set apepatraz = 'OTRA'"));
     msgs.clear();
     msgs.answers = {false};
     EXPECT_EQ(generation().GeneraDisco(), DiskOutcome::Declined);

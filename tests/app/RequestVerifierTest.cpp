@@ -96,42 +96,41 @@ TEST_F(VerificaTest, HeaderAndEveryRowOfAGrid) {
 TEST_F(VerificaTest, ControladoraRulesAreFindingsToo) {
     // A new "Controladora" programme whose one controlled company exports too little.
     complete();
-    estado.modalidad = kControladora;
-    exec(QStringLiteral("update imdint set idmoda = ?"), {kControladora});
+    exec(QStringLiteral("update imdint set idmoda = 3"));
     exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, porcont, porcext, idmcts) "
-                        "values ('EMPRESA', 'AAA010101AA1', 1000, 50, 10, 'C')"));
-    const QList<RequestFinding> found = RequestVerifier(*rules).verify();
-    ASSERT_EQ(found.size(), 1) << found.value(0).message.toStdString();
-    EXPECT_EQ(found[0], (RequestFinding{kPagControladas, QStringLiteral("dbControl"), -1, -1,
-                                        RequestRules::kMsgMontoControladora}));
+                        "values ('EMPRESA', ' AAA010101AA1', 1000, 50, 10, 'C')"));
+    reload();
+    EXPECT_EQ(RequestVerifier(*rules).verify(), (QList<RequestFinding>{{kPagControladas, QStringLiteral("dbControl"), -1,
+                                                                         -1, RequestRules::kMsgMontoControladora}}));
     EXPECT_TRUE(msgs.entries.isEmpty());
 }
 
-TEST_F(VerificaTest, InputsOfEveryExportProduct) {
-    // Two export products; the inputs grid shows those of the first, selected one. The bad
-    // input (a sensitive tariff item in a new programme) is the second of the other product.
+TEST_F(VerificaTest, ContainersToolsOrReworkAloneAreAnnexes) {
     complete();
-    exec(QStringLiteral("insert into imanexos values (3, 1, null, '87654321', 0)"));
-    exec(QStringLiteral("insert into imanexos values (4, 1, null, '11111111', 1)"));
-    exec(QStringLiteral("insert into imanexos values (5, 1, null, '22222222', 3)"));
-    exec(QStringLiteral("insert into imanexos values (6, 1, null, '17011101', 3)"));
-    fuentes->dtsAnxMPI()->setRecordSource(QStringLiteral("select * from imanexos where tipo_reg=1 and id_subord=?"),
-                                          {qint64(1)});
-    ASSERT_TRUE(fuentes->dtsAnxMPI()->refresh());
-    fuentes->dtsAnxMPE()->recordSet().moveFirst();
-    ASSERT_EQ(fuentes->dtsAnxMPE()->recordSet().valueAt(1, 0).toInt(), 3);
-    const QHash<QString, QByteArray> before = tableBytes();
+    for (int kind : {2, 3, 4}) {
+        exec(QStringLiteral("delete from imanexos"));
+        exec(QStringLiteral("insert into imanexos values (1, ?, 'CAJA', null, 0)"), {kind});
+        for (const RequestFinding& f : RequestVerifier(*rules).verify())
+            EXPECT_NE(f.message, DiskGeneration::kMsgAnexos) << kind;
+    }
+}
 
-    const QList<RequestFinding> found = RequestVerifier(*rules).verify();
-    ASSERT_EQ(found.size(), 1) << found.value(0).message.toStdString();
-    EXPECT_EQ(found[0], (RequestFinding{kPagMateriasPrimas, QStringLiteral("dbAnx_0"), 1, 2, AnnexRule::kMsgSensible, 1}));
+TEST_F(VerificaTest, EachInputIsJudgedAgainstItsOwnExportProduct) {
+    // A second export product of chapter 72, not the selected one, with an input of chapter 72:
+    // wrong under that product only.
+    complete();
+    exec(QStringLiteral("insert into imanexos values (3, 1, null, '72011111', 0)"));
+    exec(QStringLiteral("insert into imanexos values (4, 1, null, '72022222', 3)"));
+    ASSERT_EQ(fuentes->dtsAnxMPE()->recordSet().position(), 0);
+    const QHash<QString, QByteArray> before = tableBytes();
+    const RequestFinding product{kPagMateriasPrimas, QStringLiteral("dbAnxMPE"), 1, ExportProductAnnexRule::Fraccion,
+                                 ExportProductAnnexRule::kMsgRango72};
+    EXPECT_EQ(RequestVerifier(*rules).verify(),
+              (QList<RequestFinding>{product, {kPagMateriasPrimas, QStringLiteral("dbAnx_0"), 0, 2,
+                                               AnnexRule::kMsgSensible, 1}}));
     EXPECT_TRUE(msgs.entries.isEmpty()) << msgs.texts().join('|').toStdString();
     EXPECT_EQ(tableBytes(), before);
-
-    // The same input under the selected product is found with that product's row.
-    exec(QStringLiteral("update imanexos set id_subord = 1 where id_prod = 6"));
-    ASSERT_TRUE(fuentes->dtsAnxMPI()->refresh());
-    const QList<RequestFinding> again = RequestVerifier(*rules).verify();
-    ASSERT_EQ(again.size(), 1);
-    EXPECT_EQ(again[0], (RequestFinding{kPagMateriasPrimas, QStringLiteral("dbAnx_0"), 2, 2, AnnexRule::kMsgSensible, 0}));
+    // Under the selected product, of another chapter, the same input is right.
+    exec(QStringLiteral("update imanexos set id_subord = 1 where id_prod = 4"));
+    EXPECT_EQ(RequestVerifier(*rules).verify(), QList<RequestFinding>{product});
 }

@@ -13,20 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/FileBytes.h"
+
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace kalto::test {
-
-inline QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
 // Field images: text padded on the right, numbers on the left.
 inline QByteArray left(const QByteArray& s, int width) { return s + QByteArray(width - s.size(), ' '); }

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <functional>
 #include <limits>
 #include <tuple>
 
@@ -228,41 +231,85 @@ TEST_F(Dbf, ForeignValuesAreReadAndOnlyATornLastRecordIsMended) {
 }
 
 // What an interrupted insert leaves is mended after a copy is kept; bytes past the end mark, or a
-// count past it, are left as they are.
+// count past it, are left as they are, and records the header counts after an end mark are copied
+// before an insert writes over them. Three copies are kept, the newest.
 TEST_F(Dbf, OnlyWhatAnInterruptedInsertLeavesIsMended) {
     const QList<RawField> fields = {{"UNO", 'C', 4}, {"DOS", 'N', 3}};
     const QList<QByteArray> three = {" abcd 12", "*efgh 34", " ijkl 56"};
     const QByteArray one = rawTable(fields, {" abcd 12"});
     const QByteArray trailing = one + " efgh 34 ijkl 56";
     const QByteArray overJunk = rawTable(fields, three, 2) + "\x1A\x1A junk";
+    const QByteArray markedSecond = rawTable(fields, {" abcd 12", "\x1A" "efgh 34", " ijkl 56"});
     const QList<std::tuple<QByteArray, int, QByteArray>> cases = {  // file, records read, file after opening
         {rawTable(fields, three, 2), 3, rawTable(fields, three)},
         {rawTable(fields, three, 2).chopped(1), 3, rawTable(fields, three)},
         {one.chopped(1) + " ef", 1, one},
         {overJunk, 3, QByteArray(overJunk).replace(4, 1, "\x03")},
+        {markedSecond, 1, markedSecond},
         {trailing, 1, trailing},
         {rawTable(fields, {" abcd 12"}, 1000), 1, rawTable(fields, {" abcd 12"}, 1000)},
     };
+    int kept = 0;
     for (const auto& [file, count, mended] : cases) {
         SCOPED_TRACE(file.mid(97).toStdString());
-        for (const QString& b : backups()) QFile::remove(dir_.filePath(b));
         writeFile(path(), file);
         QString error;
         auto t = DbfTable::open(path(), &error);
         ASSERT_TRUE(t) << error.toStdString();
         EXPECT_EQ(t->recordCount(), count);
         EXPECT_EQ(readFile(path()), mended);
-        ASSERT_EQ(backups().size(), mended == file ? 0 : 1);
-        if (mended != file) {
-            EXPECT_EQ(readFile(dir_.filePath(backups().first())), file);
-        }
+        kept += mended == file ? 0 : 1;
+        ASSERT_EQ(backups().size(), std::min(kept, 3));
         // The next insert goes after the records read, and the file is whole again.
         ASSERT_TRUE(t->append({QStringLiteral("zz"), 9}, nullptr, &error)) << error.toStdString();
+        kept += file == markedSecond ? 1 : 0;
+        ASSERT_EQ(backups().size(), std::min(kept, 3));
+        QList<QByteArray> copies;
+        for (const QString& b : backups()) copies << readFile(dir_.filePath(b));
+        EXPECT_TRUE(mended == file && file != markedSecond ? true : copies.contains(file));
         t = DbfTable::open(path(), &error);
         ASSERT_TRUE(t) << error.toStdString();
         EXPECT_EQ(t->recordCount(), count + 1);
         EXPECT_EQ(t->record(count), (QVariantList{QStringLiteral("zz"), qint64(9)}));
     }
+}
+
+// Decided by the file's status before any read: what is no table file is refused by name, and a
+// file far bigger than its header says is never read. inspect() takes only whole tables.
+TEST_F(Dbf, WhatIsNoTableFileIsRefusedBeforeItIsRead) {
+    const QByteArray table = rawTable({{"UNO", 'C', 4}}, {" abcd", " efgh"});  // 65 + 2 * 5 + 1 bytes
+    const auto sized = [&](qint64 size) {
+        writeFile(path(), table);
+        QFile(path()).resize(size);
+    };
+    enum Verdict { Refused, Whole, Mended };  // by open(); inspect() takes only whole tables
+    const QList<std::tuple<std::function<void()>, QString, Verdict>> cases = {  // the file, message, verdict
+        {[&] { QDir().mkdir(path()); }, QStringLiteral("es una carpeta"), Refused},
+        {[&] { ::mkfifo(QFile::encodeName(path()).constData(), 0644); }, QStringLiteral("es una tubería (FIFO)"), Refused},
+        {[&] { QFile::link(QStringLiteral("/dev/zero"), path()); }, QStringLiteral("es un dispositivo"), Refused},
+        {[&] { sized(100 << 20); }, QStringLiteral("mide 104857600 bytes y su encabezado indica 75"), Refused},
+        {[&] { sized(qint64(3) << 30); }, QStringLiteral("más de lo que puede medir una tabla"), Refused},
+        {[&] { sized(table.size()); }, {}, Whole},
+        {[&] { sized(table.size() - 1); }, {}, Whole},
+        {[&] { sized(table.size() - 2); }, QStringLiteral("mide 74 bytes y su encabezado indica 75"), Mended},
+        {[&] { writeFile(path(), table + 'x'); }, QStringLiteral("mide 77 bytes"), Mended},
+    };
+    for (const auto& [make, why, verdict] : cases) {
+        SCOPED_TRACE(why.toStdString());
+        QFile::remove(path());
+        QDir().rmdir(path());
+        make();
+        QString error;
+        EXPECT_EQ(DbfTable::inspect(path(), &error), verdict == Whole);
+        EXPECT_TRUE(verdict == Whole || (error.contains(path()) && error.contains(why))) << error.toStdString();
+        for (const DbfAccess access : {DbfAccess::ReadOnly, DbfAccess::ReadWrite}) {
+            EXPECT_EQ(DbfTable::open(path(), &error, access) == nullptr, verdict == Refused);
+            EXPECT_TRUE(verdict != Refused || (error.contains(path()) && error.contains(why))) << error.toStdString();
+        }
+        for (const QString& b : backups()) QFile::remove(dir_.filePath(b));
+    }
+    QFile::remove(path());
+    EXPECT_EQ(backups(), QStringList());
 }
 
 // A count above the records and junk after the end mark: the records before the mark, as an

@@ -11,6 +11,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <sys/stat.h>
+
+#include <functional>
+
 using namespace kalto;
 
 namespace {
@@ -69,6 +73,57 @@ TEST_F(Sql, MissingCatalogueOrUnwritableFolderIsAClearError) {
 
     EXPECT_FALSE(broken.open(other.path() + QStringLiteral("/no-existe"), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("no-existe"))) << error.toStdString();
+}
+
+// What a user may have put in the data folder is refused by name and left as it was: two spellings
+// of one table, a table that is a link to a file elsewhere, a FIFO or a folder named as a table.
+TEST_F(Sql, UnusualDataFoldersAreRefusedByNameAndLeftAlone) {
+    db.close();
+    const QString annexes = folder.file(QStringLiteral("imanexos.DBF"));
+    const QString upper = folder.file(QStringLiteral("IMANEXOS.dbf")), outside = folder.file(QStringLiteral("fuera.bin"));
+    const QByteArray stored = test::readFile(annexes);
+    const QList<std::pair<std::function<void()>, QStringList>> cases = {  // the folder, what the message names
+        {[&] { QFile::copy(annexes, upper); }, {annexes, upper}},
+        {[&] { QFile::rename(annexes, outside) && QFile::link(outside, annexes); }, {annexes, outside, "enlace"}},
+        {[&] { QFile::remove(annexes) && ::mkfifo(QFile::encodeName(annexes).constData(), 0644) == 0; }, {annexes, "(FIFO)"}},
+        {[&] { QFile::remove(annexes) && QDir().mkdir(annexes); }, {annexes, "es una carpeta"}},
+    };
+    const auto kind = [&] {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(annexes).constData(), &st) == 0 ? st.st_mode : 0;
+    };
+    for (const auto& [make, named] : cases) {
+        make();
+        const auto before = kind();
+        QString error;
+        EXPECT_FALSE(db.open(folder.path(), &error));
+        for (const QString& n : named) EXPECT_TRUE(error.contains(n)) << error.toStdString();
+        EXPECT_EQ(kind(), before);
+        for (const QString& f : {annexes, upper, outside}) QFile::remove(f);
+        QDir().rmdir(annexes);
+        ASSERT_TRUE(test::writeFile(annexes, stored));
+    }
+    EXPECT_TRUE(db.open(folder.path(), nullptr));
+}
+
+// A table whose pack cannot be written (a full disk, here a folder in the way) opens unpacked and
+// says so once; a later opening packs it.
+TEST_F(Sql, ATableThatCannotBePackedOpensUnpackedAndSaysSo) {
+    annex(1, 1, QStringLiteral("UNO"), QStringLiteral("11111111"), 0);
+    annex(2, 1, QStringLiteral("DOS"), QStringLiteral("11111111"), 0);
+    exec(QStringLiteral("delete from imanexos where id_prod = 1"));
+    db.close();
+    const QString annexes = folder.file(QStringLiteral("imanexos.DBF"));
+    ASSERT_TRUE(QDir().mkdir(annexes + QStringLiteral(".tmp")));
+    QString error;
+    ASSERT_TRUE(db.open(folder.path(), &error)) << error.toStdString();
+    EXPECT_TRUE(db.notice().contains(annexes)) << db.notice().toStdString();
+    EXPECT_EQ(db.table(QStringLiteral("imanexos"))->deletedCount(), 1);
+    EXPECT_EQ(rows(QStringLiteral("select descrip from imanexos")), QList<QVariantList>{{QStringLiteral("DOS")}});
+    ASSERT_TRUE(QDir().rmdir(annexes + QStringLiteral(".tmp")));
+    ASSERT_TRUE(db.open(folder.path(), &error)) << error.toStdString();
+    EXPECT_EQ(db.notice(), QString());
+    EXPECT_EQ(db.table(QStringLiteral("imanexos"))->recordCount(), 1);
 }
 
 TEST_F(Sql, AggregatesOverEmptyTablesAndBoundNumbers) {

@@ -5,6 +5,7 @@
 // a JSON file.
 
 #include "sectoral/BrelotData.h"
+#include "sectoral/GuardaBrelot.h"
 
 #include "data/Database.h"
 #include "support/RecordingMessages.h"
@@ -63,6 +64,14 @@ inline BrelotCase readCase(const QString& name) {
     c.date = QDate::fromString(o.value(QLatin1String("fecha")).toString(), Qt::ISODate);
     return c;
 }
+
+// The wait window of the generation, told among the messages when it shows and closes.
+struct Waiting : WaitIndicator {
+    explicit Waiting(RecordingMessages& m) : messages(m) {}
+    void show() override { messages.plain(QStringLiteral("+espera"), {}); }
+    void close() override { messages.plain(QStringLiteral("-espera"), {}); }
+    RecordingMessages& messages;
+};
 
 class SectoralTest : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 #include "core/RequestState.h"
 #include "data/Database.h"
 #include "data/TableCatalogue.h"
+#include "support/PrintQString.h"
 #include "support/RecordingMessages.h"
 #include "support/TestFolder.h"
 

@@ -2,7 +2,6 @@
 
 #include <QFontMetrics>
 #include <QTabBar>
-#include <QTabWidget>
 
 namespace kalto {
 
@@ -47,6 +46,21 @@ void fitTabCaptions(QTabWidget* tabs) {
     while (textWidth(bar, font) > room && smaller(font)) {
     }
     if (font != bar->font()) bar->setFont(font);
+}
+
+CaptionTabs::CaptionTabs(QWidget* parent) : QTabWidget(parent) {
+    tabBar()->setElideMode(Qt::ElideNone);
+    tabBar()->setUsesScrollButtons(true);
+    tabBar()->setExpanding(false);
+    // Compact tabs, so that the nine captions fit side by side on an ordinary screen.
+    tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
+    connect(this, &QObject::objectNameChanged, this,
+            [this](const QString& name) { tabBar()->setObjectName(name + QStringLiteral("_tabs")); });
+}
+
+void CaptionTabs::resizeEvent(QResizeEvent* event) {
+    QTabWidget::resizeEvent(event);
+    fitTabCaptions(this);
 }
 
 }  // namespace kalto

@@ -1,12 +1,16 @@
 #pragma once
-// The About window: the program's title, version and description, a text block about who
-// issues the programme, and a button that starts the system-information tool.
+// The About window (laid out in frmInfoVersion.ui): the program's title, version and
+// description, a text block about who issues the programme, and a button that starts the
+// system-information tool.
 
 #include <QDialog>
 #include <QStringList>
 
-class QLabel;
-class QPushButton;
+#include <memory>
+
+namespace Ui {
+class frmInfoVersion;
+}
 
 namespace kalto {
 
@@ -16,6 +20,7 @@ class frmInfoVersion : public QDialog {
     Q_OBJECT
 public:
     explicit frmInfoVersion(Messages& messages, QWidget* parent = nullptr);
+    ~frmInfoVersion() override;
 
     // The system-information programs looked for in PATH, in order of preference.
     static const QStringList& programasInfoSistema();
@@ -30,12 +35,7 @@ public slots:
 
 private:
     Messages& messages_;
-    QLabel* lblTitle_;
-    QLabel* lblVersion_;
-    QLabel* lblDescripcion_;
-    QLabel* Label3_;
-    QPushButton* cmdOK_;
-    QPushButton* cmdSysInfo_;
+    std::unique_ptr<Ui::frmInfoVersion> ui_;  // the controls, as laid out in frmInfoVersion.ui
 };
 
 }  // namespace kalto

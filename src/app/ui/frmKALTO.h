@@ -19,14 +19,12 @@
 #include <functional>
 #include <memory>
 
-class QCheckBox;
-class QComboBox;
-class QLabel;
 class QLineEdit;
-class QListWidget;
-class QPushButton;
 class QTabWidget;
-class QToolButton;
+
+namespace Ui {
+class frmKALTO;
+}
 
 namespace kalto {
 
@@ -63,9 +61,9 @@ public:
     // The grids, by name ("dbDomFiscal", ..., "dbAnx_0") and the annex array.
     BoundGrid* grid(const QString& name) const;
     BoundGrid* dbAnx(int index) const;
-    QTabWidget* SSTabKALTO() const { return SSTabKALTO_; }
-    PickList* lstUM() const { return lstUM_; }
-    PickList* lstServicio() const { return lstServicio_; }
+    QTabWidget* SSTabKALTO() const;
+    PickList* lstUM() const;
+    PickList* lstServicio() const;
 
     // Shared operations of the grids.
     // Required-value check: 1 after a message (stop icon), 0 when nothing is missing. For a
@@ -109,12 +107,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildUi();
-    QWidget* buildToolbar();
-    QWidget* buildHeader();
-    QWidget* buildTabs();
-    BoundGrid* makeGrid(const QString& name, const QString& tooltip, const QString& accessible);
     void bindGrids();
+    void wireToolbar();
     void wireHeader();
     void setInitialGeometry();
 
@@ -132,6 +126,7 @@ private:
 
     Database& db_;
     Messages& messages_;
+    std::unique_ptr<Ui::frmKALTO> ui_;  // the controls, as laid out in frmKALTO.ui
     std::unique_ptr<MainDataSources> fuentes_;
     std::unique_ptr<RequestState> estado_;
     std::unique_ptr<RequestRules> rules_;
@@ -141,46 +136,10 @@ private:
     std::vector<std::unique_ptr<GridRule>> gridRules_;
     std::unique_ptr<AnnexPages> annexPages_;  // the products, services and annex pages
 
-    // Toolbar.
-    std::array<QToolButton*, 5> cmdKALTO_{};
-    QPushButton* cmdBrelot_ = nullptr;
-    QToolButton* cmdRecupera_ = nullptr;
     std::function<QString(const QString&)> restoreFolderChooser_;
-    QLabel* LbVersion_ = nullptr;
-    QToolButton* cmdVerificar_ = nullptr;
-    // Header.
-    QComboBox* cmbTramite_ = nullptr;
-    QComboBox* cmbModalidad_ = nullptr;
-    QComboBox* cmbSector_ = nullptr;
-    QLineEdit* txtRFC_ = nullptr;
-    QLineEdit* txtRSocial_ = nullptr;
-    QLineEdit* txtNumKALTO_ = nullptr;
-    QLineEdit* txtAnioKALTO_ = nullptr;
-    QCheckBox* chkDesahogo_ = nullptr;
-    QLineEdit* txtNDSol_ = nullptr;
-    QLineEdit* txtADSol_ = nullptr;
     std::array<QLineEdit*, std::size(kHeaderFields)> headerEdits_{};  // by HeaderField
-    // Pages.
-    QTabWidget* SSTabKALTO_ = nullptr;
-    BoundGrid* dbDomFiscal_ = nullptr;
-    BoundGrid* dbRepLegal_ = nullptr;
-    BoundGrid* dbPlanta_ = nullptr;
-    BoundGrid* dbControl_ = nullptr;
-    BoundGrid* dbProducto_ = nullptr;
-    BoundGrid* dbTerciarizacion_ = nullptr;
-    BoundGrid* dbServicios_ = nullptr;
-    BoundGrid* dbEServicios_ = nullptr;
-    BoundGrid* dbSubmanufactura_ = nullptr;
-    BoundGrid* dbAnxMPE_ = nullptr;
     std::array<BoundGrid*, 4> dbAnx_{};
     QList<BoundGrid*> grids_;
-    PickList* lstUM_ = nullptr;
-    PickList* lstServicio_ = nullptr;
-    QPushButton* cmdVDomicilioC_ = nullptr;
-    QPushButton* cmdVDomicilioT_ = nullptr;
-    QPushButton* cmdVDomicilioS_ = nullptr;
-    QPushButton* cmdImpProductos_ = nullptr;
-    QPushButton* cmdImpAnexos_ = nullptr;
 
     QPointer<frmInfoVersion> about_;
     int currentPage_ = 0;

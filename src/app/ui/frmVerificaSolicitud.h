@@ -1,5 +1,6 @@
 #pragma once
-// The findings of "Verificar solicitud", all at once: page, grid, row, column and message.
+// The findings of "Verificar solicitud", all at once: page, grid, row, column and message
+// (laid out in frmVerificaSolicitud.ui), the selected one whole below the list.
 // Double-clicking a finding asks the main window to show its page, row and cell.
 
 #include "app/RequestVerifier.h"
@@ -8,8 +9,11 @@
 #include <QList>
 
 #include <functional>
+#include <memory>
 
-class QTableWidget;
+namespace Ui {
+class frmVerificaSolicitud;
+}
 
 namespace kalto {
 
@@ -22,13 +26,14 @@ public:
     frmVerificaSolicitud(QList<RequestFinding> findings, std::function<QString(int)> pageName,
                          std::function<QString(const RequestFinding&)> objectName,
                          std::function<void(const RequestFinding&)> show, QWidget* parent = nullptr);
+    ~frmVerificaSolicitud() override;
 
     const QList<RequestFinding>& findings() const { return findings_; }
 
 private:
+    std::unique_ptr<Ui::frmVerificaSolicitud> ui_;  // the controls
     QList<RequestFinding> findings_;
     std::function<void(const RequestFinding&)> show_;
-    QTableWidget* lstHallazgos_ = nullptr;
 };
 
 }  // namespace kalto

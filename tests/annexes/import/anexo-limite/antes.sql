@@ -1,0 +1,1 @@
+insert into imanexos values (32765,3,'Torno','',0)

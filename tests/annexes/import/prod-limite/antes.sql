@@ -1,0 +1,1 @@
+insert into imanexos values (32766,3,'Torno','',0)
