@@ -62,7 +62,6 @@ public:
     AnnexRule(Database& db, Messages& messages, RequestState& estado, int index,
               std::function<ExportProductSelection()> seleccion);
 
-    int index() const { return index_; }
     int kind() const;             // TIPO_REG: 1, 2, 3, 4
     int parentColumn() const;     // ID_SUBORD: column 3 for inputs and rework, 4 otherwise
     bool hasTariffItem() const { return index_ == 0 || index_ == 3; }

@@ -48,21 +48,6 @@ MainDataSources::MainDataSources(Database* db, QObject* parent) : QObject(parent
     }
 }
 
-const QStringList& MainDataSources::names() {
-    static const QStringList list = [] {
-        QStringList out;
-        for (const auto& d : kDesigned) out << QString::fromLatin1(d.name);
-        return out;
-    }();
-    return list;
-}
-
-DataSource* MainDataSources::find(const QString& name) const {
-    for (auto* s : sources_)
-        if (s->name().compare(name, Qt::CaseInsensitive) == 0) return s;
-    return nullptr;
-}
-
 QString MainDataSources::anxMPESource() {
     return QStringLiteral("select * from imanexos where tipo_reg=1 and id_subord=0");
 }
@@ -101,11 +86,6 @@ bool MainDataSources::refreshTagged(QString* error) { return refreshList(true, e
 
 void MainDataSources::closeAll() {
     for (auto* s : sources_) s->close();
-}
-
-void MainDataSources::closeTagged() {
-    for (auto* s : sources_)
-        if (s->tag() == QLatin1String("C")) s->close();
 }
 
 }  // namespace kalto

@@ -20,13 +20,7 @@ public:
     // Creates every source with its designed record source; none is opened yet.
     explicit MainDataSources(Database* db, QObject* parent = nullptr);
 
-    // The names, in walk order.
-    static const QStringList& names();
-
     QList<DataSource*> all() const { return sources_; }
-    // Lookup by name without regard to case; nullptr when there is no such source.
-    DataSource* find(const QString& name) const;
-    DataSource* operator[](const QString& name) const { return find(name); }
 
     // Binding: points every source at `db` (or the current one when null) and gives the
     // sources whose table the binding fixes their table (improd, imdint, imanexos,
@@ -39,7 +33,6 @@ public:
     // The same for the sources tagged "C" only (those holding the request tables).
     bool refreshTagged(QString* error = nullptr);
     void closeAll();
-    void closeTagged();
 
     // Named sources.
     DataSource* dtsDatosInt() const { return at(0); }

@@ -1,7 +1,6 @@
 #include "app/RequestRestore.h"
 
 #include "app/DiskGeneration.h"
-#include "core/Drives.h"
 #include "core/Messages.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
@@ -14,11 +13,6 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kalto {
 
@@ -27,15 +21,6 @@ const QString RequestRestore::kBackups = QStringLiteral("respaldos");
 namespace {
 
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
-
-quint32 le(const char* b, int size) {
-    quint32 v = 0;
-    for (int i = size - 1; i >= 0; --i) v = (v << 8) | static_cast<quint8>(b[i]);
-    return v;
-}
-
-// No request table measures more than this: 32,767 annex rows of 277 bytes are under 10 MB.
-constexpr qint64 kMaxTableBytes = 64LL * 1024 * 1024;
 
 // The entries of `folder` named `name` without regard to case, whatever they are.
 QStringList entriesNamed(const QString& folder, const QString& name) {
@@ -53,43 +38,6 @@ QString twoSpellings(const QString& folder, const QString& name) {
     found.sort();
     return QStringLiteral("la carpeta %1 tiene la misma tabla escrita de dos maneras, %2 y %3; deja solo una")
         .arg(native(folder), found[0], found[1]);
-}
-
-// Why the file at `path` is not a whole table, decided by what the system says it is and by its
-// first 32 bytes only: it must be a regular file (a link is followed) whose size is what its
-// header gives (the header, the records it counts and at most the end mark), and no bigger
-// than a request can be. Empty when it may be read.
-QString wholeTable(const QString& path, const QString& name) {
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0)
-        return QStringLiteral("la tabla %1 no se puede leer (%2)").arg(name, QString::fromLocal8Bit(std::strerror(errno)));
-    if (S_ISDIR(st.st_mode)) return QStringLiteral("%1 es una carpeta, no una tabla").arg(name);
-    if (!S_ISREG(st.st_mode)) return QStringLiteral("%1 no es un archivo de datos (es un dispositivo o una conexión)").arg(name);
-    if (st.st_size > kMaxTableBytes)
-        return QStringLiteral("la tabla %1 mide %2 bytes, más de lo que mide cualquier solicitud").arg(name).arg(st.st_size);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return QStringLiteral("la tabla %1 no se puede leer (%2)").arg(name, QString::fromLocal8Bit(std::strerror(errno)));
-    char h[32];
-    struct stat opened {};
-    const bool regular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);  // not swapped since
-    const ssize_t got = regular ? ::pread(fd, h, sizeof h, 0) : -1;
-    ::close(fd);
-    if (!regular) return QStringLiteral("%1 no es un archivo de datos").arg(name);
-    if (got < qint64(sizeof h)) return QStringLiteral("la tabla %1 está dañada: el archivo está incompleto").arg(name);
-    const qint64 expected = qint64(le(h + 8, 2)) + qint64(le(h + 4, 4)) * qint64(le(h + 10, 2));
-    const qint64 size = opened.st_size;
-    if (size == expected) return {};
-    if (size == expected + 1) {
-        char last = 0;
-        QFile f(path);
-        if (f.open(QIODevice::ReadOnly) && f.seek(size - 1) && f.getChar(&last) && last == '\x1a') return {};
-    }
-    return QStringLiteral("la tabla %1 está dañada: mide %2 bytes y su encabezado indica %3")
-        .arg(name)
-        .arg(size)
-        .arg(expected);
 }
 
 bool sameFields(const QList<DbfField>& found, const QList<DbfField>& expected) {
@@ -174,9 +122,12 @@ RestoreFound RequestRestore::inspect(const QString& folder) {
         found.refused = twoSpellings(folder, name);
         if (!found.refused.isEmpty()) return found;
         RestoreFound::Table t{table, QDir(folder).filePath(files.first()), 0, {}};
-        found.refused = wholeTable(t.path, files.first());
-        if (!found.refused.isEmpty()) return found;
+        // Decided by the file's status and header before anything else of it is read.
         QString error;
+        if (!DbfTable::inspect(t.path, &error)) {
+            found.refused = error;
+            return found;
+        }
         const std::unique_ptr<DbfTable> dbf = DbfTable::open(t.path, &error, DbfAccess::ReadOnly);
         if (!dbf) {
             found.refused = QStringLiteral("la tabla %1 está dañada: %2").arg(name, error);
@@ -215,13 +166,6 @@ QString RequestRestore::question(const RestoreFound& found) {
                            "antes en la carpeta %1.")
                 .arg(kBackups);
     return text;
-}
-
-QString RequestRestore::driveA(const Drives& drives) {
-    QString error;
-    const QString folder = drives.folder(QLatin1Char('A'), &error);
-    if (folder.isEmpty()) messages_.exclamation(sentence(error));
-    return folder;
 }
 
 bool RequestRestore::keepCurrent(QString* error) {

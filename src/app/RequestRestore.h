@@ -5,9 +5,9 @@
 // to the user (RFC, company name, rows of each table) and, once confirmed, put in place of
 // the request of the data folder.
 //
-// A disk file is judged by what the system says it is before a byte of it is read: only a
-// regular file whose size is what its header declares (and not more than any request can
-// measure) is read, and only once. A table is refused by name when it is missing, present under
+// A disk file is judged by what the system says it is and by its header before the rest of it
+// is read (DbfTable::inspect): only a regular file whose size is what its header declares is
+// read, and only once. A table is refused by name when it is missing, present under
 // two spellings, damaged, of other columns, or when its rows break what the program relies on:
 // imdint holds exactly one row, annex and product identifiers fit in 16 bits, no two annex rows
 // share an ID_PROD.
@@ -32,7 +32,6 @@
 namespace kalto {
 
 class Database;
-class Drives;
 class Messages;
 
 // What the window does for the restore.
@@ -78,8 +77,6 @@ public:
 
     // The whole restore from `folder`: check, question (No by default), copy kept, replace.
     RestoreOutcome restore(const QString& folder);
-    // The folder drive A: leads to, or empty after a message.
-    QString driveA(const Drives& drives);
 
     // Where the last restore kept the request it replaced.
     QString backupFolder() const { return backupFolder_; }

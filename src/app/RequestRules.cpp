@@ -25,11 +25,6 @@ const QString RequestRules::kMsgLimpia =
 
 // ----- free rules -----
 
-double numeroInicial(const QString& texto) {
-    // The number the text begins with, as every code read out of a text ("1 2" reads 1).
-    return leadingNumber(texto);
-}
-
 namespace {
 
 QString textoComparable(const QVariant& v) {
@@ -43,13 +38,30 @@ QString textoComparable(const QVariant& v) {
     return v.toString().trimmed().toUpper();
 }
 
+// idtra stored by the save: procedure index and the counts of imserv rows with idserv >= 13
+// and idserv < 13. "Programa Nuevo": 4, 5 or 0; "Ampliación": 2, 3 or 1.
+int codigoTramite(int tramite, int serviciosMayores, int serviciosMenores) {
+    const int base = tramite == kProgramaNuevo ? 0 : 1;
+    if (serviciosMayores > 0) return tramite == kProgramaNuevo ? 4 : 2;
+    if (serviciosMenores > 0) return tramite == kProgramaNuevo ? 5 : 3;
+    return base;
+}
+
+// The procedure index restored from a stored idtra: 0 ("Programa Nuevo") for 0, 4, 5 and
+// null; 1 ("Ampliación") otherwise.
+int indiceTramite(const QVariant& idtra) {
+    if (idtra.isNull()) return kProgramaNuevo;
+    const int code = static_cast<int>(leadingNumber(textoComparable(idtra)));
+    return (code == 0 || code == 4 || code == 5) ? kProgramaNuevo : kAmpliacion;
+}
+
 }  // namespace
 
 int Busca(const QList<ListEntry>& entradas, const QVariant& valor, BuscaModo modo) {
     if (entradas.isEmpty()) return -1;
     const QVariant v = valor.isNull() ? QVariant(0) : valor;
     const QString buscado = textoComparable(v);
-    const double posicion = numeroInicial(buscado);
+    const double posicion = leadingNumber(buscado);
     for (int i = 0; i < entradas.size(); ++i) {
         if (modo == BuscaModo::Item) {
             if (textoComparable(entradas[i].codigo) == buscado) return i;
@@ -64,19 +76,6 @@ int Busca(int numEntradas, const QVariant& valor) {
     QList<ListEntry> entradas;
     for (int i = 0; i < numEntradas; ++i) entradas.append({QString(), i});
     return Busca(entradas, valor, BuscaModo::Posicion);
-}
-
-int codigoTramite(int tramite, int serviciosMayores, int serviciosMenores) {
-    const int base = tramite == kProgramaNuevo ? 0 : 1;
-    if (serviciosMayores > 0) return tramite == kProgramaNuevo ? 4 : 2;
-    if (serviciosMenores > 0) return tramite == kProgramaNuevo ? 5 : 3;
-    return base;
-}
-
-int indiceTramite(const QVariant& idtra) {
-    if (idtra.isNull()) return kProgramaNuevo;
-    const int code = static_cast<int>(numeroInicial(textoComparable(idtra)));
-    return (code == 0 || code == 4 || code == 5) ? kProgramaNuevo : kAmpliacion;
 }
 
 PaginasDisponibles paginasDisponibles(int tramite, int modalidad) {
@@ -170,7 +169,7 @@ RequestRules::RequestRules(Database& db, MainDataSources& fuentes, RequestState&
     : db_(db), fuentes_(fuentes), estado_(estado), mensajes_(mensajes) {}
 
 bool RequestRules::EjecutaSentencia(const QString& sql, const QVariantList& params, QString* error) {
-    return mdlKALTO::EjecutaSentencia(db_, sql, params, error, &ultimaSentencia_);
+    return mdlKALTO::EjecutaSentencia(db_, sql, params, error);
 }
 
 bool RequestRules::EstableceLigas(ListasEncabezado* listas, QString* error) {

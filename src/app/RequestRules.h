@@ -32,16 +32,6 @@ enum class BuscaModo { Item, Posicion };
 int Busca(const QList<ListEntry>& entradas, const QVariant& valor, BuscaModo modo);
 int Busca(int numEntradas, const QVariant& valor);  // position mode over `numEntradas` entries
 
-// The leading number of a text ("  12abc" -> 12, "x" -> 0), as the lists compare positions.
-double numeroInicial(const QString& texto);
-
-// idtra stored by the save: procedure index and the counts of imserv rows with idserv >= 13
-// and idserv < 13. "Programa Nuevo": 4, 5 or 0; "Ampliación": 2, 3 or 1.
-int codigoTramite(int tramite, int serviciosMayores, int serviciosMenores);
-// The procedure index restored from a stored idtra: 0 ("Programa Nuevo") for 0, 4, 5 and
-// null; 1 ("Ampliación") otherwise.
-int indiceTramite(const QVariant& idtra);
-
 // The tab pages available for a procedure and modality; all when either is -1.
 PaginasDisponibles paginasDisponibles(int tramite, int modalidad);
 
@@ -138,9 +128,8 @@ public:
     void BorraContenidoSol(int n);
 
     // ----- statements -----
-    // Runs one statement (its failure is returned, never shown) and keeps its text.
+    // Runs one statement (its failure is returned, never shown).
     bool EjecutaSentencia(const QString& sql, const QVariantList& params = {}, QString* error = nullptr);
-    QString ultimaSentencia() const { return ultimaSentencia_; }
 
     // The exact texts of this object's messages.
     static const QString kMsgGuardado;
@@ -158,7 +147,6 @@ private:
     RequestState& estado_;
     Messages& mensajes_;
     std::function<void()> vaciaTextos_;
-    QString ultimaSentencia_;
     bool restaurando_ = false;  // EstableceLigas is restoring the stored procedure
 };
 

@@ -11,7 +11,6 @@ namespace kalto {
 // The upper-case form of every letter of `text` (lower-case form with upperCase false).
 QString changeLetterCase(const QString& text, bool upperCase);
 inline QString upperCase(const QString& text) { return changeLetterCase(text, true); }
-inline QString lowerCase(const QString& text) { return changeLetterCase(text, false); }
 QChar upperCase(QChar c);
 
 }  // namespace kalto

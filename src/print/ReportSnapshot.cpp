@@ -1,10 +1,8 @@
 #include "print/ReportSnapshot.h"
 
-#include "core/GridHelpers.h"
 #include "core/RequestState.h"
 #include "data/Database.h"
 #include "data/RecordSet.h"
-#include "data/Values.h"
 
 namespace kalto {
 
@@ -20,9 +18,6 @@ bool readRows(Database& db, const char* source, QList<QVariantList>& rows, QStri
     rows = rowsOf(rs);
     return true;
 }
-
-const char* const kProcedures[] = {"Programa Nuevo", "Ampliación"};
-const char* const kModalities[] = {"Industrial", "Servicios", "Terciarización", "Controladora", "Albergue"};
 
 }  // namespace
 
@@ -47,57 +42,6 @@ bool loadReportRows(Database& db, ReportSnapshot& s, QString* error) {
                     readRows(db, kLegalRepresentative, representative, error);
     if (ok) s.legalRepresentative = representative.value(0);
     return ok;
-}
-
-bool loadReportHeader(Database& db, ReportSnapshot& s, QString* error) {
-    RecordSet dint(&db, QStringLiteral("imdint"));
-    if (!dint.open(error)) return false;
-    dint.moveFirst();
-    auto value = [&dint](const char* column) { return dint.value(QString::fromLatin1(column)); };
-    auto textOf = [&value](const char* column) {
-        const QVariant v = value(column);
-        return isNullValue(v) ? QString() : cellText(v);
-    };
-
-    const QVariant idtra = value("IDTRA");
-    const int code = isNullValue(idtra) ? 0 : static_cast<int>(leadingNumber(idtra));
-    s.procedure = (code == 0 || code == 4 || code == 5) ? 0 : 1;
-    s.procedureText = QString::fromUtf8(kProcedures[s.procedure]);
-
-    const QVariant idmoda = value("IDMODA");
-    const double moda = isNullValue(idmoda) ? 0 : leadingNumber(idmoda);
-    s.modality = 4;
-    for (int i = 0; i < 5; ++i)
-        if (moda == i) s.modality = i;
-    s.modalityText = QString::fromUtf8(kModalities[s.modality]);
-
-    s.sectorText.clear();
-    const QVariant sector = value("IDSECTORM");
-    if (!isNullValue(sector)) {
-        RecordSet sectors(&db, QStringLiteral("imsector"));
-        if (!sectors.open(error)) return false;
-        const auto wanted = numericValue(sector);
-        for (int i = 0; i < sectors.count(); ++i) {
-            const auto code = numericValue(sectors.valueAt(i, 0));
-            if (wanted && code && *code == *wanted) {
-                s.sectorText = cellText(sectors.valueAt(i, 1));
-                break;
-            }
-        }
-    }
-
-    s.rfc = textOf("RFC");
-    s.companyName = textOf("APEPATRAZ");
-    s.registrationNumber = textOf("NUMEKALTO");
-    s.registrationYear = textOf("ANIOKALTO");
-    s.prevention = value("DPREV").toBool();
-    s.folioNumber = textOf("NUMEFOLA");
-    s.folioYear = textOf("ANIOFOLA");
-    return true;
-}
-
-bool loadReportSnapshot(Database& db, ReportSnapshot& snapshot, QString* error) {
-    return loadReportHeader(db, snapshot, error) && loadReportRows(db, snapshot, error);
 }
 
 void setReportHeader(ReportSnapshot& s, const RequestState& state, const QString& procedureText,

@@ -67,15 +67,6 @@ QList<QVariantList> rowsOf(const RecordSet& recordSet);
 // failure returns false with the engine's message in *error; rows read so far stay.
 bool loadReportRows(Database& db, ReportSnapshot& snapshot, QString* error = nullptr);
 
-// Fills the header from the stored imdint row as the main window shows it after loading:
-// the procedure from idtra (0, 4, 5 or none: "Programa Nuevo"; otherwise "Ampliación"), the
-// modality from idmoda (none: "Industrial"; beyond the list: its last entry), the sector
-// text from imsector (empty when the code is not in the catalogue), the texts as stored.
-bool loadReportHeader(Database& db, ReportSnapshot& snapshot, QString* error = nullptr);
-
-// Both of the above.
-bool loadReportSnapshot(Database& db, ReportSnapshot& snapshot, QString* error = nullptr);
-
 // Fills the header from what the main window holds: its state object and the texts its
 // three lists show.
 void setReportHeader(ReportSnapshot& snapshot, const RequestState& state, const QString& procedureText,

@@ -34,9 +34,6 @@ public:
     // the grid's record set holds), the grid takes one row only: the fiscal address.
     AddressRule(Messages& messages, QString kindCode, std::function<int()> storedRows = {});
 
-    QString kindCode() const { return kindCode_; }
-    bool isSingleRow() const { return static_cast<bool>(storedRows_); }
-
     void newRow(GridRow& row) override;
     void textChanged(GridRow& row, int column, QString& text) override;
     void cellAccepted(GridRow& row, int column) override;
@@ -59,8 +56,6 @@ public:
     static QList<GridColumn> columns();
 
     CompanyAddressRule(Messages& messages, QString kindCode, QString rfc, std::function<int()> storedRows = {});
-
-    QString rfc() const { return rfc_; }
 
     void newRow(GridRow& row) override;
     void cellAccepted(GridRow& row, int column) override;

@@ -1,6 +1,11 @@
 #include "toolkit/TextPrinting.h"
 
+#include "core/PaperSize.h"
+
 #include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QLineEdit>
+#include <QStandardPaths>
 #include <QPainter>
 #include <QTextDocument>
 #include <QTextOption>
@@ -43,6 +48,33 @@ bool printText(const QTextDocument& document, QPrinter& printer) {
     if (!painter.begin(&printer)) return false;
     const bool printed = printTextPages(document, printer, painter, false);
     return painter.end() && printed && printer.printerState() != QPrinter::Error;
+}
+
+QString proposedPdfPath(const QString& proposedName) {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+    QString name = proposedName.simplified();
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    return QDir(folder).filePath(name + QStringLiteral(".pdf"));
+}
+
+TextPrintDialog::TextPrintDialog(QPrinter* printer, const QString& proposedName, QWidget* parent)
+    : QPrintDialog(printer, parent) {
+    setWindowTitle(QStringLiteral("Imprimir"));
+    setOption(PrintPageRange, false);
+    setOption(PrintCurrentPage, false);
+    setOption(PrintToFile, true);
+    printer->setDocName(proposedName);
+    printer->setPageSize(QPageSize(usesLetterPaper(QLocale()) ? QPageSize::Letter : QPageSize::A4));
+    // The platform's dialog proposes a file in the current folder; it is set once, here.
+    if (auto* file = findChild<QLineEdit*>(QStringLiteral("filename"))) file->setText(proposedPdfPath(proposedName));
+}
+
+void TextPrintDialog::setVisible(bool visible) {
+    // Showing the dialog lays out its page-range group again: hide it afterwards.
+    QPrintDialog::setVisible(visible);
+    for (const char* name : {"gbPrintRange", "pageSetCombo", "pageSetLabel"})
+        if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->setVisible(false);
 }
 
 }  // namespace kalto

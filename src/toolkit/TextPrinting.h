@@ -1,8 +1,10 @@
 #pragma once
 // Printing of plain-text documents: the one way the print windows put text on paper.
 
+#include <QtPrintSupport/QPrintDialog>
+#include <QtPrintSupport/QPrinter>
+
 class QPainter;
-class QPrinter;
 class QTextDocument;
 
 namespace kalto {
@@ -16,5 +18,20 @@ bool printTextPages(const QTextDocument& document, QPrinter& printer, QPainter& 
 
 // One document as a whole print job: begins and ends the painter itself.
 bool printText(const QTextDocument& document, QPrinter& printer);
+
+// Where printing to a file proposes to write `proposedName`: "<proposedName>.pdf" in the
+// user's documents folder (the home folder when there is none).
+QString proposedPdfPath(const QString& proposedName);
+
+// The print dialog of the print windows. The whole text is always printed: no page range
+// (nor odd or even pages) is offered, whatever the platform's dialog would show. The printer
+// is named `proposedName`, its paper is the locale's (Letter or A4), and printing to a file
+// proposes proposedPdfPath(proposedName).
+class TextPrintDialog : public QPrintDialog {
+    Q_OBJECT
+public:
+    TextPrintDialog(QPrinter* printer, const QString& proposedName, QWidget* parent = nullptr);
+    void setVisible(bool visible) override;
+};
 
 }  // namespace kalto

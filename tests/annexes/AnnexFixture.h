@@ -10,14 +10,11 @@
 #include "annexes/ServiceRule.h"
 #include "core/RequestState.h"
 #include "data/Database.h"
+#include "support/PrintQString.h"
 #include "support/RecordingMessages.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace kalto::test {
 
@@ -97,24 +94,19 @@ protected:
     }
     // Stores `row` as the grid does; false when the rule refused it (nothing written).
     bool store(GridRule& rule, GridRow& row, const Grid& g) {
-        if (!(row.isNew() ? rule.beforeInsert(row) : rule.beforeUpdate(row))) return false;
-        QStringList names, marks;
-        QVariantList values;
-        for (int c = 0; c < g.fields.size(); ++c) {
-            if (g.fields[c].isEmpty()) continue;
-            names << g.fields[c];
-            marks << (row.isNew() ? QStringLiteral("?") : g.fields[c] + QStringLiteral(" = ?"));
-            values << row.value(c);
-        }
-        QString error;
-        const QString sql =
-            row.isNew()
-                ? QStringLiteral("insert into %1 (%2) values (%3)").arg(g.table, names.join(','), marks.join(','))
-                : QStringLiteral("update %1 set %2 where rowid = %3")
-                      .arg(g.table, marks.join(','))
-                      .arg(row.recordNumber());
-        if (!db.execute(sql, values, &error)) return ADD_FAILURE() << error.toStdString(), false;
         const bool isNew = row.isNew();
+        if (!(isNew ? rule.beforeInsert(row) : rule.beforeUpdate(row))) return false;
+        QStringList names;
+        QVariantList values;
+        for (int c = 0; c < g.fields.size(); ++c)
+            if (!g.fields[c].isEmpty()) names << g.fields[c], values << row.value(c);
+        const QString marks = QStringList(names.size(), QStringLiteral("?")).join(',');
+        const QString sql = isNew
+                                ? QStringLiteral("insert into %1 (%2) values (%3)").arg(g.table, names.join(','), marks)
+                                : QStringLiteral("update %1 set (%2) = (%3) where rowid = %4")
+                                      .arg(g.table, names.join(','), marks, QString::number(row.recordNumber()));
+        QString error;
+        if (!db.execute(sql, values, &error)) return ADD_FAILURE() << error.toStdString(), false;
         row = storedRow(g, isNew ? 0 : row.recordNumber());
         isNew ? rule.afterInsert(row) : rule.afterUpdate(row);
         return true;

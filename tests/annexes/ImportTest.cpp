@@ -7,6 +7,7 @@
 #include "annexes/Import.h"
 #include "core/Drives.h"
 #include "data/Dbf.h"
+#include "support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,11 +21,6 @@ using namespace kalto;
 using namespace kalto::test;
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no se pudo leer>");
-}
 
 class Import : public AnnexFixture {
 protected:
@@ -40,17 +36,13 @@ protected:
     void TearDown() override { qunsetenv("KALTO_UNIDAD_C"); }
 
     QString onC(const QString& name) const { return QDir(unidadC->path()).filePath(name); }
-    void put(const QString& name, const QByteArray& bytes) {
-        QFile f(onC(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
+    void put(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(writeFile(onC(name), bytes)); }
     ImportResult annexes(const ImportProgress& progress = {}) {
         return importAnnexes(db, Drives(folder.path()), progress);
     }
     // What an import left, as resultado.txt says it.
     QString outcome(const ImportResult& r) {
-        const QByteArray errors = readBytes(r.errorPath);
+        const QByteArray errors = readFile(r.errorPath);
         EXPECT_EQ(errors.count("\r\n"), errors.count('\n'));  // every line ended by CRLF
         return r.summary().replace(QDir::toNativeSeparators(unidadC->path()), QStringLiteral("C:")) +
                QStringLiteral("\n-- C: ") + QDir(unidadC->path()).entryList(QDir::Files).join(QLatin1Char(' ')) +
@@ -77,7 +69,7 @@ protected:
             const QDir dir(cases.filePath(name));
             for (const QString& f : dir.entryList(QDir::Files)) {
                 if (f == QLatin1String("antes.sql")) {
-                    for (const QByteArray& sql : readBytes(dir.filePath(f)).trimmed().split('\n'))
+                    for (const QByteArray& sql : readFile(dir.filePath(f)).trimmed().split('\n'))
                         exec(QString::fromUtf8(sql));
                 } else if (f != QLatin1String("resultado.txt")) {
                     ASSERT_TRUE(QFile::copy(dir.filePath(f), onC(f)));
@@ -90,7 +82,7 @@ protected:
                 QFile out(dir.filePath(QStringLiteral("resultado.txt")));
                 ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(got.toUtf8()) > 0);
             }
-            EXPECT_EQ(got, QString::fromUtf8(readBytes(dir.filePath(QStringLiteral("resultado.txt")))));
+            EXPECT_EQ(got, QString::fromUtf8(readFile(dir.filePath(QStringLiteral("resultado.txt")))));
         }
         // What the last import stored is in the files: a new opening of the folder reads it.
         Database again;
@@ -142,7 +134,7 @@ TEST_F(Import, WhatCannotBeReadOrWrittenStoresNothing) {
         EXPECT_EQ(r.summary(), QString::fromUtf8(c.message).arg(QDir::toNativeSeparators(input)) +
                                    QStringLiteral(" No se importó ningún renglón."));
     }
-    EXPECT_EQ(readBytes(onC(QStringLiteral("eanexo.csv"))), QByteArray("anterior\r\n"));
+    EXPECT_EQ(readFile(onC(QStringLiteral("eanexo.csv"))), QByteArray("anterior\r\n"));
     ASSERT_TRUE(QDir().rmdir(input) && QFile::remove(onC(QStringLiteral("eanexo.csv"))));
     ASSERT_TRUE(QDir().mkdir(onC(QStringLiteral("eanexo.csv"))));
     put(QStringLiteral("anexo.csv"), "E,84713001\n");
@@ -170,7 +162,7 @@ TEST_F(Import, ProgressAndCancel) {
     ImportResult r = annexes(cancelAt(4));
     EXPECT_EQ(calls, (QList<std::pair<int, int>>{{0, 1000}, {100, 1000}, {200, 1000}, {300, 1000}}));
     EXPECT_EQ(rows(QStringLiteral("select count(*), max(id_prod) from imanexos")), QStringLiteral("150|299"));
-    EXPECT_EQ(readBytes(onC(QStringLiteral("eanexo.csv"))).count('\n'), 150);
+    EXPECT_EQ(readFile(onC(QStringLiteral("eanexo.csv"))).count('\n'), 150);
     EXPECT_TRUE(
         r.summary().startsWith(QStringLiteral("Importación de anexos cancelada después del renglón 300 de 1000; los "
                                               "renglones siguientes no se leyeron. Renglones cargados: 150 (se "
@@ -182,7 +174,7 @@ TEST_F(Import, ProgressAndCancel) {
     r = annexes(cancelAt(1));
     EXPECT_EQ(calls, (QList<std::pair<int, int>>{{0, 262144 / 11}}));  // the lines of the first piece
     EXPECT_EQ(r.summary(), QStringLiteral("Importación de anexos cancelada. No se importó ningún renglón."));
-    EXPECT_EQ(readBytes(onC(QStringLiteral("eanexo.csv"))).count('\n'), 150);  // the last error file stays
+    EXPECT_EQ(readFile(onC(QStringLiteral("eanexo.csv"))).count('\n'), 150);  // the last error file stays
 
     put(QStringLiteral("anexo.csv"), "E,84713001" + QByteArray(600000, ' ') + "x\nI,39269099\n");
     r = annexes(cancelAt(4));
@@ -190,7 +182,7 @@ TEST_F(Import, ProgressAndCancel) {
     EXPECT_EQ(r.status, ImportResult::Status::Cancelled);
     r = annexes();
     EXPECT_EQ(count(QStringLiteral("select count(*) from imanexos")), 0);
-    EXPECT_EQ(readBytes(onC(QStringLiteral("eanexo.csv"))),
+    EXPECT_EQ(readFile(onC(QStringLiteral("eanexo.csv"))),
               "Renglon 1. 84713001 Rengl\xF3n de m\xE1s de 100000 caracteres, no se acepta.\r\nRenglon 2. 39269099 "
               "Fracci\xF3n de importaci\xF3n que depende de una fracci\xF3n de exportaci\xF3n con problematica.\r\n");
 }

@@ -132,7 +132,9 @@ TEST_F(AnnexFixture, ServiceFrom13OnIsItsOwnExportProduct) {
         row.setValue(1, QStringLiteral("SERVICIO"));
         ASSERT_TRUE(store(servicio, row, kImserv));
         EXPECT_EQ(annexes(), position == 11 ? QString() : QStringLiteral("1|1|SERVICIO|null|0"));
-        if (position == 11) ASSERT_TRUE(remove(servicio, row, kImserv));
+        if (position == 11) {
+            ASSERT_TRUE(remove(servicio, row, kImserv));
+        }
     }
     EXPECT_EQ(rows(QStringLiteral("select idserv from imserv")), QStringLiteral("21"));
 }

@@ -48,37 +48,30 @@ struct Folders {
 TEST(DataFolderChoiceTest, ChoosesTheFolderByVariableExecutableFolderAndInstallation) {
     Folders f;
     ASSERT_TRUE(f.root.isValid());
-
-    // $KALTO_DATOS wins over everything, and nothing is copied into it.
-    DataFolderInputs in = f.installed(false);
-    in.variable = f.root.path() + "/otra/../datos";
-    DataFolderChoice c = DataFolderChoice::choose(in);
-    EXPECT_EQ(c.carpeta, f.root.path() + "/datos");
-    EXPECT_TRUE(c.semilla.isEmpty());
-
-    // A build (writable, holding its tables) keeps using its own folder, even beside an
-    // installed catalogue folder.
-    c = DataFolderChoice::choose({{}, f.build, true, f.share, f.user});
-    EXPECT_EQ(c.carpeta, f.build);
-    EXPECT_TRUE(c.semilla.isEmpty());
-
-    // Installed under a prefix that cannot be written: the user's folder, filled from share.
-    c = DataFolderChoice::choose(f.installed(false));
-    EXPECT_EQ(c.carpeta, f.user);
-    EXPECT_EQ(c.semilla, f.share);
-
-    // Installed under a writable prefix: bin/ holds no tables, so still the user's folder.
-    c = DataFolderChoice::choose(f.installed(true));
-    EXPECT_EQ(c.carpeta, f.user);
-    EXPECT_EQ(c.semilla, f.share);
-
-    // Not installed (no catalogues beside it): the executable's folder, as it always was,
-    // so the program reports what that folder lacks.
     const QString missing = f.root.path() + "/prefijo/share/nada";
-    for (bool writable : {true, false}) {
-        c = DataFolderChoice::choose({{}, f.bin, writable, missing, f.user});
-        EXPECT_EQ(c.carpeta, f.bin) << writable;
-        EXPECT_TRUE(c.semilla.isEmpty()) << writable;
+    DataFolderInputs variable = f.installed(false);
+    variable.variable = f.root.path() + "/otra/../datos";
+    const struct {
+        DataFolderInputs in;
+        QString folder, seed;
+    } cases[] = {
+        // $KALTO_DATOS wins over everything, and nothing is copied into it.
+        {variable, f.root.path() + "/datos", {}},
+        // A build (writable, holding its tables) keeps its own folder, even beside installed catalogues.
+        {{{}, f.build, true, f.share, f.user}, f.build, {}},
+        // Installed, whether its prefix can be written or not (bin/ holds no tables): the
+        // user's folder, filled from share.
+        {f.installed(false), f.user, f.share},
+        {f.installed(true), f.user, f.share},
+        // Not installed (no catalogues beside it): the executable's folder, as it always was,
+        // so the program reports what that folder lacks.
+        {{{}, f.bin, true, missing, f.user}, f.bin, {}},
+        {{{}, f.bin, false, missing, f.user}, f.bin, {}},
+    };
+    for (const auto& c : cases) {
+        const DataFolderChoice choice = DataFolderChoice::choose(c.in);
+        EXPECT_EQ(choice.carpeta, c.folder) << c.in.executableFolder.toStdString();
+        EXPECT_EQ(choice.semilla, c.seed) << c.in.executableFolder.toStdString();
     }
 }
 

@@ -54,7 +54,7 @@ TEST(RFC, KeyFilterByPosition) {
     } casos[] = {
         {"", 'A', 0},              {"", '1', 0},              {"", ' ', ' '},               // 1: a blank only
         {" ", 'a', 'A'},           {" AB", '&', '&'},         {" A", '5', 0},  {" A", ' ', 0},  // 2-4: letters, &
-        {" ABC", '0', '0'},        {" ABC01020", '9', '9'},   {" ABC", 'A', 0},             // 5-10: digits
+        {" ABC", '0', '0'}, {" ABC01020", '9', '9'}, {" ABC01020", 'A', 0}, {" ABC", 'A', 0},  // 5-10: digits
         {" ABC010203", 'x', 'X'},  {" ABC010203X", '7', '7'}, {" ABC010203", '&', 0},       // 11-12: alphanumeric
         {" ABC010203X7", 'a', 'A'}, {" ABC010203X7", '4', '4'}, {" ABC010203X7", 'B', 0},   // 13: digit or A
         {"ABCD010203X7A", 'z', 'Z'},                                                        // beyond: anything

@@ -187,7 +187,7 @@ TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
         const char* why;     // and what it says of it
         const char* also;    // a second file the message names, if any
     } cases[] = {
-        {[&] { return QFile(diskFile("imanexos")).resize(written["imanexos"].size() - 10); }, "imanexos", "dañada", ""},
+        {[&] { return QFile(diskFile("imanexos")).resize(written["imanexos"].size() - 10); }, "imanexos", "dañad", ""},
         {[&] { return QFile::remove(diskFile("imanexos")); }, "imanexos", "no se encuentra", ""},
         {[&] {
              return QFile::remove(diskFile("imserv")) &&
@@ -195,7 +195,7 @@ TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
                                      nullptr);
          },
          "imserv", "sus columnas no son", ""},
-        {[&] { return write(diskFile("imserv"), QByteArray(40, 'x')); }, "imserv", "dañada", ""},
+        {[&] { return write(diskFile("imserv"), QByteArray(40, 'x')); }, "imserv", "dañad", ""},
         // The header row deleted, or a second one.
         {[&] { return edit("imdint", [](DbfTable& t) { return t.remove(0, nullptr); }); }, "imdint", "no tiene el renglón", ""},
         {[&] { return edit("imdint", [](DbfTable& t) { return t.append({QStringLiteral("OTRA")}, nullptr, nullptr); }); },
@@ -208,12 +208,12 @@ TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
         {[&] { return write(folder.file("IMSERV.DBF"), written["imserv"]); }, "imserv", "dos maneras", "IMSERV.DBF"},
         // What is no table file: a device, a FIFO, a folder, a huge file with a small header.
         {[&] { return QFile::remove(diskFile("imserv")) && QFile::link("/dev/zero", diskFile("imserv")); }, "imserv",
-         "no es un archivo de datos", ""},
+         "es un dispositivo", ""},
         {[&] { return QFile::remove(diskFile("imserv")) && ::mkfifo(QFile::encodeName(diskFile("imserv")), 0644) == 0; },
-         "imserv", "no es un archivo de datos", ""},
+         "imserv", "tubería", ""},
         {[&] { return QFile::remove(diskFile("imserv")) && QDir().mkdir(diskFile("imserv")); }, "imserv", "es una carpeta", ""},
-        {[&] { return QFile(diskFile("imserv")).resize(qint64(1) << 32); }, "imserv", "más de lo que mide", ""},
-        {[&] { return QFile(diskFile("imserv")).resize(10 << 20); }, "imserv", "dañada: mide 10485760 bytes", ""},
+        {[&] { return QFile(diskFile("imserv")).resize(qint64(1) << 32); }, "imserv", "más de lo que puede medir", ""},
+        {[&] { return QFile(diskFile("imserv")).resize(10 << 20); }, "imserv", "mide 10485760 bytes y su encabezado", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -231,15 +231,20 @@ TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
 }
 
 TEST_F(RestoreTest, RestoredTablesAreReadAsTheDataFolderReadsThemAndTakeWrites) {
-    // The header of a read-only disk written in UTF-8, as its .cpg says.
+    // The header of a read-only disk written in UTF-8, as its .cpg says, into a data folder
+    // whose imdint is read in MS-DOS 850, as its own .cpg says.
     writeDisk();
     clearRequest();
+    fuentes->closeAll();
+    db.close();
+    for (const auto& [path, page] : {std::pair{folder.file("imdint.cpg"), "850"}, {disk.filePath("imdint.cpg"), "UTF-8"}}) {
+        QFile cpg(path);
+        ASSERT_TRUE(cpg.open(QIODevice::WriteOnly) && cpg.write(page) > 0);
+    }
+    ASSERT_TRUE(folder.open(db));
+    reload();
     const QString dint = diskFile(QStringLiteral("imdint"));
     ASSERT_TRUE(DbfTable::create(dint, findTableDef(QStringLiteral("imdint"))->fields, nullptr));
-    {
-        QFile cpg(disk.filePath(QStringLiteral("imdint.cpg")));
-        ASSERT_TRUE(cpg.open(QIODevice::WriteOnly) && cpg.write("UTF-8") == 5);
-    }
     std::unique_ptr<DbfTable> t = DbfTable::open(dint, nullptr);
     ASSERT_TRUE(t && t->append({QStringLiteral("AAAA010101AA1"), QStringLiteral("EMPRESA ÑANDÚ")}, nullptr, nullptr));
     t.reset();
@@ -249,6 +254,7 @@ TEST_F(RestoreTest, RestoredTablesAreReadAsTheDataFolderReadsThemAndTakeWrites) 
     msgs.answers = {true};
     ASSERT_EQ(restorer().restore(disk.path()), RestoreOutcome::Restored) << msgs.last().toStdString();
     EXPECT_EQ(db.scalar(QStringLiteral("select apepatraz from imdint")).toString(), QStringLiteral("EMPRESA ÑANDÚ"));
+    EXPECT_EQ(db.table(QStringLiteral("imdint"))->codePage(), DbfCodePage::Dos850);
     for (const QString& t : requestTables())
         EXPECT_TRUE(QFile::permissions(db.tablePath(t)) & QFile::WriteOwner) << t.toStdString();
     exec(QStringLiteral("update imdint set apepatraz = 'OTRA'"));

@@ -181,23 +181,17 @@ TEST_F(SolicitudTest, HeaderHandlers) {
     EXPECT_FALSE(estado.folioHabilitado || dint("dprev").toBool());
     EXPECT_TRUE(estado.numFolio.isEmpty() && estado.anioFolio.isEmpty());
     EXPECT_TRUE(dint("numefola").isNull() && dint("aniofola").isNull());
-    EXPECT_EQ(rules->ultimaSentencia(), QStringLiteral("update imdint set numefola = null"));
 }
 
 TEST_F(SolicitudTest, ClearingAsksFirst) {
     const QStringList catalogos{"imsector", "imcserv", "imunidmd", "csector", "activida", "prodabas"};
     QList<int> antes;
     for (const auto& c : catalogos) antes << filas(c);
-    exec(QStringLiteral("insert into imdir (iddir, calleyno) values ('FL', 'CALLE 1')"));
-    exec(QStringLiteral("insert into imrlegal (nomrepleg) values ('JUAN')"));
+    ASSERT_TRUE(test::writeCompleteRequest(db));
     controlada(" AAA010101AA1", 10.0);
-    exec(QStringLiteral("insert into improd (id_prod, fraccion) values (1, '12345678')"));
     servicio(3);
-    exec(QStringLiteral("insert into imanexos (id_prod, tipo_reg, id_subord) values (1, 1, 0)"));
-    exec(QStringLiteral("update imdint set rfc = ' ABC010101XY1', apepatraz = 'EMPRESA', idsectorm = 4, idtra = 3, "
-                        "numekalto = '12', aniokalto = '2000', idmoda = 2, dprev = 1, numefola = '9', "
-                        "aniofola = '2001'"));
-    ASSERT_TRUE(fuentes->refreshAll());
+    exec(QStringLiteral("update imdint set idsectorm = 4, idtra = 3, numekalto = '12', aniokalto = '2000', idmoda = 2, "
+                        "dprev = 1, numefola = '9', aniofola = '2001'"));
     int vaciados = 0;
     rules->setVaciaTextos([&] { ++vaciados; });
     const QStringList tablas{"imdir", "imrlegal", "impects", "improd", "imserv", "imanexos"};
@@ -209,7 +203,7 @@ TEST_F(SolicitudTest, ClearingAsksFirst) {
     EXPECT_EQ(msgs.entries[0].kind, RecordingMessages::Kind::Question);
     EXPECT_EQ(msgs.entries[0].presetAnswer, Messages::Answer::No);  // Enter keeps the request
     EXPECT_EQ(vaciados, 0);
-    for (const auto& t : tablas) EXPECT_EQ(filas(t), 1) << t.toStdString();
+    for (const auto& t : tablas) EXPECT_GT(filas(t), 0) << t.toStdString();
     // Yes: request tables empty, catalogues untouched, the one imdint row reset.
     msgs.answers = {true};
     EXPECT_TRUE(rules->LimpiaInformacion());

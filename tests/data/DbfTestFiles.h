@@ -5,10 +5,10 @@
 #include <QByteArray>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -45,33 +45,16 @@ inline QByteArray rawTable(const QList<RawField>& fields, const QList<QByteArray
     return b + '\x1A';
 }
 
-// What dbfread reads in a file: {"encoding", "fields", "records"} (tests/data/dbfread_check.py).
-struct DbfRead {
-    bool available = false;  // false when python3 or its dbfread module is not installed
-    bool ok = false;         // dbfread read the file
-    QJsonObject result;
-    QString error;
-};
-
-// `encoding` overrides the code page dbfread would take from the language-driver byte (it reads no
-// .cpg file, and takes a zero byte for ASCII).
-inline DbfRead dbfread(const QString& path, const QString& encoding = {}) {
-    DbfRead r;
-    const QString python = QStringLiteral("/usr/bin/python3");
-    if (QProcess::execute(python, {QStringLiteral("-c"), QStringLiteral("import dbfread")}) != 0) return r;
-    r.available = true;
-    QStringList args{QStringLiteral(KALTO_SOURCE_DIR "/tests/data/dbfread_check.py"), path};
-    if (!encoding.isEmpty()) args << encoding;
+// What dbfread reads in files given as "path" or "path=encoding" (the encoding overrides the code
+// page it would take from the language-driver byte; it reads no .cpg file): one object per file,
+// {"ok", "encoding", "fields", "records"}. Empty when python3 or its dbfread module is missing.
+inline QJsonArray dbfread(const QStringList& files) {
     QProcess p;
-    p.start(python, args);
-    if (!p.waitForFinished(60000)) {
-        r.error = QStringLiteral("dbfread no terminó");
-        return r;
-    }
-    r.ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    r.error = QString::fromUtf8(p.readAllStandardError());
-    r.result = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-    return r;
+    p.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(KALTO_SOURCE_DIR "/tests/data/dbfread_check.py")} + files);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return {};
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
 }
+
+inline QJsonArray records(const QJsonValue& read) { return read.toObject().value(QStringLiteral("records")).toArray(); }
 
 }  // namespace kalto::test

@@ -1,14 +1,18 @@
-"""Reads a .DBF file with dbfread and prints what it finds as JSON (for the codec's tests).
+"""Reads .DBF files with dbfread and prints what it finds as a JSON list (for the codec's tests).
 
-Usage: python3 dbfread_check.py FILE [ENCODING]
+Usage: python3 dbfread_check.py FILE[=ENCODING]...
 
-ENCODING overrides the code page dbfread takes from the language-driver byte.
+ENCODING overrides the code page dbfread takes from the language-driver byte. Exit code 3 when
+the dbfread module is not installed.
 """
 import datetime
 import json
 import sys
 
-import dbfread
+try:
+    import dbfread
+except ImportError:
+    sys.exit(3)
 
 
 def plain(value):
@@ -17,13 +21,15 @@ def plain(value):
     return value
 
 
-def main():
-    encoding = sys.argv[2] if len(sys.argv) > 2 else None
-    table = dbfread.DBF(sys.argv[1], load=True, encoding=encoding)
-    fields = ['%s %s %d %d' % (f.name, f.type, f.length, f.decimal_count) for f in table.fields]
-    records = [[plain(v) for v in record.values()] for record in table.records]
-    json.dump({'encoding': table.encoding, 'fields': fields, 'records': records}, sys.stdout, ensure_ascii=True)
+def read(argument):
+    path, _, encoding = argument.partition('=')
+    try:
+        table = dbfread.DBF(path, load=True, encoding=encoding or None)
+        fields = ['%s %s %d %d' % (f.name, f.type, f.length, f.decimal_count) for f in table.fields]
+        records = [[plain(v) for v in record.values()] for record in table.records]
+        return {'ok': True, 'encoding': table.encoding, 'fields': fields, 'records': records}
+    except Exception as error:  # the reader gave up on the file: that is an answer too
+        return {'ok': False, 'error': str(error)}
 
 
-if __name__ == '__main__':
-    main()
+print(json.dumps([read(a) for a in sys.argv[1:]], ensure_ascii=True))

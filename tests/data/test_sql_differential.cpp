@@ -674,8 +674,8 @@ protected:
         ASSERT_TRUE(folder.open(db, &error)) << error.toStdString();
         for (const QString& w : words() + fractions())
             for (const QChar c : w) ASSERT_GE(weight(c).letter, 0) << QString(c).toStdString();
-        tables = {describe(db, QStringLiteral("imanexos"), 300), describe(db, QStringLiteral("improd"), 200),
-                  describe(db, QStringLiteral("mercbi"), 200)};
+        tables = {describe(db, QStringLiteral("imanexos"), 150), describe(db, QStringLiteral("improd"), 100),
+                  describe(db, QStringLiteral("mercbi"), 100)};
         for (const TableSpec& t : tables) {
             const Result r = native.run(nativeDeclaration(t));
             ASSERT_TRUE(r.ok) << r.error.toStdString();

@@ -109,19 +109,6 @@ TEST_F(Statements, ExplicitTransactionsAndSavepoints) {
     EXPECT_EQ(files(), before);
     EXPECT_EQ(journals(), QStringList());
 
-    // A savepoint that opens the transaction: rolled back to, then released, it keeps nothing.
-    exec(QStringLiteral("savepoint fuera"));
-    exec(QStringLiteral("delete from imanexos where id_prod = 5"));
-    exec(QStringLiteral("insert into imanexos values (7, 2, 'NUEVO', '', 0)"));
-    exec(QStringLiteral("update improd set ID_PROD = 8"));
-    exec(QStringLiteral("rollback to fuera"));
-    EXPECT_EQ(annexes(), kStart);
-    exec(QStringLiteral("insert into imanexos values (6, 2, 'SEIS', '', 0)"));
-    exec(QStringLiteral("rollback to fuera"));
-    exec(QStringLiteral("release fuera"));
-    EXPECT_EQ(annexes(), kStart);
-    EXPECT_EQ(files(), before);
-
     exec(QStringLiteral("begin"));
     exec(QStringLiteral("delete from imanexos where id_prod = 5"));
     exec(QStringLiteral("insert into imanexos values (7, 2, 'NUEVO', '', 0)"));

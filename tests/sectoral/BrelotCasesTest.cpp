@@ -59,7 +59,7 @@ TEST_P(BrelotCases, QuestionnaireAndGeneratedTablesAsTheGoldenFiles) {
     QString tables;
     for (const QString& file : brelotDiskFiles()) {
         if (!file.startsWith(QStringLiteral("activida")) && !file.startsWith(QStringLiteral("prodabas"))) tables += dump(disk.filePath(file));
-        EXPECT_EQ(test::fileBytes(disk.filePath(file)), test::fileBytes(db.tablePath(file.chopped(4)))) << file.toStdString();
+        EXPECT_EQ(test::readFile(disk.filePath(file)), test::readFile(db.tablePath(file.chopped(4)))) << file.toStdString();
     }
     EXPECT_EQ(test::sectoralFile(QStringLiteral("golden/%1.tablas").arg(name)).toStdString(), tables.toStdString());
 }

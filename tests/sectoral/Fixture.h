@@ -8,11 +8,11 @@
 #include "sectoral/GuardaBrelot.h"
 
 #include "data/Database.h"
+#include "support/FileBytes.h"
 #include "support/RecordingMessages.h"
 #include "support/TestFolder.h"
 
 #include <QDate>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,14 +27,9 @@ QT_END_NAMESPACE
 
 namespace kalto::test {
 
-inline QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // A file of tests/sectoral as text.
 inline QString sectoralFile(const QString& name) {
-    return QString::fromUtf8(fileBytes(QStringLiteral(KALTO_SOURCE_DIR "/tests/sectoral/") + name));
+    return QString::fromUtf8(readFile(QStringLiteral(KALTO_SOURCE_DIR "/tests/sectoral/") + name));
 }
 
 struct BrelotCase {

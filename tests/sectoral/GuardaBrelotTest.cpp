@@ -29,12 +29,9 @@ protected:
         return GuardaBrelot(db, messages, drives ? *drives : Drives(folder.path(), settings), a, &wait);
     }
     // The output tables and the files of the disk, to tell whether anything changed.
-    QStringList state() {
-        QStringList out{QString::fromLatin1(test::fileBytes(db.tablePath(QStringLiteral("datoprov"))).toHex()),
-                        QString::fromLatin1(test::fileBytes(db.tablePath(QStringLiteral("catdirpl"))).toHex())};
-        for (const QString& f : QDir(disk.path()).entryList(QDir::Files))
-            out << f + u':' + QString::fromLatin1(test::fileBytes(disk.filePath(f)).toHex());
-        return out;
+    QByteArrayList state() {
+        return {test::readFile(db.tablePath(QStringLiteral("datoprov"))), test::readFile(db.tablePath(QStringLiteral("catdirpl"))),
+                test::folderBytes(disk.path())};
     }
 
     QTemporaryDir disk;
@@ -61,7 +58,7 @@ TEST_F(GuardaBrelotTest, AFileThatCouldNotBeCopiedIsNamedInsteadOfTheClosingMess
 // plant). Nothing is copied and both tables keep the rows of the first run.
 TEST_F(GuardaBrelotTest, NoOrATableThatCannotBeWrittenChangesNothingAndCopiesNothing) {
     ASSERT_EQ(run(applicant), BrelotOutcome::Written);
-    const QStringList before = state();
+    const QByteArrayList before = state();
     messages.answers = {false};
     EXPECT_EQ(run({}), BrelotOutcome::Declined);
     EXPECT_EQ(messages.texts(), QStringList{kQuestion});

@@ -1,8 +1,9 @@
 #pragma once
-// The main window: toolbar, request header and the nine tab pages of grids. It binds the
-// data sources at load, shows the header state, turns every typed letter into upper case,
-// and hands every event to the rule objects (RequestRules, HeaderStore, AnnexInputsLink and
-// the grids' rules).
+// The main window: toolbar, request header and the nine tab pages of grids, laid out in
+// frmKALTO.ui and wired in frmKALTO.cpp, frmKALTOHeader.cpp and frmKALTOToolbar.cpp. It
+// binds the data sources at load, shows the header state, turns every typed letter into
+// upper case, and hands every event to the rule objects (RequestRules, HeaderStore,
+// AnnexInputsLink and the grids' rules).
 //
 // Object names: the controls carry their own names (txtRFC, cmbTramite, dbDomFiscal, ...).
 // The toolbar button array cmdKALTO(i) is named "cmdKALTO_<i>" and carries the property
@@ -107,11 +108,16 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // frmKALTO.cpp: the grids and pages; frmKALTOToolbar.cpp: the toolbar's actions.
     void bindGrids();
     void wireToolbar();
+    // frmKALTOHeader.cpp: the header, its lists and the key preview.
     void wireHeader();
     void setInitialGeometry();
 
+    // Binds the data sources and the lists again, and shows the request they hold (after a
+    // clear, a disk written or a request restored).
+    void rebindRequest();
     void fillLists(const ListasEncabezado& listas);
     void showState();
     // The header texts as the header store has them (pending or stored).

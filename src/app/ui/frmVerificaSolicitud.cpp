@@ -34,9 +34,9 @@ frmVerificaSolicitud::frmVerificaSolicitud(QList<RequestFinding> findings, std::
     // The window keeps its width: the first columns are as wide as their usual texts, the
     // message takes the rest, and every text that is longer wraps (the rows grow with it).
     const QFontMetrics fm = lista->fontMetrics();
-    const QString anchos[4] = {QStringLiteral("3. Empresas Controladas"), QStringLiteral("Producto de Exportación"),
-                               QStringLiteral("Renglón (del"), QStringLiteral("Columna")};
-    for (int c = 0; c < 4; ++c) lista->setColumnWidth(c, fm.horizontalAdvance(anchos[c]) + 16);
+    const QString anchos[4] = {QStringLiteral("8. Materias Primas"), QStringLiteral("Representante Legal"),
+                               QStringLiteral("Renglón"), QStringLiteral("Columna")};
+    for (int c = 0; c < 4; ++c) lista->setColumnWidth(c, fm.horizontalAdvance(anchos[c]) + 12);
     lista->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     lista->setHidden(findings_.isEmpty());
     ui_->lblDetalle->setHidden(findings_.isEmpty());

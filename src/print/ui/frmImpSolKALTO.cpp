@@ -4,32 +4,17 @@
 #include "core/TextFiles.h"
 #include "toolkit/Hourglass.h"
 #include "toolkit/TextPrinting.h"
+#include "ui_frmImpSolKALTO.h"
 
-#include <QAbstractTextDocumentLayout>
+#include <QDir>
 #include <QFontDatabase>
-#include <QtPrintSupport/QPrintDialog>
-#include <QtPrintSupport/QPrinter>
-#include <QPushButton>
 #include <QTextBlockFormat>
 #include <QTextCursor>
-#include <QTextDocument>
-#include <QTextEdit>
-
-#include <cmath>
-#include <memory>
+#include <QtPrintSupport/QPrinter>
 
 namespace kalto {
 
 namespace {
-
-// Sizes of the window, in twips.
-constexpr int kInitialWidth = 11000;  // the considerations (lines of about 90 characters) unwrapped
-constexpr int kInitialHeight = 7800;
-constexpr int kButtonWidth = 1215;
-constexpr int kButtonHeight = 375;
-constexpr int kPreviewLeft = 3260;
-constexpr int kPrintLeft = 4560;
-constexpr int kCloseLeft = 5880;
 
 // The composed text as the text boxes hold it: the fiscal-address block ends with the
 // character 11, which they show as a line break inside the paragraph.
@@ -54,48 +39,22 @@ QFont paneFont() { return fixedFont(QStringLiteral("Fixedsys")); }
 
 frmImpSolKALTO::frmImpSolKALTO(ReportSource source, const QString& considerationsPath, Messages& messages,
                                QWidget* parent)
-    : QDialog(parent), source_(std::move(source)), messages_(messages), clock_([] { return QDate::currentDate(); }) {
-    setObjectName(QStringLiteral("frmImpSolKALTO"));
-    setWindowTitle(QStringLiteral("Impresión de Solicitud"));
-    setSizeGripEnabled(true);
-
-    // The print buffer keeps its own place under the pane; only the pane is seen.
-    rtfText_ = new QTextEdit(this);
-    rtfText_->setObjectName(QStringLiteral("rtfText"));
-    rtfText_->setFont(printBufferFont());
-    rtfText_->document()->setDefaultFont(printBufferFont());
-    rtfText_->setReadOnly(true);
-    rtfText_->hide();
-
-    RTUltima_ = new QTextEdit(this);
-    RTUltima_->setObjectName(QStringLiteral("RTUltima"));
-    RTUltima_->setFont(paneFont());
-    RTUltima_->document()->setDefaultFont(paneFont());
-    RTUltima_->setReadOnly(true);
-    RTUltima_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    RTUltima_->setLineWrapMode(QTextEdit::FixedPixelWidth);
-
-    auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        return b;
+    : QDialog(parent), ui_(std::make_unique<Ui::frmImpSolKALTO>()), source_(std::move(source)),
+      messages_(messages), clock_([] { return QDate::currentDate(); }) {
+    ui_->setupUi(this);
+    ui_->rtfText->document()->setDefaultFont(printBufferFont());
+    ui_->RTUltima->document()->setDefaultFont(paneFont());
+    connect(ui_->Command3, &QPushButton::clicked, this, [this] { preview(); });
+    connect(ui_->Command1, &QPushButton::clicked, this, [this] { print(); });
+    chooser_ = [this](QPrinter& printer, const QString& proposedName) {
+        TextPrintDialog dialog(&printer, proposedName, this);
+        dialog.setObjectName(QStringLiteral("CommonDialog1"));
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, true);
+        return dialog.exec() == QDialog::Accepted;
     };
-    Command3_ = button("Command3", QStringLiteral("Vista &Previa"));
-    Command1_ = button("Command1", QStringLiteral("&Imprimir"));
-    Command2_ = button("Command2", QStringLiteral("&Cerrar"));
-    for (QPushButton* b : {Command3_, Command1_, Command2_})
-        b->setFixedSize(twipsToPixelsX(kButtonWidth), twipsToPixelsY(kButtonHeight));
-    connect(Command3_, &QPushButton::clicked, this, [this] { preview(); });
-    connect(Command1_, &QPushButton::clicked, this, [this] { print(); });
-    connect(Command2_, &QPushButton::clicked, this, &QDialog::accept);
-    setTabOrder(Command3_, Command1_);
-    setTabOrder(Command1_, Command2_);
-    setTabOrder(Command2_, RTUltima_);
-
-    resize(twipsToPixelsX(kInitialWidth), twipsToPixelsY(kInitialHeight));
-    layoutControls();
-    loadConsiderations(considerationsPath);
+    // A missing or unreadable considerations file leaves the pane empty, without a message.
+    QString text;
+    if (!considerationsPath.isEmpty() && readTextFile(considerationsPath, &text)) ui_->RTUltima->setPlainText(text);
 }
 
 frmImpSolKALTO::~frmImpSolKALTO() = default;
@@ -106,48 +65,14 @@ void frmImpSolKALTO::openModal(QWidget* parent, ReportSource source, const QStri
     window.exec();
 }
 
-void frmImpSolKALTO::openModal(QWidget* parent, const ReportSnapshot& snapshot, const QString& considerationsPath,
-                               Messages& messages) {
-    openModal(parent, [snapshot](ReportSnapshot& s, QString&) { s = snapshot; return true; }, considerationsPath,
-              messages);
-}
-
-int frmImpSolKALTO::twipsToPixelsX(int twips) const { return int(std::lround(twips * logicalDpiX() / 1440.0)); }
-int frmImpSolKALTO::twipsToPixelsY(int twips) const { return int(std::lround(twips * logicalDpiY() / 1440.0)); }
-
-void frmImpSolKALTO::loadConsiderations(const QString& path) {
-    // A missing or unreadable file leaves the pane empty, without a message.
-    QString text;
-    if (!path.isEmpty() && readTextFile(path, &text)) RTUltima_->setPlainText(text);
-}
-
-void frmImpSolKALTO::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    layoutControls();
-}
-
-void frmImpSolKALTO::layoutControls() {
-    // Inner width and height in twips.
-    const int w = int(std::lround(width() * 1440.0 / logicalDpiX()));
-    const int h = int(std::lround(height() * 1440.0 / logicalDpiY()));
-    // A window too small for the pane keeps the pane's last size.
-    if (w - 200 > 0 && h - 1000 > 0)
-        RTUltima_->setGeometry(twipsToPixelsX(100), twipsToPixelsY(100), twipsToPixelsX(w - 200),
-                               twipsToPixelsY(h - 1000));
-    // The pane's text wraps 400 twips short of its width.
-    const int paneWidth = int(std::lround(RTUltima_->width() * 1440.0 / logicalDpiX()));
-    if (paneWidth - 400 > 0) RTUltima_->setLineWrapColumnOrWidth(twipsToPixelsX(paneWidth - 400));
-    const int top = h - 700 > 0 ? twipsToPixelsY(h - 700) : Command3_->y();
-    Command3_->move(twipsToPixelsX(kPreviewLeft), top);
-    Command1_->move(twipsToPixelsX(kPrintLeft), top);
-    Command2_->move(twipsToPixelsX(kCloseLeft), top);
-}
-
-bool frmImpSolKALTO::compose(ReportText& composed) {
+bool frmImpSolKALTO::compose(ReportText& composed, QString* rfc) {
     Hourglass hourglass;
     ReportSnapshot snapshot;
     QString error;
-    if (source_ && source_(snapshot, error) && FormateaInf(snapshot, clock_(), &composed, &error)) return true;
+    if (source_ && source_(snapshot, error) && FormateaInf(snapshot, clock_(), &composed, &error)) {
+        if (rfc) *rfc = snapshot.rfc.trimmed();
+        return true;
+    }
     hourglass.restore();
     messages_.plain(QStringLiteral("Solicitud incompleta "));
     return false;
@@ -159,8 +84,8 @@ bool frmImpSolKALTO::preview() {
     report_ = composed;
 
     // The print buffer: the whole text, the header's paragraphs centred, the rest left-aligned.
-    rtfText_->setPlainText(forTextBox(composed.full));
-    QTextCursor cursor(rtfText_->document());
+    ui_->rtfText->setPlainText(forTextBox(composed.full));
+    QTextCursor cursor(ui_->rtfText->document());
     cursor.setPosition(0);
     cursor.setPosition(int(composed.header.size()), QTextCursor::KeepAnchor);
     QTextBlockFormat centred;
@@ -168,7 +93,7 @@ bool frmImpSolKALTO::preview() {
     cursor.mergeBlockFormat(centred);
 
     // The pane shows a plain copy (without the centring).
-    RTUltima_->setPlainText(rtfText_->toPlainText());
+    ui_->RTUltima->setPlainText(ui_->rtfText->toPlainText());
     return true;
 }
 
@@ -177,25 +102,27 @@ void frmImpSolKALTO::print() {
     // as incomplete and nothing is printed. What is printed is what the boxes hold (the last
     // preview, or the considerations): the new composition is not loaded into them.
     ReportText composed;
-    if (!compose(composed)) return;
+    QString rfc;
+    if (!compose(composed, &rfc)) return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrintRange(QPrinter::Selection);
-    QPrintDialog dialog(&printer, this);
-    dialog.setObjectName(QStringLiteral("CommonDialog1"));
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, true);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (!chooser_ || !chooser_(printer, (QStringLiteral("Solicitud KALTO ") + rfc).trimmed())) return;
     Hourglass hourglass;
-    if (!printTo(printer)) return;
+    const bool printed = printTo(printer);
     hourglass.restore();
+    if (!printed) {
+        const QString where = printer.outputFileName().isEmpty()
+                                  ? QStringLiteral("la impresora %1").arg(printer.printerName())
+                                  : QStringLiteral("el archivo %1").arg(QDir::toNativeSeparators(printer.outputFileName()));
+        messages_.exclamation(QStringLiteral("No se pudo imprimir la solicitud en %1.").arg(where));
+        return;
+    }
     messages_.information(QStringLiteral("Impresión realizada"), QStringLiteral("Impresión de Forma"));
 }
 
 bool frmImpSolKALTO::printTo(QPrinter& printer) {
     const QTextDocument* document =
-        rtfText_->toPlainText().isEmpty() ? RTUltima_->document() : rtfText_->document();
+        ui_->rtfText->toPlainText().isEmpty() ? ui_->RTUltima->document() : ui_->rtfText->document();
     return printText(*document, printer);
 }
 

@@ -11,11 +11,13 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QPrinter;
-class QPushButton;
-class QTextDocument;
-class QTextEdit;
+
+namespace Ui {
+class frmImpSolKALTO;
+}
 
 namespace kalto {
 
@@ -36,20 +38,22 @@ public:
     // `considerationsPath` is usually considerationsFile(data folder).
     static void openModal(QWidget* parent, ReportSource source, const QString& considerationsPath,
                           Messages& messages);
-    // The same over a request gathered beforehand.
-    static void openModal(QWidget* parent, const ReportSnapshot& snapshot, const QString& considerationsPath,
-                          Messages& messages);
 
     // The date the application is signed on (the computer's date unless set).
     void setClock(std::function<QDate()> clock) { clock_ = std::move(clock); }
+    // Chooses the printer, proposing `proposedName` for a PDF file (the print dialog unless
+    // set); false when the user cancelled.
+    using PrinterChooser = std::function<bool(QPrinter& printer, const QString& proposedName)>;
+    void setPrinterChooser(PrinterChooser chooser) { chooser_ = std::move(chooser); }
 
     // "Vista &Previa": composes the application, fills the print buffer (header centred) and
     // shows a plain copy in the pane. On a failure shows "Solicitud incompleta " and leaves
     // both as they were; returns false.
     bool preview();
     // "&Imprimir": composes the request (when that fails, "Solicitud incompleta " and nothing
-    // is printed), then the print dialog, then printTo() on the printer chosen; "Impresión
-    // realizada" when done. A cancelled dialog or a failed print ends without a message.
+    // is printed), then the printer is chosen ("Solicitud KALTO <RFC>.pdf" proposed), then
+    // printTo() on it: "Impresión realizada" when done, the failure when it could not print.
+    // A cancelled dialog ends without a message.
     void print();
     // Prints the print buffer, or the pane when no preview has been made, on `printer`, page
     // after page, without page numbers. False when the printer could not be used.
@@ -58,29 +62,16 @@ public:
     // The pieces of the last preview.
     const ReportText& report() const { return report_; }
 
-    // Layout of the window for its inner size (twips converted with the screen's resolution).
-    int twipsToPixelsX(int twips) const;
-    int twipsToPixelsY(int twips) const;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
-    void layoutControls();
     // Gathers and composes the request; on a failure shows "Solicitud incompleta ".
-    bool compose(ReportText& composed);
-    void loadConsiderations(const QString& path);
+    bool compose(ReportText& composed, QString* rfc = nullptr);
 
+    std::unique_ptr<Ui::frmImpSolKALTO> ui_;
     ReportSource source_;
     Messages& messages_;
     std::function<QDate()> clock_;
+    PrinterChooser chooser_;
     ReportText report_;
-
-    QTextEdit* rtfText_ = nullptr;   // print buffer: the application with its header centred
-    QTextEdit* RTUltima_ = nullptr;  // the pane the user sees
-    QPushButton* Command3_ = nullptr;  // "Vista &Previa"
-    QPushButton* Command1_ = nullptr;  // "&Imprimir"
-    QPushButton* Command2_ = nullptr;  // "&Cerrar"
 };
 
 // The fonts of the print buffer (Courier New 9 points, or its metric twin Liberation Mono

@@ -1,24 +1,20 @@
 #include "records/ui/frmDetalle.h"
 
-#include "toolkit/WindowPlacement.h"
 #include "core/Messages.h"
-#include "toolkit/BoundGrid.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
-
-#include <QGuiApplication>
-#include <QLabel>
-#include <QScreen>
-#include <QVBoxLayout>
+#include "toolkit/BoundGrid.h"
+#include "toolkit/WindowPlacement.h"
+#include "ui_frmDetalle.h"
 
 namespace kalto {
 
 frmDetalle::frmDetalle(Database& db, Messages& messages, CompanyKind kind, const QString& name, const QString& rfc,
                        QWidget* parent)
-    : QDialog(parent), messages_(messages), kind_(kind), codes_(companyAddressKind(kind)), rfc_(rfc) {
-    setObjectName(QStringLiteral("frmDetalle"));
+    : QDialog(parent), ui_(std::make_unique<Ui::frmDetalle>()), messages_(messages),
+      codes_(companyAddressKind(kind)), rfc_(rfc) {
+    ui_->setupUi(this);
     setWindowTitle(companyAddressCaption(kind, name, rfc));
-    setModal(true);
 
     dtsFiscalEC_ = new DataSource(QStringLiteral("dtsFiscalEC"), &db, QString(), this);
     dtsPlantaEC_ = new DataSource(QStringLiteral("dtsPlantaEC"), &db, QString(), this);
@@ -33,38 +29,18 @@ frmDetalle::frmDetalle(Database& db, Messages& messages, CompanyKind kind, const
     fiscalRule_ = std::make_unique<CompanyAddressRule>(messages_, codes_.fiscalCode, rfc_,
                                                        [fiscal] { return fiscal->recordSet().count(); });
     plantRule_ = std::make_unique<CompanyAddressRule>(messages_, codes_.plantCode, rfc_);
-
-    lblDFiscal_ = new QLabel(QStringLiteral("DOMICILIO FISCAL"), this);
-    lblDFiscal_->setObjectName(QStringLiteral("lblDFiscal"));
-    dbFiscalEC_ = new BoundGrid(this);
-    dbFiscalEC_->setObjectName(QStringLiteral("dbFiscalEC"));
-    dbFiscalEC_->bind(dtsFiscalEC_, CompanyAddressRule::columns(), fiscalRule_.get(), &messages_);
-    lblDFiscal_->setBuddy(dbFiscalEC_);
-
-    lblDPlantas_ = new QLabel(QStringLiteral("DOMICILIO(S) PLANTA(S)"), this);
-    lblDPlantas_->setObjectName(QStringLiteral("lblDPlantas"));
-    dbPlantaDC_ = new BoundGrid(this);
-    dbPlantaDC_->setObjectName(QStringLiteral("dbPlantaDC"));
-    dbPlantaDC_->bind(dtsPlantaEC_, CompanyAddressRule::columns(), plantRule_.get(), &messages_);
-    lblDPlantas_->setBuddy(dbPlantaDC_);
-
-    // One fiscal row and its add-new row; the plants take the rest of the window.
-    dbFiscalEC_->setMinimumHeight(90);
-    dbFiscalEC_->setMaximumHeight(110);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblDFiscal_);
-    layout->addWidget(dbFiscalEC_);
-    layout->addSpacing(8);
-    layout->addWidget(lblDPlantas_);
-    layout->addWidget(dbPlantaDC_, 1);
-    resize(960, 420);
+    ui_->dbFiscalEC->bind(dtsFiscalEC_, CompanyAddressRule::columns(), fiscalRule_.get(), &messages_);
+    ui_->dbPlantaDC->bind(dtsPlantaEC_, CompanyAddressRule::columns(), plantRule_.get(), &messages_);
 }
 
 frmDetalle::~frmDetalle() {
     // The grids hold pointers to the rules: let them go first.
-    delete dbFiscalEC_;
-    delete dbPlantaDC_;
+    delete ui_->dbFiscalEC;
+    delete ui_->dbPlantaDC;
 }
+
+BoundGrid* frmDetalle::dbFiscalEC() const { return ui_->dbFiscalEC; }
+BoundGrid* frmDetalle::dbPlantaDC() const { return ui_->dbPlantaDC; }
 
 bool frmDetalle::open(QWidget* parent, Database& db, Messages& messages, CompanyKind kind, const QString& name,
                       const QString& rfc) {
@@ -75,7 +51,7 @@ bool frmDetalle::open(QWidget* parent, Database& db, Messages& messages, Company
 }
 
 void frmDetalle::done(int result) {
-    if (!dbFiscalEC_->commit() || !dbPlantaDC_->commit()) return;
+    if (!ui_->dbFiscalEC->commit() || !ui_->dbPlantaDC->commit()) return;
     dtsFiscalEC_->close();
     dtsPlantaEC_->close();
     QDialog::done(result);
@@ -85,10 +61,8 @@ void frmDetalle::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        centre();
+        centreOnScreen(this);
     }
 }
-
-void frmDetalle::centre() { centreOnScreen(this); }
 
 }  // namespace kalto

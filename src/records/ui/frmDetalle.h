@@ -10,7 +10,9 @@
 
 #include <memory>
 
-class QLabel;
+namespace Ui {
+class frmDetalle;
+}
 
 namespace kalto {
 
@@ -35,15 +37,8 @@ public:
     static bool open(QWidget* parent, Database& db, Messages& messages, CompanyKind kind, const QString& name,
                      const QString& rfc);
 
-    CompanyKind kind() const { return kind_; }
-    QString fiscalCode() const { return codes_.fiscalCode; }
-    QString plantCode() const { return codes_.plantCode; }
-    QString rfc() const { return rfc_; }
-
-    BoundGrid* dbFiscalEC() const { return dbFiscalEC_; }
-    BoundGrid* dbPlantaDC() const { return dbPlantaDC_; }
-    DataSource* dtsFiscalEC() const { return dtsFiscalEC_; }
-    DataSource* dtsPlantaEC() const { return dtsPlantaEC_; }
+    BoundGrid* dbFiscalEC() const;
+    BoundGrid* dbPlantaDC() const;
 
 public slots:
     // Closing stores the rows in edit first; a row refused stays in edit and the window open.
@@ -53,20 +48,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void centre();
-
+    std::unique_ptr<Ui::frmDetalle> ui_;
     Messages& messages_;
-    CompanyKind kind_;
     CompanyAddressKind codes_;
     QString rfc_;
     DataSource* dtsFiscalEC_ = nullptr;
     DataSource* dtsPlantaEC_ = nullptr;
     std::unique_ptr<CompanyAddressRule> fiscalRule_;
     std::unique_ptr<CompanyAddressRule> plantRule_;
-    QLabel* lblDFiscal_ = nullptr;
-    QLabel* lblDPlantas_ = nullptr;
-    BoundGrid* dbFiscalEC_ = nullptr;
-    BoundGrid* dbPlantaDC_ = nullptr;
     bool centred_ = false;
 };
 

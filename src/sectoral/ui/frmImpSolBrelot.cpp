@@ -104,7 +104,7 @@ bool frmImpSolBrelot::compose(bool preview) {
 bool frmImpSolBrelot::chooseWithDialog(QPrinter& printer) {
     // The whole questionnaire is the selection that is printed: no page range is offered.
     printer.setPrintRange(ui_->rtfText->toPlainText().isEmpty() ? QPrinter::AllPages : QPrinter::Selection);
-    QPrintDialog dialog(&printer, this);
+    TextPrintDialog dialog(&printer, QStringLiteral("Cuestionario BRELOT ") + applicant_.rfc.trimmed(), this);
     dialog.setWindowTitle(QStringLiteral("Imprimir"));
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, !ui_->rtfText->toPlainText().isEmpty());

@@ -42,7 +42,7 @@ protected:
         auto* poll = new QTimer(window.get());
         QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
             auto* w = qobject_cast<frmSolBrelot*>(QApplication::activeModalWidget());
-            if (!w || !w->isVisible()) return;
+            if (!w || !w->isVisible() || !w->isActiveWindow()) return;  // typing needs it active
             poll->stop();
             poll->deleteLater();
             opened = true;

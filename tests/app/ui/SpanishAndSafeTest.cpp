@@ -158,31 +158,3 @@ TEST_F(WindowTest, TheKeyboardStartsInTheHeaderAndThePageStays) {
     EXPECT_EQ(QApplication::focusWidget(), tramite);
 }
 
-TEST_F(WindowTest, EveryTabCaptionIsInSight) {
-    QTabBar* bar = tab()->tabBar();
-    find<QComboBox>(u"cmbModalidad"_s)->setCurrentIndex(kTerciarizacion);  // page 5 available
-    // The window's width on a screen 1280 pixels wide, and one too narrow for the
-    // captions at the window's font.
-    const int margins = window->width() - tab()->width();
-    const int narrow = tabCaptionsWidth(tab()) * 85 / 100 + margins;
-    for (int width : {1256, narrow}) {
-        window->resize(width, 700);
-        QApplication::processEvents();
-        for (int page : {kPagDomicilioFiscal, kPagContenedores}) {
-            tab()->setCurrentIndex(page);
-            ASSERT_EQ(tab()->currentIndex(), page);
-            QApplication::processEvents();
-            for (QToolButton* arrow : bar->findChildren<QToolButton*>())
-                EXPECT_FALSE(arrow->isVisible()) << width;
-            EXPECT_GE(bar->tabRect(0).left(), 0) << width << " page " << page;
-            EXPECT_LE(bar->tabRect(8).right(), bar->width()) << width << " page " << page;
-            for (int i = 0; i < 9; ++i)
-                EXPECT_GE(bar->tabRect(i).width(), bar->fontMetrics().horizontalAdvance(bar->tabText(i)));
-        }
-    }
-    EXPECT_LT(bar->font().pointSizeF(), tab()->font().pointSizeF());
-    // Where there is room, the captions keep the window's font.
-    window->resize(tabCaptionsWidth(tab()) + margins, 700);
-    QApplication::processEvents();
-    EXPECT_EQ(bar->font(), tab()->font());
-}

@@ -36,7 +36,7 @@ protected:
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&*w));
     }
-    qsizetype pages() const { return QString::fromLatin1(test::fileBytes(pdf)).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b"))); }
+    qsizetype pages() const { return QString::fromLatin1(test::readFile(pdf)).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b"))); }
 
     test::BrelotCase brelot = test::readCase(QStringLiteral("varios_sectores"));
     std::optional<frmImpSolBrelot> w;

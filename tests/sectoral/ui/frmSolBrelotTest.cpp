@@ -148,7 +148,7 @@ TEST_F(SectoralWindow, TheExportStoresTheRowInEditWritesDriveAAndTheGridsReadThe
 }
 
 TEST_F(SectoralWindow, TheExportStopsWhenARowBeingTypedCannotBeStored) {
-    const QByteArray datoprov = test::fileBytes(db.tablePath(QStringLiteral("datoprov")));
+    const QByteArray datoprov = test::readFile(db.tablePath(QStringLiteral("datoprov")));
     // A tariff item of nine digits: announced when the cell is left, refused by its column.
     startNewRow(w->dbMercancias(), 2);
     type(QStringLiteral("123456789"), Qt::Key_Tab);
@@ -159,7 +159,7 @@ TEST_F(SectoralWindow, TheExportStopsWhenARowBeingTypedCannotBeStored) {
     EXPECT_EQ(messages.entries[0].kind, RecordingMessages::Kind::Exclamation);
     EXPECT_TRUE(messages.last().contains(QStringLiteral("Fracción"))) << messages.last().toStdString();
     EXPECT_TRUE(QDir(disk.path()).entryList(QDir::Files).isEmpty());
-    EXPECT_EQ(test::fileBytes(db.tablePath(QStringLiteral("datoprov"))), datoprov);
+    EXPECT_EQ(test::readFile(db.tablePath(QStringLiteral("datoprov"))), datoprov);
     // Nor does the window close over it.
     w->close();
     EXPECT_TRUE(w->isVisible());
