@@ -86,6 +86,7 @@ TEST_F(WindowTest, ProcedureAndModalityDecideThePagesAndTheRegistration) {
 }
 
 TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestartAndClearedOnlyWhenConfirmed) {
+    const int modalidadInicial = find<QComboBox>(u"cmbModalidad"_s)->currentIndex();
     tab()->setCurrentIndex(kPagPlantas);
     addRow(grid(u"dbPlanta"_s), {u"norte 12"_s, u"64000"_s});
     typeRow(grid(u"dbPlanta"_s), {u"saltillo"_s}, 2);  // left by changing the page
@@ -118,6 +119,7 @@ TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestartAndClearedOnlyWhenConf
     EXPECT_EQ(plantas->rowCount(), 0);
     EXPECT_EQ(find<QLineEdit>(u"txtRSocial"_s)->text(), QString());
     EXPECT_TRUE(scalar(u"select apepatraz from imdint"_s).isNull());
+    EXPECT_EQ(find<QComboBox>(u"cmbModalidad"_s)->currentIndex(), modalidadInicial);  // the lists shown again
 }
 
 TEST_F(WindowTest, ARefusedRowStaysInEditAndClosingAsks) {
