@@ -20,17 +20,12 @@ namespace {
 class ImportWindow : public kalto::test::WindowTest {
 protected:
     void SetUp() override {
-        hadUnidad_ = qEnvironmentVariableIsSet("KALTO_UNIDAD_C");
-        saved_ = qgetenv("KALTO_UNIDAD_C");
         qputenv("KALTO_UNIDAD_C", unidadC.path().toLocal8Bit());
         WindowTest::SetUp();
     }
     void TearDown() override {
         WindowTest::TearDown();
-        if (hadUnidad_)
-            qputenv("KALTO_UNIDAD_C", saved_);
-        else
-            qunsetenv("KALTO_UNIDAD_C");
+        qunsetenv("KALTO_UNIDAD_C");
     }
     QString onC(const QString& name) const { return QDir(unidadC.path()).filePath(name); }
     void put(const QString& name, const QByteArray& bytes) {
@@ -45,10 +40,6 @@ protected:
     }
 
     QTemporaryDir unidadC;
-
-private:
-    QByteArray saved_;
-    bool hadUnidad_ = false;
 };
 
 }  // namespace
