@@ -53,8 +53,6 @@ protected:
 };
 
 TEST_F(VerificaVentanaTest, EachFindingTakesTheWindowToItsCell) {
-    auto* boton = find<QToolButton>(QStringLiteral("cmdVerificar"));
-    EXPECT_EQ(boton->toolTip(), QStringLiteral("Verificar solicitud"));
     // A fiscal address without its fax, a second plant without its colonia, and under the
     // second export product (not the selected one) an input of a sensitive item.
     stored({QStringLiteral("update imdir set fax = null where iddir = 'FL'"),

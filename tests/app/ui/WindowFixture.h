@@ -2,6 +2,7 @@
 // The real main window on a temporary data folder holding the delivered catalogues, with Qt's
 // own texts in Spanish as the program installs them.
 
+#include "support/PrintQString.h"
 #include "support/RecordingMessages.h"
 #include "toolkit/BoundGrid.h"
 #include "toolkit/BoundGridModel.h"
@@ -20,8 +21,6 @@
 
 #include <memory>
 
-// Readable failures.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace kalto::test {
 
