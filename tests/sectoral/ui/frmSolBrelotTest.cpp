@@ -39,7 +39,7 @@ protected:
     void SetUp() override {
         test::SectoralTest::SetUp();
         sql(QStringLiteral("insert into imanexos (id_prod, tipo_reg, descrip, fraccion, id_subord) values "
-                           "(1, 1, 'a', '40111001', 0), (2, 1, 'SERVICIO', 'null', 0)"));
+                           "(1, 1, 'SERVICIO', 'null', 0), (2, 1, 'a', '40111001', 0)"));
         sql(QStringLiteral("insert into improd (id_prod, fraccion) values (1, '40111001')"));
         qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
         w.emplace(db, messages, applicant);
