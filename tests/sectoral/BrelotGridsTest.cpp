@@ -65,7 +65,6 @@ TEST_F(BrelotGrids, RowsGetTheirCodesTheSelectedEntryAndTheTariffItemCheck) {
         {&sector, 1, "12", "1", "12", "INDUSTRIA DE MANUFACTURAS DEL CAUCHO Y PLÁSTICO"},
         {&sector, 1, "", "XX", "XX", nullptr},
         {&sector, 1, "", "1", "1", "INDUSTRIA ELÉCTRICA"},
-        {&sector, 1, "", "4", "4", "INDUSTRIA DEL JUGUETE Y ARTÍCULOS DEPORTIVOS"},
         {&sector, 2, "3", "OTRA", "OTRA", nullptr},  // the description column is left alone
         {&good, 0, "7", "2", "7", nullptr},
         {&good, 0, "", "5", "5", nullptr},
