@@ -79,9 +79,13 @@ TEST_F(VerificaVentanaTest, EachFindingTakesTheWindowToItsCell) {
     QApplication::processEvents();
 }
 
-TEST_F(VerificaVentanaTest, ACompleteRequestIsToldSo) {
-    stored({});
+TEST_F(VerificaVentanaTest, ACompleteRequestIsToldSoWithTheRowBeingTyped) {
+    stored({QStringLiteral("delete from imrlegal")});
+    typeRow(grid(QStringLiteral("dbRepLegal")), {QStringLiteral("ana"), QStringLiteral("perez"), QStringLiteral("lopez"),
+                                                 QStringLiteral("5552"), QStringLiteral("directora"),
+                                                 QStringLiteral("ana@b.mx")});
     frmVerificaSolicitud* w = verify();
+    before = requestTableBytes(db);  // the typed row was stored first
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->findings().isEmpty());
     EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("lblResumen"))->text(), RequestVerifier::kMsgCompleta);
