@@ -62,7 +62,7 @@ TEST_F(BrelotFromMainWindow, OpensWithWhatTheMainWindowShowsOnceItsRowsAreStored
     find<QComboBox>(QStringLiteral("cmbTramite"))->setCurrentIndex(kProgramaNuevo);
     find<QComboBox>(QStringLiteral("cmbModalidad"))->setCurrentIndex(kIndustrial);
     fill(QStringLiteral("txtRFC"), QStringLiteral(" abc000229xy1"));
-    fill(QStringLiteral("txtRSocial"), QStringLiteral("llantas del bajio"));
+    fill(QStringLiteral("txtRSocial"), QStringLiteral("llantas quimera"));
 
     // A fiscal-address row the table refuses stays in edit and the window does not open.
     BoundGrid* fiscal = grid(QStringLiteral("dbDomFiscal"));
