@@ -181,13 +181,6 @@ TEST_F(BoundGridTest, TypedRowIsStoredOnceWhenLeft) {
     key(Qt::Key_Up);
     EXPECT_EQ(stored().size(), 1);
 
-    // A changed row is written over its record; Enter on the last column leaves it.
-    ASSERT_TRUE(grid->setCurrentCell(0, Email));
-    type(QStringLiteral("Ventas@Planta.MX"));
-    EXPECT_EQ(editor()->text(), QStringLiteral("ventas@planta.mx"));
-    key(Qt::Key_Return);
-    EXPECT_EQ(stored(), QStringList{QStringLiteral("PL|AV. REFORMA 10|06100||ventas@planta.mx|")});
-
     // Escape discards a change and a new row.
     ASSERT_TRUE(grid->setCurrentCell(0, Calle));
     type(QStringLiteral("sur 9\t"));
@@ -198,26 +191,53 @@ TEST_F(BoundGridTest, TypedRowIsStoredOnceWhenLeft) {
     type(QStringLiteral("calle perdida\t123"));
     key(Qt::Key_Escape);
     EXPECT_EQ(grid->gridModel()->rowCount(), 2);  // the stored row and the add-new row
-    EXPECT_EQ(stored(), QStringList{QStringLiteral("PL|AV. REFORMA 10|06100||ventas@planta.mx|")});
+    EXPECT_EQ(stored(), QStringList{QStringLiteral("PL|AV. REFORMA 10|06100|||")});
     EXPECT_TRUE(messages.entries.isEmpty());
 }
 
+// Every way of leaving a changed row stores it over its record; refused, the row stays in edit, asked once.
+TEST_F(BoundGridTest, EveryWayOfLeavingARow) {
+    enum Way { Down, TabOffLastCell, ClickOtherRow, EnterOnLastCell, FocusElsewhere, CloseSource };
+    plants({"A", "B"});
+    int n = 0;
+    for (const Way way : {Down, TabOffLastCell, ClickOtherRow, EnterOnLastCell, FocusElsewhere, CloseSource}) {
+        for (const bool refused : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << "way " << way << (refused ? ", refused" : ", stored"));
+            const QStringList before = stored();
+            const QString email = QStringLiteral("w%1@planta.mx").arg(++n);
+            rule.refuseUpdates = refused ? 1 : 0;
+            messages.clear();
+            grid->setFocus();
+            ASSERT_TRUE(grid->setCurrentCell(0, Email));
+            type(email.toUpper());
+            switch (way) {
+            case Down: key(Qt::Key_Down); break;
+            case TabOffLastCell: key(Qt::Key_Tab); break;
+            case ClickOtherRow: clickCell(1, Calle); break;
+            case EnterOnLastCell: key(Qt::Key_Return); break;
+            case FocusElsewhere: other->setFocus(); break;
+            case CloseSource: EXPECT_NE(source->close(), refused); break;
+            }
+            QApplication::processEvents();
+            EXPECT_EQ(grid->isEditing(), refused);
+            EXPECT_EQ(messages.texts(), refused ? QStringList{kUpdateRefusal} : QStringList());
+            const QStringList after{"PL|A|||" + email + "|", before.value(1)};
+            EXPECT_EQ(stored(), refused ? before : after);
+            grid->discard();
+            ASSERT_TRUE(source->refresh());
+        }
+    }
+}
+
 TEST_F(BoundGridTest, RefusedOrFailedRowStaysInEdit) {
-    // Down, a click on another row, a move by the window, leaving the grid: each asks once, none moves.
+    // A new row refused by the rule, then by the table (CP holds 5 characters): it stays in edit.
     rule.refuse = true;
     ASSERT_TRUE(grid->setCurrentCell(0, CP));
-    type(QStringLiteral("1234567"));  // CP holds 5 characters
-    key(Qt::Key_Down);
-    clickCell(1, Calle);
+    type(QStringLiteral("1234567"));
     EXPECT_FALSE(grid->setCurrentRow(1));
-    other->setFocus();
-    QApplication::processEvents();
-    EXPECT_EQ(messages.texts(), QStringList(4, kRefusal));
-    EXPECT_TRUE(grid->isEditing());
-
+    EXPECT_EQ(messages.texts(), QStringList{kRefusal});
     rule.refuse = false;
     messages.clear();
-    grid->setFocus();
     key(Qt::Key_Down);
     ASSERT_EQ(messages.entries.size(), 1);
     EXPECT_TRUE(messages.last().startsWith(QStringLiteral("No se pudo guardar el registro.")) &&
@@ -420,14 +440,6 @@ TEST_F(BoundGridTest, RowInEditWhileTheRecordSetChanges) {
     EXPECT_EQ(grid->cellValue(1, Email).toString(), QStringLiteral("c@planta.mx"));
     EXPECT_TRUE(grid->commit());
     EXPECT_EQ(stored(), (QStringList{"FL|C|01000||c@planta.mx|", "PL|D||TEPIC||"}));
-
-    // Closing the source stores the row first.
-    ASSERT_TRUE(grid->setCurrentCell(0, CP));
-    type(QStringLiteral("20000"));
-    EXPECT_TRUE(source->close());
-    EXPECT_FALSE(grid->isEditing());
-    EXPECT_EQ(grid->rowCount(), 0);
-    EXPECT_EQ(stored().value(1), QStringLiteral("PL|D|20000|TEPIC||"));
 }
 
 // Packing rewrites the table: record numbers move. Plants A..E, A deleted in the grid.
