@@ -80,15 +80,6 @@ QString rowRules(const QString& table, const QString& name, const QList<DbfField
     return {};
 }
 
-// The .cpg file beside the table at `path` (NAME.cpg for NAME.DBF), as the table reader finds it.
-QString cpgBeside(const QString& path) {
-    const QFileInfo info(path);
-    const QString base = info.dir().filePath(info.completeBaseName());
-    for (const char* suffix : {".cpg", ".CPG", ".Cpg"})
-        if (QFileInfo(base + QLatin1String(suffix)).isFile()) return base + QLatin1String(suffix);
-    return {};
-}
-
 bool sameBytes(const QString& a, const QString& b) {
     QFile fa(a), fb(b);
     return fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly) && fa.readAll() == fb.readAll();

@@ -960,18 +960,6 @@ QString checkFieldForCreate(const DbfField& f) {
 
 const QList<int> kNoRecords;
 
-// The .cpg file beside a table (NAME.cpg for NAME.DBF), or an empty text.
-QString cpgBeside(const QString& path) {
-    const QFileInfo info(path);
-    const QString base = info.dir().filePath(info.completeBaseName());
-    for (const char* suffix : {".cpg", ".CPG", ".Cpg"}) {
-        const QString cpg = base + QLatin1String(suffix);
-        if (QFileInfo(cpg).isFile())
-            return cpg;
-    }
-    return {};
-}
-
 QString journalPath(const QString& path) { return path + QStringLiteral(".jnl"); }
 
 // Applies the journal beside `path`, if there is one, to the bytes of the file read into `file`:
@@ -1052,6 +1040,17 @@ bool recoverJournal(const QString& path, int fd, bool readOnly, int headerLength
 }
 
 }  // namespace
+
+QString cpgBeside(const QString& path) {
+    const QFileInfo info(path);
+    const QString base = info.dir().filePath(info.completeBaseName());
+    for (const char* suffix : {".cpg", ".CPG", ".Cpg"}) {
+        const QString cpg = base + QLatin1String(suffix);
+        if (QFileInfo(cpg).isFile())
+            return cpg;
+    }
+    return {};
+}
 
 // -------------------------------------------------------------------------------------------------
 

@@ -56,6 +56,9 @@ struct DbfField {
 // Why a system call failed (an errno), in Spanish.
 QString systemReason(int err);
 
+// The .cpg file beside a table (NAME.cpg for NAME.DBF) as the table reader finds it, or empty.
+QString cpgBeside(const QString& path);
+
 // Windows-1252 <-> Unicode. toCp1252 fails (returns false) on a character the code page
 // cannot hold, naming it in *error.
 QString fromCp1252(const char* bytes, int length);
