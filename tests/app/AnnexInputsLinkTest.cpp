@@ -24,77 +24,63 @@ struct FakeGrids : ExportProductsView {
     void selectProductRow(int row) override { current = row; }
 };
 
-class AnnexInputsLinkTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QString err;
-        ASSERT_TRUE(folder.open(db, &err)) << err.toStdString();
-        for (const char* row : {"1, 1, 'MESA', null, 0", "2, 1, 'SILLA', null, 0", "3, 1, null, '44011001', 1",
-                                "4, 1, null, '44011002', 1", "5, 1, null, '44011003', 2", "6, 2, 'CAJA', null, 0"})
-            ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (%1)").arg(QLatin1String(row)), {}, &err));
-        sources = std::make_unique<MainDataSources>(&db);
-        sources->bind(&db);
-        grids.products = {qint64(1), 2.0, QStringLiteral(" 9"), QVariant()};
-    }
-    QStringList shown() {
-        QStringList out;
-        RecordSet& rs = sources->dtsAnxMPI()->recordSet();
-        for (int r = 0; r < rs.count(); ++r) out << rs.valueAt(r, 3).toString();
-        return out;
-    }
-
-    test::TestFolder folder;
-    Database db;
-    std::unique_ptr<MainDataSources> sources;
-    FakeGrids grids;
-};
-
 }  // namespace
 
-TEST_F(AnnexInputsLinkTest, InputsFollowTheSelectedProduct) {
-    AnnexInputsLink link(*sources->dtsAnxMPI(), grids);
-    // Nothing selected at load: the first product's inputs.
-    link.reset();
-    EXPECT_EQ(link.shownProduct(), QVariant(qint64(1)));
-    EXPECT_EQ(shown(), (QStringList{"44011001", "44011002"}));
+TEST(AnnexInputsLinkTest, InputsFollowTheSelectedProductAndAnInputInEditIsStoredUnderItsOwnFirst) {
+    test::TestFolder folder;
+    Database db;
+    ASSERT_TRUE(folder.open(db));
+    for (const char* row : {"1, 1, 'MESA', null, 0", "2, 1, 'SILLA', null, 0", "3, 1, null, '44011001', 1",
+                            "4, 1, null, '44011002', 1", "5, 1, null, '44011003', 2", "6, 2, 'CAJA', null, 0"})
+        ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (%1)").arg(QLatin1String(row))));
+    MainDataSources sources(&db);
+    sources.bind(&db);
+    FakeGrids grids;
     // Identifiers as the grid holds them (a double, a text with blanks) are the same product.
-    grids.current = 1;
-    EXPECT_FALSE(link.follow());
-    EXPECT_TRUE(shown() == QStringList{"44011003"} && link.parentOfInput() == QVariant(qint64(2)));
-    grids.current = 2;
-    link.follow();
-    EXPECT_TRUE(link.shownProduct() == QVariant(qint64(9)) && shown().isEmpty());
-    // A product without identifier keeps the inputs shown, and an input typed there has no parent.
-    grids.current = 3;
-    link.follow();
-    EXPECT_TRUE(link.shownProduct() == QVariant(qint64(9)) && link.parentOfInput().isNull());
-    // No product at all: nothing is shown, never the container (whose parent is 0).
-    grids.products.clear();
-    grids.current = -1;
-    link.reset();
-    EXPECT_TRUE(link.shownProduct().isNull() && shown().isEmpty());
-}
-
-TEST_F(AnnexInputsLinkTest, AnInputInEditIsStoredUnderItsOwnProductFirst) {
-    AnnexInputsLink link(*sources->dtsAnxMPI(), grids);
-    grids.current = 0;
-    link.reset();
-    // Another product clicked while an input is typed: nothing moves until the input is dealt
-    // with, and the caller is asked once to come back.
-    grids.editing = true;
-    grids.current = 1;
-    EXPECT_TRUE(link.follow());
-    EXPECT_FALSE(link.follow());
-    // The input is stored under product 1.
-    EXPECT_TRUE(link.shownProduct() == QVariant(qint64(1)) && link.parentOfInput() == QVariant(qint64(1)));
-    // Stored: the inputs follow the selection.
-    grids.editing = false;
-    link.settle();
-    EXPECT_EQ(shown(), QStringList{"44011003"});
-    // Refused (still in edit): its own product is selected again and the inputs stay.
-    grids.editing = true;
-    grids.current = 0;
-    EXPECT_TRUE(link.follow());
-    link.settle();
-    EXPECT_TRUE(grids.current == 1 && shown() == QStringList{"44011003"});
+    grids.products = {qint64(1), 2.0, QStringLiteral(" 9"), QVariant()};
+    AnnexInputsLink link(*sources.dtsAnxMPI(), grids);
+    enum Call { Reset, Follow, Settle };
+    const struct {
+        int current;     // the product row selected before the call (-2: none and no products)
+        bool editing;    // an input in edit
+        Call call;
+        bool comeBack;   // what follow() answers
+        int shown;       // the product whose inputs are shown (0: none)
+        const char* inputs;
+        int parent;      // of an input stored now (0: null)
+        int selected;    // the product row selected afterwards
+    } steps[] = {
+        {-1, false, Reset, false, 1, "44011001 44011002", 0, -1},  // nothing selected at load: the first
+        {1, false, Follow, false, 2, "44011003", 2, 1},
+        {2, false, Follow, false, 9, "", 9, 2},
+        {3, false, Follow, false, 9, "", 0, 3},  // a product without identifier keeps the inputs shown
+        {0, false, Follow, false, 1, "44011001 44011002", 1, 0},
+        // Another product clicked while an input is typed: nothing moves until the input is
+        // dealt with (stored under product 1), and the caller is asked once to come back.
+        {1, true, Follow, true, 1, "44011001 44011002", 1, 1},
+        {1, true, Follow, false, 1, "44011001 44011002", 1, 1},
+        {1, false, Settle, false, 2, "44011003", 2, 1},  // stored: the inputs follow
+        // Refused (still in edit): its own product is selected again and the inputs stay.
+        {0, true, Follow, true, 2, "44011003", 2, 0},
+        {0, true, Settle, false, 2, "44011003", 2, 1},
+        {-2, false, Reset, false, 0, "", 0, -1},  // no product at all: never the container (parent 0)
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(&s - steps);
+        if (s.current == -2) grids.products.clear();
+        grids.current = std::max(s.current, -1);
+        grids.editing = s.editing;
+        bool comeBack = false;
+        if (s.call == Reset) link.reset();
+        else if (s.call == Follow) comeBack = link.follow();
+        else link.settle();
+        EXPECT_EQ(comeBack, s.comeBack);
+        EXPECT_EQ(link.shownProduct(), s.shown ? QVariant(qint64(s.shown)) : QVariant());
+        QStringList inputs;
+        RecordSet& rs = sources.dtsAnxMPI()->recordSet();
+        for (int r = 0; r < rs.count(); ++r) inputs << rs.valueAt(r, 3).toString();
+        EXPECT_EQ(inputs.join(' '), QString::fromLatin1(s.inputs));
+        EXPECT_EQ(link.parentOfInput(), s.parent ? QVariant(qint64(s.parent)) : QVariant());
+        EXPECT_EQ(grids.current, s.selected);
+    }
 }

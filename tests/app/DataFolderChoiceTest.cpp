@@ -1,8 +1,10 @@
-// Which folder the program keeps its tables in, and filling an installed program's user
-// folder from the installed catalogues.
+// Which folder the program keeps its tables in, filling an installed program's user folder
+// from the installed catalogues, and the lock that keeps a second copy of the program off it.
 #include "app/DataFolderChoice.h"
+#include "app/DataFolderLock.h"
 #include "support/FileBytes.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -16,13 +18,9 @@ using test::writeFile;
 // considerations; a build folder holding its tables; an empty place for the user folder.
 struct Folders {
     QTemporaryDir root;
-    QString bin, share, build, user;
+    QString bin = root.filePath("prefijo/bin"), share = root.filePath("prefijo/share/kalto"),
+            build = root.filePath("build"), user = root.filePath("usuario/.local/share/KALTO");
     Folders() {
-        const QDir r(root.path());
-        bin = r.filePath("prefijo/bin");
-        share = r.filePath("prefijo/share/kalto");
-        build = r.filePath("build");
-        user = r.filePath("usuario/.local/share/KALTO");
         for (const QString& d : {bin, share, build}) QDir().mkpath(d);
         writeFile(share + "/activida.DBF", "actividades");
         writeFile(share + "/csector.DBF", "sectores");
@@ -59,6 +57,16 @@ TEST(DataFolderChoiceTest, ChoosesTheFolderByVariableExecutableFolderAndInstalla
         const DataFolderChoice choice = DataFolderChoice::choose(c.in);
         EXPECT_TRUE(choice.carpeta == c.folder && choice.semilla == c.seed) << c.in.executableFolder.toStdString();
     }
+    // The running program's inputs: the variable, share beside bin, the XDG data folder.
+    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME"), oldVar = qgetenv("KALTO_DATOS");
+    qputenv("XDG_DATA_HOME", f.user.toLocal8Bit());
+    qputenv("KALTO_DATOS", "/datos/kalto");
+    const DataFolderInputs in = DataFolderChoice::currentInputs();
+    for (auto [name, old] : {std::pair{"XDG_DATA_HOME", oldXdg}, std::pair{"KALTO_DATOS", oldVar}})
+        old.isEmpty() ? qunsetenv(name) : qputenv(name, old);
+    EXPECT_EQ(in.variable, "/datos/kalto");
+    EXPECT_TRUE(in.userFolder.startsWith(f.user + "/")) << in.userFolder.toStdString();
+    EXPECT_EQ(in.installedFolder, QDir::cleanPath(in.executableFolder + "/../share/kalto"));
 }
 
 TEST(DataFolderChoiceTest, FillsTheUserFolderOnceWithoutReplacingItsData) {
@@ -84,35 +92,37 @@ TEST(DataFolderChoiceTest, FillsTheUserFolderOnceWithoutReplacingItsData) {
     EXPECT_EQ(readFile(f.user + "/CSECTOR.DBF"), "cambiado");
 
     // Nothing to fill: prepare leaves a folder it did not choose alone.
-    const DataFolderChoice build = DataFolderChoice::choose({{}, f.build, true, f.share, f.user});
-    ASSERT_TRUE(build.prepare(&error));
+    ASSERT_TRUE(DataFolderChoice::choose({{}, f.build, true, f.share, f.user}).prepare(&error));
     EXPECT_FALSE(QFile::exists(f.build + "/csector.DBF"));
-}
 
-TEST(DataFolderChoiceTest, ReportsAUserFolderThatCannotBeMade) {
-    Folders f;
+    // A user folder that cannot be made is told.
     writeFile(f.root.path() + "/archivo", "no es carpeta");
     DataFolderInputs in = f.installed(false);
     in.userFolder = f.root.path() + "/archivo/KALTO";
-    QString error;
     EXPECT_FALSE(DataFolderChoice::choose(in).prepare(&error));
-    EXPECT_EQ(error, QStringLiteral("No se pudo crear la carpeta de datos %1.")
-                         .arg(QDir::toNativeSeparators(in.userFolder)));
+    EXPECT_EQ(error, QStringLiteral("No se pudo crear la carpeta de datos %1.").arg(QDir::toNativeSeparators(in.userFolder)));
 }
 
-TEST(DataFolderChoiceTest, RunningProgramUsesTheVariableShareBesideBinAndTheXdgDataFolder) {
-    QTemporaryDir xdg;
-    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME"), oldVar = qgetenv("KALTO_DATOS");
-    qputenv("XDG_DATA_HOME", xdg.path().toLocal8Bit());
-    qputenv("KALTO_DATOS", "/datos/kalto");
-    const DataFolderInputs in = DataFolderChoice::currentInputs();
-    for (auto [name, old] : {std::pair{"XDG_DATA_HOME", oldXdg}, std::pair{"KALTO_DATOS", oldVar}}) {
-        if (old.isEmpty()) qunsetenv(name); else qputenv(name, old);
+TEST(DataFolderLock, OneProgramPerDataFolderAndAStaleLockIsTakenOver) {
+    QTemporaryDir carpeta, otra;
+    QString error;
+    {
+        DataFolderLock primero(carpeta.path());
+        ASSERT_TRUE(primero.toma(&error)) << error.toStdString();
+        EXPECT_FALSE(DataFolderLock(carpeta.path()).toma(&error));
+        EXPECT_TRUE(error.contains(QDir::toNativeSeparators(carpeta.path()))) << error.toStdString();
     }
+    EXPECT_TRUE(DataFolderLock(carpeta.path()).toma(&error)) << error.toStdString();  // released at the end
 
-    EXPECT_EQ(in.variable, "/datos/kalto");
-    EXPECT_TRUE(in.userFolder.startsWith(xdg.path() + "/")) << in.userFolder.toStdString();
-    EXPECT_EQ(in.installedFolder, QDir::cleanPath(in.executableFolder + "/../share/kalto"));
+    // A lock left behind by a program that has ended is taken over.
+    QProcess p;
+    p.start(QStringLiteral("/bin/true"));
+    ASSERT_TRUE(p.waitForStarted());
+    const qint64 pid = p.processId();
+    ASSERT_TRUE(p.waitForFinished());
+    ASSERT_TRUE(writeFile(QDir(otra.path()).filePath(DataFolderLock::kArchivo),
+                          QByteArray::number(pid) + "\nKALTO\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
+    EXPECT_TRUE(DataFolderLock(otra.path()).toma(&error)) << error.toStdString();
 }
 
 }  // namespace

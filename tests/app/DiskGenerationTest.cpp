@@ -1,9 +1,10 @@
-// Writing the request to drive A: over a temporary data folder and a temporary drive: the
-// completeness messages in their order with the page they show, the "Controladora" rules,
-// the question, the seven tables on the disk (packed, read back), and failures that name
-// the file and never leave a half-written table or a claim of success.
+// Writing the request to drive A: and taking it back, over a temporary data folder and a
+// temporary drive: the completeness messages in their order with the page they show, the seven
+// tables on the disk (packed, read back byte for byte), failures that name the file and claim
+// nothing, and a damaged or foreign disk refused by name with the data folder left as it was.
 
 #include "app/DiskGeneration.h"
+#include "app/RequestRestore.h"
 #include "app/RequestVerifier.h"
 #include "core/Drives.h"
 #include "data/DataSource.h"
@@ -11,9 +12,11 @@
 #include "support/FileBytes.h"
 #include "support/RequestFixture.h"
 
-#include <QTemporaryDir>
+#include <QRegularExpression>
 
 #include <cerrno>
+#include <functional>
+#include <sys/stat.h>
 
 using namespace kalto;
 
@@ -21,18 +24,16 @@ namespace {
 
 using Kind = RecordingMessages::Kind;
 using test::readFile;
+using test::writeFile;
 
-class DiscoTest : public test::RequestFixture {
+// The rules over a data folder, drive A: on a temporary folder, the generation and the restore
+// with hooks that count what they ask of the window.
+class DiskTest : public test::RequestFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(disk.isValid());
-        qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
         RequestFixture::SetUp();
         view = std::make_unique<SourceRequestView>(*fuentes, estado);
-        drives = std::make_unique<Drives>(folder.path());
     }
-    void TearDown() override { qunsetenv("KALTO_UNIDAD_A"); }
-
     DiskGeneration generation(const Drives* other = nullptr) {
         DiskGenerationHooks hooks;
         hooks.showPage = [this](int p) { pages << p; };
@@ -41,29 +42,28 @@ protected:
             ++rebinds;
             rules->EstableceLigas(nullptr);
         };
-        return DiskGeneration(*rules, *view, msgs, other ? *other : *drives, hooks);
+        return DiskGeneration(*rules, *view, msgs, other ? *other : drives, hooks);
     }
-    // The first message the check gives (empty when it passes) and the page it shows.
-    QString firstMissing(int* page = nullptr, Kind* kind = nullptr) {
-        msgs.clear();
-        pages.clear();
-        const bool ok = generation().verificaSolicitud();
-        EXPECT_EQ(ok, msgs.entries.isEmpty());
-        if (page) *page = pages.isEmpty() ? -1 : pages.last();
-        if (kind && !msgs.entries.isEmpty()) *kind = msgs.entries.first().kind;
-        EXPECT_LE(msgs.entries.size(), 1) << msgs.texts().join('|').toStdString();
-        return msgs.entries.isEmpty() ? QString() : msgs.entries.first().text;
+    RequestRestore restorer() {
+        RestoreHooks hooks;
+        hooks.storePending = [this] { return ++stores > 0; };
+        hooks.rebind = [this] {
+            ++rebinds;
+            rules->EstableceLigas(nullptr);
+        };
+        return RequestRestore(db, msgs, hooks);
+    }
+    QString diskFile(const QString& table) const { return disk.file(DiskGeneration::diskFileName(table)); }
+    // Calls `commit` refused on the annexes' source: a row in edit there cannot be stored.
+    void annexRowCannotBeStored() {
+        QObject::connect(fuentes->dtsAnxMPE(), &DataSource::commitRequested, [](bool* committed) { *committed = false; });
     }
 
-    QStringList onDisk() const { return QDir(disk.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-    QString diskFile(const QString& name) const { return QDir(disk.path()).filePath(name); }
-
-    QTemporaryDir disk;
+    test::TestDrive disk;
+    const Drives drives{folder.path()};
     std::unique_ptr<SourceRequestView> view;
-    std::unique_ptr<Drives> drives;
     QList<int> pages;
-    int waits = 0;
-    int rebinds = 0;
+    int waits = 0, rebinds = 0, stores = 0;
 };
 
 // One step of the completeness check, as tests/app/completeness_steps.txt lists them.
@@ -92,12 +92,10 @@ QList<Step> readSteps(const QString& scenario, QString* start) {
     return steps;
 }
 
-}  // namespace
-
 // Walks the steps: at each one the disk generation stops at that message and selects its page,
 // and the request check gives it first; before the first fix the request check lists every
 // step marked atStart, in order; after the last both find the request complete.
-class CompletenessTest : public DiscoTest {
+class CompletenessTest : public DiskTest {
 protected:
     void walk(const QString& scenario) {
         QString start;
@@ -109,20 +107,22 @@ protected:
         EXPECT_EQ(verifierMessages(), atStart) << verifierMessages().join('|').toStdString();
         for (const Step& s : steps) {
             SCOPED_TRACE(s.message.toStdString());
-            int page = -2;
-            Kind kind = Kind::Plain;
-            EXPECT_EQ(firstMissing(&page, &kind), s.message);
+            msgs.clear();
+            pages.clear();
+            EXPECT_FALSE(generation().verificaSolicitud());
+            ASSERT_EQ(msgs.entries.size(), 1) << msgs.texts().join('|').toStdString();
+            EXPECT_EQ(msgs.last(), s.message);
             const bool rule = s.message == RequestRules::kMsgMontoControladora ||
                               s.message == RequestRules::kMsgEmpresasControladora;
-            EXPECT_EQ(kind, rule ? Kind::Exclamation : Kind::Stop);
-            EXPECT_EQ(page, rule ? -1 : s.page);
+            EXPECT_EQ(msgs.entries[0].kind, rule ? Kind::Exclamation : Kind::Stop);
+            EXPECT_EQ(pages.value(0, -1), rule ? -1 : s.page);
             msgs.clear();
             const QList<RequestFinding> found = RequestVerifier(*rules).verify();
             EXPECT_TRUE(msgs.entries.isEmpty());  // the request check shows nothing
             EXPECT_TRUE(found.value(0).message == s.message && found.value(0).page == s.page);
             run(s.fix);
         }
-        EXPECT_EQ(firstMissing(), QString());
+        EXPECT_TRUE(generation().verificaSolicitud());
         EXPECT_EQ(verifierMessages(), QStringList());
     }
     void run(const QString& statements) {
@@ -136,35 +136,34 @@ protected:
     }
 };
 
+}  // namespace
+
 TEST_F(CompletenessTest, AnExtensionOfServicesWithTheDesahogoBox) { walk(QStringLiteral("extension")); }
 
 TEST_F(CompletenessTest, ANewControladoraProgrammeThenAnOutsourcingOne) { walk(QStringLiteral("controladora")); }
 
-TEST_F(DiscoTest, TheSevenTablesReachTheDiskPackedAndTheWindowIsBoundAgain) {
+TEST_F(DiskTest, TheSevenTablesReachTheDiskPackedAndTheWindowIsBoundAgain) {
     complete();
     exec(QStringLiteral("insert into imanexos values (3, 3, 'TALADRO', null, 0)"));
     exec(QStringLiteral("delete from imanexos where id_prod = 3"));  // a deleted record in the file
-    ASSERT_EQ(db.table(QStringLiteral("imanexos"))->recordCount(), 3);
-    ASSERT_TRUE(test::writeFile(diskFile(QStringLiteral("imdir.DBF")), "disco anterior"));  // an older disk's table
+    ASSERT_TRUE(writeFile(diskFile(QStringLiteral("imdir")), "disco anterior"));  // an older disk's table
 
     msgs.answers = {true};
     EXPECT_EQ(generation().GeneraDisco(), DiskOutcome::Written);
     ASSERT_EQ(msgs.entries.size(), 1) << msgs.texts().join('|').toStdString();
     EXPECT_EQ(msgs.entries[0].kind, Kind::Question);
     EXPECT_TRUE(waits == 1 && rebinds == 1);
-    EXPECT_EQ(onDisk().size(), 7);  // nothing else: no temporary file left
-    for (const QString& t : requestTables())
-        EXPECT_EQ(readFile(diskFile(DiskGeneration::diskFileName(t))), readFile(db.tablePath(t))) << t.toStdString();
+    EXPECT_EQ(disk.files().size(), 7);  // nothing else: no temporary file left
+    for (const QString& t : requestTables()) EXPECT_EQ(readFile(diskFile(t)), readFile(db.tablePath(t))) << t.toStdString();
     EXPECT_EQ(db.table(QStringLiteral("imanexos"))->recordCount(), 2);  // packed first
-    EXPECT_EQ(fuentes->dtsAnxMPE()->recordSet().count(), 1);  // the sources read the packed tables
+    EXPECT_EQ(fuentes->dtsAnxMPE()->recordSet().count(), 1);          // the sources read the packed tables
 
     // No to the question: the disk stays as it is, the window is bound again all the same.
-    const QByteArray before = readFile(diskFile(QStringLiteral("imdint.DBF")));
+    const QByteArray before = readFile(diskFile(QStringLiteral("imdint")));
     exec(QStringLiteral("update imdint set apepatraz = 'OTRA'"));
-    msgs.clear();
     msgs.answers = {false};
     EXPECT_EQ(generation().GeneraDisco(), DiskOutcome::Declined);
-    EXPECT_EQ(readFile(diskFile(QStringLiteral("imdint.DBF"))), before);
+    EXPECT_EQ(readFile(diskFile(QStringLiteral("imdint"))), before);
     EXPECT_TRUE(waits == 1 && rebinds == 2);
 
     // An incomplete request asks nothing and writes nothing.
@@ -176,11 +175,11 @@ TEST_F(DiscoTest, TheSevenTablesReachTheDiskPackedAndTheWindowIsBoundAgain) {
     EXPECT_EQ(rebinds, 2);
 }
 
-TEST_F(DiscoTest, AFailedCopyNamesTheFileAndClaimsNothing) {
+TEST_F(DiskTest, AFailedCopyNamesTheFileAndClaimsNothing) {
     // A disk that fills up while imanexos is written: the other six are written, imanexos
     // keeps its older copy whole and no temporary file is left.
     complete();
-    ASSERT_TRUE(test::writeFile(diskFile(QStringLiteral("imanexos.DBF")), "anexos del disco anterior"));
+    ASSERT_TRUE(writeFile(diskFile(QStringLiteral("imanexos")), "anexos del disco anterior"));
     Drives full(folder.path());
     full.setFault([](Drives::Step step, const QString& name) {
         return step == Drives::Step::Write && name == QStringLiteral("imanexos.DBF") ? ENOSPC : 0;
@@ -194,29 +193,197 @@ TEST_F(DiscoTest, AFailedCopyNamesTheFileAndClaimsNothing) {
                 !said.contains(QStringLiteral("imdir.DBF")))
         << said.toStdString();
     EXPECT_TRUE(waits == 0 && rebinds == 1);
-    EXPECT_EQ(readFile(diskFile(QStringLiteral("imanexos.DBF"))), QByteArray("anexos del disco anterior"));
-    EXPECT_EQ(onDisk().size(), 7);
-    EXPECT_EQ(readFile(diskFile(QStringLiteral("imdir.DBF"))), readFile(db.tablePath(QStringLiteral("imdir"))));
-}
+    EXPECT_EQ(readFile(diskFile(QStringLiteral("imanexos"))), QByteArray("anexos del disco anterior"));
+    EXPECT_EQ(disk.files().size(), 7);
+    EXPECT_EQ(readFile(diskFile(QStringLiteral("imdir"))), readFile(db.tablePath(QStringLiteral("imdir"))));
 
-TEST_F(DiscoTest, NothingIsCopiedWhenATableCannotBeReadied) {
-    complete();
-    // A row in edit over imanexos that cannot be stored: the table is not packed, the disk untouched.
-    QObject::connect(fuentes->dtsAnxMPE(), &DataSource::commitRequested, [](bool* committed) { *committed = false; });
+    // A row in edit over imanexos that cannot be stored: the table is not packed, nothing copied.
+    for (const QString& f : disk.files()) QFile::remove(disk.file(f));
+    annexRowCannotBeStored();
+    msgs.clear();
     msgs.answers = {true};
     EXPECT_EQ(generation().GeneraDisco(), DiskOutcome::NotPrepared);
     ASSERT_EQ(msgs.entries.size(), 2);
-    EXPECT_TRUE(msgs.entries[1].text.contains(QStringLiteral("imanexos")) &&
-                msgs.entries[1].text.endsWith(DiskGeneration::kMsgNoCopiado))
-        << msgs.entries[1].text.toStdString();
-    EXPECT_TRUE(onDisk().isEmpty() && waits == 0 && rebinds == 1);
+    EXPECT_TRUE(msgs.last().contains(QStringLiteral("imanexos")) && msgs.last().endsWith(DiskGeneration::kMsgNoCopiado))
+        << msgs.last().toStdString();
+    EXPECT_TRUE(disk.files().isEmpty() && waits == 0 && rebinds == 2);
 
     // A drive A: that leads nowhere is told once, before any table is touched.
     DriveSettings settings;
-    settings.unidadA = disk.filePath(QStringLiteral("no-existe"));
+    settings.unidadA = disk.file(QStringLiteral("no-existe"));
     Drives missing(folder.path(), settings);
     msgs.clear();
     msgs.answers = {true};
     EXPECT_EQ(generation(&missing).GeneraDisco(), DiskOutcome::NotPrepared);
     EXPECT_TRUE(msgs.last().contains(QStringLiteral("No se encuentra la unidad A:"))) << msgs.last().toStdString();
+}
+
+namespace {
+
+// A request in every table (with a service of code 13: procedure code 4), one of its rows
+// deleted (the disk receives the tables packed), written to drive A:, then cleared.
+class RestoreTest : public DiskTest {
+protected:
+    void SetUp() override {
+        DiskTest::SetUp();
+        QString err;
+        ASSERT_TRUE(test::writeCompleteRequest(db, QStringLiteral("EMPRESA ÑANDÚ"), &err)) << err.toStdString();
+        exec(QStringLiteral("update imdint set idtra = 4, idmoda = 1"));
+        exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, idmcts) values ('FILIAL', 'BBB010101BB1', 12.5, 'C')"));
+        exec(QStringLiteral("insert into imserv values (13, 'REPARACION')"));
+        exec(QStringLiteral("insert into imanexos values (3, 2, NULL, '11111111', 1)"));
+        exec(QStringLiteral("delete from imanexos where id_prod = 3"));
+        const DiskGeneration::CopyResult r = generation().CopiaBasesADisco(static_cast<int>(requestTables().size()));
+        ASSERT_TRUE(r.ok()) << r.notPrepared.toStdString();
+        for (const QString& t : requestTables()) written[t] = readFile(diskFile(t));
+        msgs.answers = {true};
+        ASSERT_TRUE(rules->LimpiaInformacion());
+        ASSERT_TRUE(rules->EstableceLigas(nullptr));
+        msgs.clear();
+        cleared = test::requestTableBytes(db);
+        rebinds = 0;
+    }
+    QStringList backups() const {
+        return QDir(QDir(folder.path()).filePath(RequestRestore::kBackups)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+
+    QHash<QString, QByteArray> written, cleared;
+};
+
+}  // namespace
+
+TEST_F(RestoreTest, TheWrittenDiskComesBackByteForByteAndThePreviousRequestIsKept) {
+    // What the disk holds is shown before anything is replaced; No keeps the cleared request.
+    msgs.answers = {false};
+    EXPECT_EQ(restorer().restore(disk.path()), RestoreOutcome::Declined);
+    ASSERT_EQ(msgs.entries.size(), 1);
+    EXPECT_TRUE(msgs.entries[0].kind == Kind::Question && msgs.entries[0].presetAnswer == Messages::Answer::No);
+    for (const char* shown : {"RFC: AAAA010101AA1", "EMPRESA ÑANDÚ", "imdir.DBF: 2 renglones", "imrlegal.DBF: 1 renglón",
+                              "impects.DBF: 1 renglón", "improd.DBF: 1 renglón", "imserv.DBF: 1 renglón",
+                              "imanexos.DBF: 2 renglones", "imdint.DBF: 1 renglón"})
+        EXPECT_TRUE(msgs.last().contains(QString::fromUtf8(shown))) << shown << " in " << msgs.last().toStdString();
+    EXPECT_TRUE(test::requestTableBytes(db) == cleared && backups().isEmpty());
+    msgs.clear();
+    msgs.answers = {true};
+    RequestRestore r = restorer();
+    EXPECT_EQ(r.restore(disk.path()), RestoreOutcome::Restored);
+    EXPECT_TRUE(stores == 1 && rebinds == 1);
+    ASSERT_EQ(msgs.entries.size(), 2) << msgs.texts().join('|').toStdString();
+    EXPECT_EQ(msgs.entries[1].kind, Kind::Information);
+
+    // Every table is the one written, even after the window's sources were bound again.
+    for (const QString& t : requestTables()) EXPECT_EQ(readFile(db.tablePath(t)), written[t]) << t.toStdString();
+    EXPECT_EQ(dint("apepatraz").toString(), QStringLiteral("EMPRESA ÑANDÚ"));
+    EXPECT_EQ(fuentes->dtsDireccion()->recordSet().count(), 1);  // the fiscal address
+    // The cleared request is in the dated folder, byte for byte.
+    ASSERT_EQ(backups().size(), 1);
+    EXPECT_TRUE(backups()[0].contains(QRegularExpression(QStringLiteral("^\\d{8}-\\d{6}$"))));
+    EXPECT_EQ(QDir(r.backupFolder()).dirName(), backups()[0]);
+    for (const QString& t : requestTables())
+        EXPECT_EQ(readFile(QDir(r.backupFolder()).filePath(QFileInfo(db.tablePath(t)).fileName())), cleared[t]);
+    EXPECT_TRUE(msgs.last().contains(QDir::toNativeSeparators(r.backupFolder())));
+}
+
+TEST_F(RestoreTest, AHostileDiskIsRefusedByNameAndNothingIsReplaced) {
+    // Changes a disk table through the table reader; false when it could not.
+    auto edit = [&](const char* table, const std::function<bool(DbfTable&)>& change) {
+        std::unique_ptr<DbfTable> t = DbfTable::open(diskFile(QString::fromLatin1(table)), nullptr);
+        return t && change(*t);
+    };
+    auto annex = [](qint64 id) {
+        return [id](DbfTable& t) { return t.append({id, 1, QVariant(), QStringLiteral("44011001"), 0}, nullptr, nullptr); };
+    };
+    auto serv = [&] { return diskFile(QStringLiteral("imserv")); };
+    const struct {
+        std::function<bool()> spoil;
+        const char* table;  // the file the message names
+        const char* why;    // and what it says of it
+        const char* also;   // a second file the message names, if any
+    } cases[] = {
+        {[&] { return QFile(diskFile("imanexos")).resize(written["imanexos"].size() - 10); }, "imanexos", "dañad", ""},
+        {[&] { return QFile::remove(diskFile("imanexos")); }, "imanexos", "no se encuentra", ""},
+        {[&] {
+             return QFile::remove(serv()) &&
+                    DbfTable::create(serv(), {{"IDSERV", DbfType::Numeric, 3, 0}, {"SERVICIO", DbfType::Character, 200, 0}},
+                                     nullptr);
+         },
+         "imserv", "sus columnas no son", ""},
+        {[&] { return writeFile(serv(), QByteArray(40, 'x')); }, "imserv", "dañad", ""},
+        // The header row deleted, or a second one.
+        {[&] { return edit("imdint", [](DbfTable& t) { return t.remove(0, nullptr); }); }, "imdint", "no tiene el renglón", ""},
+        {[&] { return edit("imdint", [](DbfTable& t) { return t.append({QStringLiteral("OTRA")}, nullptr, nullptr); }); },
+         "imdint", "el renglón 2 sobra", ""},
+        // Annex identifiers past 16 bits, or one shared by two rows.
+        {[&] { return edit("imanexos", annex(40000)); }, "imanexos", "renglón 3: El identificador 40000", ""},
+        {[&] { return edit("imanexos", annex(1)); }, "imanexos", "renglón 3: el identificador ID_PROD 1 ya es del renglón 1", ""},
+        // Two spellings of one table, on the disk or in the data folder.
+        {[&] { return writeFile(disk.file("IMDIR.DBF"), written["imdir"]); }, "imdir", "dos maneras", "IMDIR.DBF"},
+        {[&] { return writeFile(folder.file("IMSERV.DBF"), written["imserv"]); }, "imserv", "dos maneras", "IMSERV.DBF"},
+        // What is no table file: a device, a FIFO, a folder, a huge file with a small header.
+        {[&] { return QFile::remove(serv()) && QFile::link("/dev/zero", serv()); }, "imserv", "es un dispositivo", ""},
+        {[&] { return QFile::remove(serv()) && ::mkfifo(QFile::encodeName(serv()), 0644) == 0; }, "imserv", "tubería", ""},
+        {[&] { return QFile::remove(serv()) && QDir().mkdir(serv()); }, "imserv", "es una carpeta", ""},
+        {[&] { return QFile(serv()).resize(qint64(1) << 32); }, "imserv", "más de lo que puede medir", ""},
+        {[&] { return QFile(serv()).resize(10 << 20); }, "imserv", "mide 10485760 bytes y su encabezado", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        ASSERT_TRUE(c.spoil());
+        // Refused: the message names the table, the data folder keeps every byte, nothing is kept aside.
+        msgs.clear();
+        msgs.answers = {true};
+        EXPECT_EQ(restorer().restore(disk.path()), RestoreOutcome::Refused);
+        ASSERT_EQ(msgs.entries.size(), 1) << msgs.texts().join('|').toStdString();
+        EXPECT_EQ(msgs.entries[0].kind, Kind::Exclamation);
+        for (const QString& said : {DiskGeneration::diskFileName(QString::fromLatin1(c.table)), QString::fromUtf8(c.why),
+                                    QStringLiteral("No se reemplazó nada"), QString::fromLatin1(c.also)})
+            EXPECT_TRUE(msgs.last().contains(said)) << said.toStdString() << " in " << msgs.last().toStdString();
+        EXPECT_TRUE(test::requestTableBytes(db) == cleared && backups().isEmpty() && stores == 0 && rebinds == 0);
+        // The disk as written, for the next case.
+        for (const QString& f : QDir(disk.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+            QFile::remove(disk.file(f));
+            QDir(disk.file(f)).removeRecursively();
+        }
+        QFile::remove(folder.file("IMSERV.DBF"));
+        for (const QString& t : requestTables()) ASSERT_TRUE(writeFile(diskFile(t), written[t]));
+    }
+}
+
+TEST_F(RestoreTest, RestoredTablesAreReadAsTheDataFolderReadsThemAndTakeWrites) {
+    // The header of a read-only disk written in UTF-8, as its .cpg says, into a data folder
+    // whose imdint is read in MS-DOS 850, as its own .cpg says.
+    fuentes->closeAll();
+    db.close();
+    ASSERT_TRUE(writeFile(folder.file("imdint.cpg"), "850") && writeFile(disk.file("imdint.cpg"), "UTF-8"));
+    ASSERT_TRUE(folder.open(db));
+    reload();
+    const QString header = diskFile(QStringLiteral("imdint"));
+    ASSERT_TRUE(DbfTable::create(header, findTableDef(QStringLiteral("imdint"))->fields, nullptr));
+    std::unique_ptr<DbfTable> t = DbfTable::open(header, nullptr);
+    ASSERT_TRUE(t && t->append({QStringLiteral("AAAA010101AA1"), QStringLiteral("EMPRESA ÑANDÚ")}, nullptr, nullptr));
+    t.reset();
+    for (const QString& f : disk.files()) QFile::setPermissions(disk.file(f), QFile::ReadOwner | QFile::ReadGroup);
+
+    msgs.answers = {true};
+    ASSERT_EQ(restorer().restore(disk.path()), RestoreOutcome::Restored) << msgs.last().toStdString();
+    EXPECT_EQ(dint("apepatraz").toString(), QStringLiteral("EMPRESA ÑANDÚ"));
+    EXPECT_EQ(db.table(QStringLiteral("imdint"))->codePage(), DbfCodePage::Dos850);
+    for (const QString& t : requestTables())
+        EXPECT_TRUE(QFile::permissions(db.tablePath(t)) & QFile::WriteOwner) << t.toStdString();
+    exec(QStringLiteral("update imdint set apepatraz = 'OTRA'"));
+    std::unique_ptr<DbfTable> reread = DbfTable::open(db.tablePath(QStringLiteral("imdint")), nullptr, DbfAccess::ReadOnly);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->value(0, 1).toString(), QStringLiteral("OTRA"));
+}
+
+TEST_F(RestoreTest, AFailureAfterTheFirstTableIsReplacedPutsEveryTableBack) {
+    // The annexes' row in edit cannot be stored when imanexos, the sixth table, is replaced.
+    annexRowCannotBeStored();
+    msgs.answers = {true};
+    EXPECT_EQ(restorer().restore(disk.path()), RestoreOutcome::Failed);
+    EXPECT_TRUE(msgs.last().contains(QStringLiteral("imanexos")) && msgs.last().contains(QStringLiteral("No se cambió nada")))
+        << msgs.last().toStdString();
+    EXPECT_EQ(test::requestTableBytes(db), cleared);
+    EXPECT_EQ(fuentes->dtsDireccion()->recordSet().count(), 0);
+    EXPECT_EQ(rebinds, 1);
 }

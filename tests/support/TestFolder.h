@@ -41,4 +41,21 @@ private:
     QTemporaryDir dir_;
 };
 
+// A temporary folder standing for a drive ($KALTO_UNIDAD_A by default) while it lives: a member
+// of a fixture, so that it is in place before the fixture opens anything.
+class TestDrive {
+public:
+    explicit TestDrive(const char* variable = "KALTO_UNIDAD_A") : variable_(variable) {
+        qputenv(variable_, QFile::encodeName(dir_.path()));
+    }
+    ~TestDrive() { qunsetenv(variable_); }
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    QStringList files() const { return QDir(path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+private:
+    const char* variable_;
+    QTemporaryDir dir_;
+};
+
 }  // namespace kalto::test

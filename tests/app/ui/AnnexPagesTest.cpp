@@ -1,12 +1,11 @@
 // The products, services and annex pages driven through the real main window: typed into
-// the grids, rows left, the tables read back.
+// the grids, rows left, the tables read back; the inputs grid following the export product
+// selected or just stored.
 
 #include "WindowFixture.h"
 
 #include "core/RequestState.h"
 #include "toolkit/PickList.h"
-
-#include <QComboBox>
 
 using namespace kalto;
 using namespace Qt::StringLiterals;
@@ -16,14 +15,6 @@ namespace {
 
 class AnnexPagesTest : public WindowTest {
 protected:
-    void choose(const char* combo, int index) {
-        find<QComboBox>(QString::fromLatin1(combo))->setCurrentIndex(index);
-        QApplication::processEvents();
-    }
-    void clickRow(BoundGrid* g, int row) {
-        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row, 0)).center());
-        QApplication::processEvents();
-    }
     QString annexes() {
         QStringList out;
         db.query(u"select id_prod, tipo_reg, descrip, fraccion, id_subord from imanexos"_s, {},
@@ -39,9 +30,8 @@ protected:
 
 }  // namespace
 
-TEST_F(AnnexPagesTest, AStoredProductIsShownAsExportProductAndItsInputsFollowTheClickedOne) {
-    choose("cmbTramite", kProgramaNuevo);
-    choose("cmbModalidad", kIndustrial);
+TEST_F(AnnexPagesTest, AStoredProductIsShownAsExportProductAndItsInputsFollowIt) {
+    choose(kProgramaNuevo, kIndustrial);
     // No export product yet: the inputs grid cannot be entered.
     tab()->setCurrentIndex(kPagMateriasPrimas);
     BoundGrid* mpe = grid(u"dbAnxMPE"_s);
@@ -61,19 +51,25 @@ TEST_F(AnnexPagesTest, AStoredProductIsShownAsExportProductAndItsInputsFollowThe
     key(Qt::Key_Down);
     EXPECT_FALSE(productos->isEditing()) << messages.texts().join(u" / "_s).toStdString();
 
-    // The annexes page shows it beside one typed there.
+    // The annexes page shows it; an input typed under it is stamped with its parent.
     tab()->setCurrentIndex(kPagMateriasPrimas);
     ASSERT_EQ(mpe->rowCount(), 1);
-    addRow(mpe, {u"84713002"_s}, 3);
-    // An input typed under each product is stamped with its parent and shown under it only.
-    for (int row : {0, 1}) {
-        clickRow(mpe, row);
-        addRow(insumos, {u"8471300"_s + QString::number(5 + row)}, 2);
-        EXPECT_FALSE(insumos->isEditing()) << messages.last().toStdString();
-    }
-    EXPECT_EQ(annexes(), u"1|1|null|84713001|0;2|1|~|84713002|0;3|1|~|84713005|1;4|1|~|84713006|2"_s);
     clickRow(mpe, 0);
-    EXPECT_EQ(insumos->rowCount(), 1);
+    addRow(insumos, {u"84713005"_s}, 2);
+    // An export product typed there and stored: the inputs grid follows it without a click.
+    typeRow(mpe, {u"84713002"_s}, 3);
+    ASSERT_TRUE(mpe->commit());  // stored where it stands, as the toolbar stores a row in edit
+    ASSERT_FALSE(mpe->isEditing());
+    ASSERT_EQ(mpe->currentRow(), 1);
+    addRow(insumos, {u"84713006"_s}, 2);
+    EXPECT_EQ(column(insumos, 2), QStringList{u"84713006"_s});
+    EXPECT_EQ(annexes(), u"1|1|null|84713001|0;2|1|~|84713005|1;3|1|~|84713002|0;4|1|~|84713006|3"_s);
+    // An input typed when the other product is clicked is stored under its own, and the
+    // inputs grid shows the one clicked.
+    typeRow(insumos, {u"84713004"_s}, 2);
+    clickRow(mpe, 0);
+    EXPECT_EQ(count(u"select count(*) from imanexos where fraccion = '84713004' and id_subord = 3"_s), 1);
+    EXPECT_EQ(column(insumos, 2), QStringList{u"84713005"_s});
 
     // Deleting the export product takes its input, and the products grid shows the product
     // without its link.
@@ -81,13 +77,12 @@ TEST_F(AnnexPagesTest, AStoredProductIsShownAsExportProductAndItsInputsFollowThe
     ASSERT_TRUE(mpe->selectWholeRow(0));
     key(Qt::Key_Delete);
     QApplication::processEvents();
-    EXPECT_EQ(annexes(), u"2|1|~|84713002|0;4|1|~|84713006|2"_s);
+    EXPECT_EQ(annexes(), u"3|1|~|84713002|0;4|1|~|84713006|3;5|1|~|84713004|3"_s);
     EXPECT_TRUE(productos->cellValue(0, 5).isNull()) << productos->cellValue(0, 5).toString().toStdString();
 }
 
 TEST_F(AnnexPagesTest, ThirteenthServiceBecomesTheExportProduct) {
-    choose("cmbTramite", kProgramaNuevo);
-    choose("cmbModalidad", kServicios);
+    choose(kProgramaNuevo, kServicios);
     tab()->setCurrentIndex(kPagServicios);
     BoundGrid* servicios = grid(u"dbServicios"_s);
     startNewRow(servicios, 1);

@@ -1,94 +1,93 @@
-// The "B R E L O T" button of the real main window: a row the table refuses keeps the sectoral
-// window closed; otherwise the rows being typed are stored first and the window opens with the
-// applicant the main window shows, which its export writes to a temporary drive A:. What the
-// sectoral window does by itself is its own tests' business.
+// The main window's sectoral and address buttons: a row the table refuses keeps the sectoral
+// window closed; otherwise the rows being typed are stored first and the sectoral window opens
+// with the applicant the main window shows (its export writes to drive A:), and the address
+// window opens on the company selected in each company page. What those windows do by
+// themselves is their own tests' business.
 
 #include "WindowFixture.h"
 
 #include "core/RequestState.h"
+#include "records/ui/frmDetalle.h"
 #include "sectoral/ui/frmSolBrelot.h"
 #include "toolkit/PickList.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QTemporaryDir>
-#include <QTimer>
+#include <QListWidget>
+#include <QTabBar>
 #include <QToolButton>
 
-#include <functional>
+using namespace kalto;
+using namespace Qt::StringLiterals;
+using kalto::test::WindowTest;
 
-namespace kalto::test {
-
-namespace {
-
-class BrelotFromMainWindow : public WindowTest {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(disk.isValid());
-        qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
-        WindowTest::SetUp();
-    }
-    void TearDown() override {
-        // A failed check inside the sectoral window must not leave it open over the next test.
-        if (auto* w = qobject_cast<frmSolBrelot*>(QApplication::activeModalWidget())) w->reject();
-        WindowTest::TearDown();
-        qunsetenv("KALTO_UNIDAD_A");
-    }
-    // Presses "B R E L O T" and runs `act` on the sectoral window once it is up, then closes it.
-    // False when the window did not open.
-    bool inBrelot(const std::function<void(frmSolBrelot*)>& act) {
-        bool opened = false;
-        auto* poll = new QTimer(window.get());
-        QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
-            auto* w = qobject_cast<frmSolBrelot*>(QApplication::activeModalWidget());
-            if (!w || !w->isVisible() || !w->isActiveWindow()) return;  // typing needs it active
-            poll->stop();
-            poll->deleteLater();
-            opened = true;
-            act(w);
-            if (w->isVisible()) w->close();
-        });
-        poll->start(20);
-        click(QStringLiteral("cmdBrelot"));
-        if (!opened) delete poll;
-        return opened;
-    }
-    QTemporaryDir disk;
-};
-
-}  // namespace
-
-TEST_F(BrelotFromMainWindow, OpensWithWhatTheMainWindowShowsOnceItsRowsAreStored) {
-    find<QComboBox>(QStringLiteral("cmbTramite"))->setCurrentIndex(kProgramaNuevo);
-    find<QComboBox>(QStringLiteral("cmbModalidad"))->setCurrentIndex(kIndustrial);
-    fill(QStringLiteral("txtRFC"), QStringLiteral(" abc000229xy1"));
-    fill(QStringLiteral("txtRSocial"), QStringLiteral("llantas quimera"));
-
+TEST_F(WindowTest, BrelotOpensWithWhatTheMainWindowShowsOnceItsRowsAreStored) {
+    choose(kProgramaNuevo, kIndustrial);
+    fill(u"txtRFC"_s, u" abc000229xy1"_s);
+    fill(u"txtRSocial"_s, u"llantas quimera"_s);
+    const auto brelot = [this](const std::function<void(frmSolBrelot*)>& act) {
+        return inModal<frmSolBrelot>([this] { click(u"cmdBrelot"_s); }, act);
+    };
     // A fiscal-address row the table refuses stays in edit and the window does not open.
-    BoundGrid* fiscal = grid(QStringLiteral("dbDomFiscal"));
-    typeRow(fiscal, {QStringLiteral("calle \u03A9")});
-    EXPECT_FALSE(inBrelot([](frmSolBrelot*) {}));
+    BoundGrid* fiscal = grid(u"dbDomFiscal"_s);
+    typeRow(fiscal, {u"calle \u03A9"_s});
+    EXPECT_FALSE(brelot([](frmSolBrelot*) {}));
     EXPECT_TRUE(fiscal->isEditing());
     fiscal->discard();
 
-    typeRow(fiscal, {QStringLiteral("reforma 1"), QStringLiteral("06700")});
+    typeRow(fiscal, {u"reforma 1"_s, u"06700"_s});
     tab()->setCurrentIndex(kPagPlantas);
-    addRow(grid(QStringLiteral("dbPlanta")), {QStringLiteral("norte 2"), QStringLiteral("06700")});
+    addRow(grid(u"dbPlanta"_s), {u"norte 2"_s, u"06700"_s});
     tab()->setCurrentIndex(kPagProductos);
-    BoundGrid* productos = grid(QStringLiteral("dbProducto"));
-    typeRow(productos, {QStringLiteral("90189099")});
+    BoundGrid* productos = grid(u"dbProducto"_s);
+    typeRow(productos, {u"90189099"_s});
     messages.clear();
     QStringList fracciones;
-    const bool opened = inBrelot([&](frmSolBrelot* w) {
+    ASSERT_TRUE(brelot([&](frmSolBrelot* w) {
         for (int i = 0; i < w->lstFraccion()->count(); ++i) fracciones << w->lstFraccion()->item(i)->text();
         messages.answers = {true};
         QTest::mouseClick(w->cmdAccion(0), Qt::LeftButton);
-    });
-    ASSERT_TRUE(opened);
+    }));
     EXPECT_FALSE(productos->isEditing());
-    EXPECT_EQ(fracciones, QStringList{QStringLiteral("90189099")});
-    EXPECT_EQ(messages.last(), QStringLiteral("Puede retirar el disco de la unidad A:"));
-    EXPECT_TRUE(QFile::exists(QDir(disk.path()).filePath(QStringLiteral("datoprov.dbf"))));
+    EXPECT_EQ(fracciones, QStringList{u"90189099"_s});
+    EXPECT_EQ(messages.last(), u"Puede retirar el disco de la unidad A:"_s);
+    EXPECT_TRUE(QFile::exists(driveA.file(u"datoprov.dbf"_s)));
 }
 
-}  // namespace kalto::test
+TEST_F(WindowTest, EachCompanyPageOpensTheAddressWindowOfItsCompany) {
+    const auto pagina = [this](int page) {  // with a click on its tab
+        QTest::mouseClick(tab()->tabBar(), Qt::LeftButton, {}, tab()->tabBar()->tabRect(page).center());
+        messages.clear();  // the quiet save may ask for the two controlled companies
+    };
+    const auto abre = [this](const QString& boton, QString* titulo) {
+        return inModal<frmDetalle>([&] { click(boton); }, [&](frmDetalle* w) { *titulo = w->windowTitle(); });
+    };
+    // No company selected: the message, no window.
+    choose(kProgramaNuevo, kControladora);
+    pagina(kPagControladas);
+    ASSERT_TRUE(grid(u"dbControl"_s)->setCurrentCell(grid(u"dbControl"_s)->addNewRow(), 0));
+    QString titulo;
+    EXPECT_FALSE(abre(u"cmdVDomicilioC"_s, &titulo));
+    EXPECT_EQ(messages.texts(), QStringList{u"Debes seleccionar una empresa para verificar su información de "
+                                            u"domicilio fiscal y de plantas."_s});
+
+    // The same company typed in each page and, without leaving its row, the page's button: the
+    // row is stored first and the window opens on that company and kind.
+    const struct {
+        int modalidad, pagina;
+        QString grid, boton, titulo;
+    } casos[] = {{kControladora, kPagControladas, u"dbControl"_s, u"cmdVDomicilioC"_s, u"Empresa Controlada"_s},
+                 {kTerciarizacion, kPagTerciarizacion, u"dbTerciarizacion"_s, u"cmdVDomicilioT"_s,
+                  u"Empresa de Terciarización"_s},
+                 {kTerciarizacion, kPagSubmanufactura, u"dbSubmanufactura"_s, u"cmdVDomicilioS"_s,
+                  u"Empresa de Submanufactura"_s}};
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.grid.toStdString());
+        choose(kProgramaNuevo, c.modalidad);
+        pagina(c.pagina);
+        ASSERT_EQ(tab()->currentIndex(), c.pagina);
+        typeRow(grid(c.grid), {u"maquila norte"_s, u"mno030303ab3"_s});
+        ASSERT_TRUE(abre(c.boton, &titulo));
+        EXPECT_EQ(titulo, c.titulo + u" : MAQUILA NORTE - RFC :  MNO030303AB3"_s);
+        EXPECT_FALSE(grid(c.grid)->isEditing());
+        EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
+    }
+}

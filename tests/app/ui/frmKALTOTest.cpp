@@ -1,13 +1,16 @@
-// The main window driven through its real controls: layout, key preview, header filters, the
-// procedure/modality page table, grid rows stored, refused, discarded and shown again.
+// The main window driven through its real controls: the header's filters and stores, the
+// procedure/modality pages, grid rows stored, refused, discarded and shown again, clearing and
+// closing; its tab captions and typeface.
 
 #include "WindowFixture.h"
 
 #include "app/MainDataSources.h"
 #include "app/RequestRules.h"
+#include "app/ui/InterfaceFont.h"
+#include "app/ui/TabCaptions.h"
 
 #include <QCheckBox>
-#include <QComboBox>
+#include <QToolButton>
 
 using namespace kalto;
 using namespace Qt::StringLiterals;
@@ -20,7 +23,6 @@ TEST_F(WindowTest, TypedLettersAreStoredUpperCaseAndUnstorableTextIsKept) {
     fill(u"txtRSocial"_s, u" \u03A9"_s);
     EXPECT_TRUE(messages.last().startsWith(u"No se pudo guardar el dato Razon Social"_s))
         << messages.last().toStdString();
-
     // The header text that could not be stored is not passed over: no save is reported.
     messages.clear();
     click(u"cmdKALTO_1"_s);
@@ -37,8 +39,7 @@ TEST_F(WindowTest, RfcIsFilteredByPositionAndCheckedOnLeaving) {
     key(Qt::Key_Return);
     EXPECT_EQ(QApplication::focusWidget(), find(u"txtRSocial"_s));
     EXPECT_EQ(messages.texts(), QStringList{u"El mes que has escrito no tiene más de 28 días. Rectifica por favor"_s});
-    EXPECT_EQ(rfc->text(), QString());
-    EXPECT_TRUE(scalar(u"select rfc from imdint"_s).isNull());
+    EXPECT_TRUE(rfc->text().isEmpty() && scalar(u"select rfc from imdint"_s).isNull());
     messages.clear();
     fill(u"txtRFC"_s, u" abc000229xy1"_s);
     EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
@@ -47,31 +48,33 @@ TEST_F(WindowTest, RfcIsFilteredByPositionAndCheckedOnLeaving) {
 
 TEST_F(WindowTest, ProcedureAndModalityDecideThePagesAndTheRegistration) {
     auto* tramite = find<QComboBox>(u"cmbTramite"_s);
-    auto* modalidad = find<QComboBox>(u"cmbModalidad"_s);
-    // The page table is the rules' (tested there); the window shows it.
-    const struct { int tramite, modalidad; QList<int> fuera; } casos[] = {{kProgramaNuevo, kServicios, {2, 3, 4}},
-                                                                         {kAmpliacion, kIndustrial, {1, 2, 4, 5, 6, 8}}};
-    for (const auto& c : casos) {
-        tramite->setCurrentIndex(c.tramite);
-        modalidad->setCurrentIndex(c.modalidad);
+    EXPECT_EQ(QApplication::focusWidget(), tramite);  // the keyboard starts in the header
+    // The page table is the rules' (tested there); the window shows it and keeps the page
+    // shown while it stays available, else shows page 1.
+    const struct { int tramite, modalidad, elegida, mostrada; QList<int> fuera; } pasos[] = {
+        {kAmpliacion, kIndustrial, -1, kPagDomicilioFiscal, {1, 2, 4, 5, 6, 8}},
+        {kAmpliacion, kServicios, kPagServicios, kPagServicios, {1, 2, 3, 4, 6, 8}},
+        {kProgramaNuevo, kServicios, -1, kPagServicios, {2, 3, 4}},
+        {kProgramaNuevo, kIndustrial, -1, kPagDomicilioFiscal, {2, 4, 5}}};
+    for (const auto& c : pasos) {
+        choose(c.tramite, c.modalidad);
+        if (c.elegida >= 0) tab()->setCurrentIndex(c.elegida);
+        EXPECT_EQ(tab()->currentIndex(), c.mostrada) << c.tramite << " " << c.modalidad;
         for (int p = 0; p < 9; ++p) EXPECT_EQ(tab()->isTabEnabled(p), !c.fuera.contains(p)) << c.tramite << " " << p;
-        EXPECT_TRUE(tab()->isTabEnabled(tab()->currentIndex()));
     }
-    tramite->setCurrentIndex(kProgramaNuevo);
 
     // Ampliación enables the registration and the rework grid; Programa Nuevo empties and
     // disables them, on screen and on file.
     auto* numero = find<QLineEdit>(u"txtNumKALTO"_s);
-    auto* anio = find<QLineEdit>(u"txtAnioKALTO"_s);
-    EXPECT_FALSE(numero->isEnabled() || anio->isEnabled());
+    EXPECT_FALSE(numero->isEnabled());
     tramite->setCurrentIndex(kAmpliacion);
-    ASSERT_TRUE(numero->isEnabled() && anio->isEnabled() && window->dbAnx(3)->isEnabled());
+    ASSERT_TRUE(numero->isEnabled() && find(u"txtAnioKALTO"_s)->isEnabled() && window->dbAnx(3)->isEnabled());
     fill(u"txtNumKALTO"_s, u"4567"_s);
     fill(u"txtAnioKALTO"_s, u"2009"_s);
     EXPECT_EQ(scalar(u"select numekalto || '/' || aniokalto from imdint"_s).toString(), u"4567/2009"_s);
     tramite->setCurrentIndex(kProgramaNuevo);
-    EXPECT_TRUE(numero->text().isEmpty() && anio->text().isEmpty());
-    EXPECT_FALSE(numero->isEnabled() || anio->isEnabled() || window->dbAnx(3)->isEnabled());
+    EXPECT_TRUE(numero->text().isEmpty() && text(u"txtAnioKALTO"_s).isEmpty());
+    EXPECT_FALSE(numero->isEnabled() || find(u"txtAnioKALTO"_s)->isEnabled() || window->dbAnx(3)->isEnabled());
     EXPECT_EQ(count(u"select count(*) from imdint where numekalto is null and aniokalto is null"_s), 1);
 
     // The desahogo box enables the folio; unchecking it empties the folio on screen and on file.
@@ -86,6 +89,7 @@ TEST_F(WindowTest, ProcedureAndModalityDecideThePagesAndTheRegistration) {
 }
 
 TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestartAndClearedOnlyWhenConfirmed) {
+    EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Undo"), u"&Deshacer"_s);  // Qt's own texts
     const int modalidadInicial = find<QComboBox>(u"cmbModalidad"_s)->currentIndex();
     tab()->setCurrentIndex(kPagPlantas);
     addRow(grid(u"dbPlanta"_s), {u"norte 12"_s, u"64000"_s});
@@ -100,26 +104,31 @@ TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestartAndClearedOnlyWhenConf
     EXPECT_TRUE(messages.texts().contains(RequestRules::kMsgGuardado)) << messages.last().toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // hourglass taken off
 
-    reopen();
+    shut();
+    open();
     BoundGrid* plantas = grid(u"dbPlanta"_s);
-    ASSERT_EQ(plantas->rowCount(), 2);
-    EXPECT_EQ(plantas->cellValue(1, 2).toString(), u"SALTILLO"_s);
-    EXPECT_EQ(find<QLineEdit>(u"txtRSocial"_s)->text(), u"O'HARA"_s);
+    EXPECT_EQ(column(plantas, 2), (QStringList{QString(), u"SALTILLO"_s}));
+    EXPECT_EQ(text(u"txtRSocial"_s), u"O'HARA"_s);
     EXPECT_EQ(find<QComboBox>(u"cmbModalidad"_s)->currentIndex(), kAlbergue);
     EXPECT_EQ(find<QComboBox>(u"cmbSector"_s)->currentIndex(), 2);
 
-    // Clearing asks first: No keeps everything, Yes empties the tables and the screen.
+    // Clearing asks first, No preset: No keeps everything, Yes empties the tables and the
+    // screen, keeps the page and puts the keyboard back in the header.
+    tab()->setCurrentIndex(kPagPlantas);
+    messages.clear();
     messages.answers = {false, true};
     click(u"cmdKALTO_0"_s);
-    EXPECT_EQ(messages.last(), RequestRules::kMsgLimpia);
+    ASSERT_EQ(messages.texts(), QStringList{RequestRules::kMsgLimpia});
+    EXPECT_EQ(messages.entries[0].presetAnswer, Messages::Answer::No);
     EXPECT_EQ(count(u"select count(*) from imdir"_s), 2);
-    EXPECT_EQ(find<QLineEdit>(u"txtRSocial"_s)->text(), u"O'HARA"_s);
+    EXPECT_EQ(text(u"txtRSocial"_s), u"O'HARA"_s);
     click(u"cmdKALTO_0"_s);
     EXPECT_EQ(count(u"select count(*) from imdir"_s), 0);
     EXPECT_EQ(plantas->rowCount(), 0);
-    EXPECT_EQ(find<QLineEdit>(u"txtRSocial"_s)->text(), QString());
-    EXPECT_TRUE(scalar(u"select apepatraz from imdint"_s).isNull());
+    EXPECT_TRUE(text(u"txtRSocial"_s).isEmpty() && scalar(u"select apepatraz from imdint"_s).isNull());
     EXPECT_EQ(find<QComboBox>(u"cmbModalidad"_s)->currentIndex(), modalidadInicial);  // the lists shown again
+    EXPECT_EQ(tab()->currentIndex(), kPagPlantas);
+    EXPECT_EQ(QApplication::focusWidget(), find(u"cmbTramite"_s));
 }
 
 TEST_F(WindowTest, ARefusedRowStaysInEditAndClosingAsks) {
@@ -168,21 +177,45 @@ TEST_F(WindowTest, RequiredValueCheckNamesTheFieldAndShowsItsPage) {
     EXPECT_EQ(window->VerificaConValor(fiscal, kPagDomicilioFiscal, u"1"_s), 0);
 }
 
-TEST_F(WindowTest, AnnexGridsFollowTheStoredProducts) {
-    // Two export products stored; an input being typed when the other is clicked is stored
-    // under its own, and the inputs grid shows the other's.
-    for (const QString& sql : {u"insert into imanexos values (1, 1, null, '84713001', 0)"_s,
-                               u"insert into imanexos values (9, 1, 'OTRO', null, 0)"_s})
-        ASSERT_TRUE(db.execute(sql)) << sql.toStdString();
-    reopen();
-    BoundGrid* mpe = grid(u"dbAnxMPE"_s);
-    BoundGrid* insumos = window->dbAnx(0);
-    tab()->setCurrentIndex(kPagMateriasPrimas);
-    ASSERT_EQ(mpe->rowCount(), 2);
-    ASSERT_EQ(mpe->currentRow(), 0);
-    typeRow(insumos, {u"84713004"_s}, 2);
-    QTest::mouseClick(mpe->viewport(), Qt::LeftButton, {}, mpe->visualRect(mpe->model()->index(1, 0)).center());
-    QApplication::processEvents();
-    EXPECT_EQ(count(u"select count(*) from imanexos where fraccion = '84713004' and id_subord = 1"_s), 1);
-    EXPECT_EQ(insumos->rowCount(), 0);
+TEST_F(WindowTest, TabCaptionsAreWholeAtTheWindowFontFrom1024PixelsOn) {
+    auto* bar = qobject_cast<CaptionTabBar*>(tab()->tabBar());
+    ASSERT_NE(bar, nullptr);
+    const int margins = window->width() - tab()->width();
+    // The window's width on a 1024-pixel screen, then wide enough for every caption on one line.
+    for (int width : {1000, tabCaptionsWidth(tab()) + margins}) {
+        window->resize(width, 700);
+        QApplication::processEvents();
+        ASSERT_EQ(window->width(), width);
+        EXPECT_EQ(bar->font(), tab()->font());
+        for (QToolButton* arrow : bar->findChildren<QToolButton*>()) EXPECT_FALSE(arrow->isVisible()) << width;
+        EXPECT_TRUE(bar->tabRect(0).left() >= 0 && bar->tabRect(8).right() <= bar->width()) << width;
+        int wrapped = 0;
+        for (int i = 0; i < 9; ++i) {
+            // The caption itself, on one line or broken at a blank, with room for every line.
+            const QString shown = bar->shownText(i);
+            EXPECT_EQ(QString(shown).replace(u'\n', u' '), bar->tabText(i));
+            EXPECT_LE(shown.count(u'\n'), 1);
+            wrapped += shown.contains(u'\n');
+            const QSize size = bar->fontMetrics().size(0, shown);
+            EXPECT_TRUE(bar->tabRect(i).width() >= size.width() && bar->tabRect(i).height() >= size.height()) << i;
+        }
+        EXPECT_EQ(wrapped > 0, width == 1000) << width;
+    }
+}
+
+TEST(InterfaceFontTest, ChoosesAProportionalSansFamily) {
+    const QStringList fixed{u"Liberation Mono"_s, u"DejaVu Sans Mono"_s, u"Monospace"_s};
+    const auto isFixed = [&](const QString& f) { return fixed.contains(f); };
+    const struct {
+        QStringList installed;
+        const char* expected;
+    } cases[] = {
+        {{"Liberation Mono", "Liberation Serif", "DejaVu Sans"}, "DejaVu Sans"},
+        {{"Liberation Mono", "Liberation Sans", "Noto Sans"}, "Noto Sans"},
+        {{"Liberation Mono", "DejaVu Sans Mono", "Liberation Serif", "Ubuntu"}, "Ubuntu"},
+        {{"Monospace", "Liberation Serif"}, "Liberation Serif"},
+        {{"Liberation Mono", "Monospace"}, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(chooseInterfaceFamily(c.installed, isFixed), QString::fromLatin1(c.expected)) << c.expected;
 }
