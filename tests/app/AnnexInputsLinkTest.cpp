@@ -41,7 +41,8 @@ TEST(AnnexInputsLinkTest, InputsFollowTheSelectedProductAndAnInputInEditIsStored
     AnnexInputsLink link(*sources.dtsAnxMPI(), grids);
     enum Call { Reset, Follow, Settle };
     const struct {
-        int current;     // the product row selected before the call (-2: none and no products)
+        int products;    // how many of the four the grid holds
+        int current;     // the product row selected before the call
         bool editing;    // an input in edit
         Call call;
         bool comeBack;   // what follow() answers
@@ -50,25 +51,26 @@ TEST(AnnexInputsLinkTest, InputsFollowTheSelectedProductAndAnInputInEditIsStored
         int parent;      // of an input stored now (0: null)
         int selected;    // the product row selected afterwards
     } steps[] = {
-        {-1, false, Reset, false, 1, "44011001 44011002", 0, -1},  // nothing selected at load: the first
-        {1, false, Follow, false, 2, "44011003", 2, 1},
-        {2, false, Follow, false, 9, "", 9, 2},
-        {3, false, Follow, false, 9, "", 0, 3},  // a product without identifier keeps the inputs shown
-        {0, false, Follow, false, 1, "44011001 44011002", 1, 0},
+        {1, -1, false, Reset, false, 1, "44011001 44011002", 0, -1},  // nothing selected at load: the first
+        {4, 1, false, Follow, false, 2, "44011003", 2, 1},
+        {4, 2, false, Follow, false, 9, "", 9, 2},
+        {4, 3, false, Follow, false, 9, "", 0, 3},  // a product without identifier keeps the inputs shown
+        {4, 0, false, Follow, false, 1, "44011001 44011002", 1, 0},
         // Another product clicked while an input is typed: nothing moves until the input is
         // dealt with (stored under product 1), and the caller is asked once to come back.
-        {1, true, Follow, true, 1, "44011001 44011002", 1, 1},
-        {1, true, Follow, false, 1, "44011001 44011002", 1, 1},
-        {1, false, Settle, false, 2, "44011003", 2, 1},  // stored: the inputs follow
+        {4, 1, true, Follow, true, 1, "44011001 44011002", 1, 1},
+        {4, 1, true, Follow, false, 1, "44011001 44011002", 1, 1},
+        {4, 1, false, Settle, false, 2, "44011003", 2, 1},  // stored: the inputs follow
         // Refused (still in edit): its own product is selected again and the inputs stay.
-        {0, true, Follow, true, 2, "44011003", 2, 0},
-        {0, true, Settle, false, 2, "44011003", 2, 1},
-        {-2, false, Reset, false, 0, "", 0, -1},  // no product at all: never the container (parent 0)
+        {4, 0, true, Follow, true, 2, "44011003", 2, 0},
+        {4, 0, true, Settle, false, 2, "44011003", 2, 1},
+        {0, -1, false, Reset, false, 0, "", 0, -1},  // no product at all: never the container (parent 0)
     };
+    const QVariantList products = grids.products;
     for (const auto& s : steps) {
         SCOPED_TRACE(&s - steps);
-        if (s.current == -2) grids.products.clear();
-        grids.current = std::max(s.current, -1);
+        grids.products = products.mid(0, s.products);
+        grids.current = s.current;
         grids.editing = s.editing;
         bool comeBack = false;
         if (s.call == Reset) link.reset();

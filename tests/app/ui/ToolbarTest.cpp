@@ -1,5 +1,5 @@
-// The toolbar's request buttons on the real main window, on the complete request whose legal
-// representative is still being typed (each button stores it first): the disk names the first
+// The toolbar's request buttons on the real main window, on the complete request with a row
+// still being typed (each button stores it first): the disk names the first
 // missing item on its page or writes drive A: after the wait window, the restore puts back the
 // request of the folder picked (starting at drive A:), the print window previews the composed
 // text, and "Verificar solicitud" lists the verifier's findings and takes the window to each.
@@ -104,11 +104,17 @@ TEST_F(ToolbarTest, TheRequestWrittenToDriveAComesBackOverTheOneShown) {
     for (int r = 0; rep && r < rep->recordCount(); ++r)
         if (!rep->isDeleted(r)) names << rep->value(r, 0).toString();
     EXPECT_EQ(names, QStringList{QStringLiteral("LUIS")});
+    // The request check finds it complete.
+    frmVerificaSolicitud* w = verify();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->findings().isEmpty() && w->findChild<QTableWidget*>(QStringLiteral("lstHallazgos"))->isHidden());
+    EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("lblResumen"))->text(), RequestVerifier::kMsgCompleta);
 }
 
 TEST_F(ToolbarTest, ThePrintWindowPreviewsTheComposedApplication) {
-    storedRequest({QStringLiteral("delete from imrlegal")});
-    typeRepresentative(QStringLiteral("ana"));
+    storedRequest({QStringLiteral("delete from imdir where iddir = 'PL'")});
+    tab()->setCurrentIndex(kPagPlantas);
+    typeRow(grid(QStringLiteral("dbPlanta")), {QStringLiteral("sur 3"), QStringLiteral("72000")});
     QString considerations, preview;
     EXPECT_TRUE(inModal<frmImpSolKALTO>([&] { click(QStringLiteral("cmdKALTO_3")); }, [&](frmImpSolKALTO* w) {
         auto* pane = w->findChild<QTextEdit*>(QStringLiteral("RTUltima"));
@@ -121,22 +127,26 @@ TEST_F(ToolbarTest, ThePrintWindowPreviewsTheComposedApplication) {
     EXPECT_FALSE(considerations.trimmed().isEmpty());
     EXPECT_TRUE(preview.contains(QStringLiteral("EMPRESA DE PRUEBA"))) << preview.toStdString();
     EXPECT_TRUE(preview.contains(QStringLiteral("NOMBRE(S) : ANA PEREZ LOPEZ")));
+    EXPECT_TRUE(preview.contains(QStringLiteral("SUR 3")));  // the plant being typed was stored first
     EXPECT_TRUE(messages.entries.isEmpty()) << messages.texts().join('|').toStdString();
 }
 
 TEST_F(ToolbarTest, EachFindingTakesTheWindowToItsCell) {
     // A fiscal address without its fax, a second plant without its colonia, and under the
-    // second export product (not the selected one) an input of a sensitive item.
-    storedRequest({QStringLiteral("update imdir set fax = null where iddir = 'FL'"),
+    // second export product (not the selected one) an input of a sensitive item; the
+    // representative being typed is stored first (it is no finding).
+    storedRequest({QStringLiteral("delete from imrlegal"),
+                   QStringLiteral("update imdir set fax = null where iddir = 'FL'"),
                    QStringLiteral("insert into imdir (iddir, calleyno, cp, ciudad, colonia, telefono, email, edo, delmun, "
                                   "fax) values ('PL', 'NORTE 2', '06600', 'MEXICO', null, '5551', 'a@b.mx', 'CDMX', "
                                   "'CUAUHTEMOC', '5555')"),
                    QStringLiteral("insert into imanexos values (3, 1, null, '87654321', 0)"),
                    QStringLiteral("insert into imanexos values (5, 1, null, '22222222', 3)"),
                    QStringLiteral("insert into imanexos values (6, 1, null, '17011101', 3)")});
-    const QHash<QString, QByteArray> before = requestTableBytes(db);
+    typeRepresentative(QStringLiteral("ana"));
     ASSERT_EQ(grid(QStringLiteral("dbAnxMPE"))->currentRow(), 0);
     frmVerificaSolicitud* w = verify();
+    const QHash<QString, QByteArray> before = requestTableBytes(db);
     ASSERT_NE(w, nullptr);
     ASSERT_EQ(w->findings().size(), 3);
     auto* lista = w->findChild<QTableWidget*>(QStringLiteral("lstHallazgos"));
@@ -149,17 +159,6 @@ TEST_F(ToolbarTest, EachFindingTakesTheWindowToItsCell) {
     EXPECT_EQ(grid(QStringLiteral("dbAnxMPE"))->currentRow(), 1);
     EXPECT_TRUE(messages.entries.isEmpty()) << messages.texts().join('|').toStdString();
     EXPECT_EQ(requestTableBytes(db), before);
-    w->close();
-}
-
-TEST_F(ToolbarTest, ACompleteRequestIsToldSoWithTheRowBeingTyped) {
-    storedRequest({QStringLiteral("delete from imrlegal")});
-    typeRepresentative(QStringLiteral("ana"));
-    frmVerificaSolicitud* w = verify();
-    ASSERT_NE(w, nullptr);
-    EXPECT_TRUE(w->findings().isEmpty());
-    EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("lblResumen"))->text(), RequestVerifier::kMsgCompleta);
-    EXPECT_TRUE(w->findChild<QTableWidget*>(QStringLiteral("lstHallazgos"))->isHidden());
     w->close();
 }
 
