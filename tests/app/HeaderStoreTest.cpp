@@ -11,11 +11,13 @@ namespace {
 
 class HeaderStoreTest : public test::RequestFixture {
 protected:
-    // An imdint written by another program, whose company name holds 20 characters only.
+    // An imdint written by another program, whose company name holds 20 characters only and
+    // which has no folio year.
     void prepareFolder() override {
         QList<DbfField> fields = findTableDef(QStringLiteral("imdint"))->fields;
         for (DbfField& f : fields)
             if (f.name.compare(QStringLiteral("APEPATRAZ"), Qt::CaseInsensitive) == 0) f.width = 20;
+        fields.removeIf([](const DbfField& f) { return f.name.compare(QStringLiteral("ANIOFOLA"), Qt::CaseInsensitive) == 0; });
         QString err;
         ASSERT_TRUE(DbfTable::create(folder.file(QStringLiteral("imdint.DBF")), fields, &err)) << err.toStdString();
         auto table = DbfTable::open(folder.file(QStringLiteral("imdint.DBF")), &err);
@@ -96,4 +98,10 @@ TEST_F(HeaderStoreTest, TypedTextIsPendingUntilStored) {
     store->checkRfc(QStringLiteral(" XYZ011301AB1"));
     EXPECT_EQ(msgs.texts().size(), 1);
     EXPECT_TRUE(store->isPending(HeaderField::Rfc) && store->text(HeaderField::Rfc).isEmpty());
+    // A text the table's own write refuses (this imdint has no folio year) is told and stays typed.
+    msgs.clear();
+    store->edit(HeaderField::FolioYear, QStringLiteral("2001"));
+    EXPECT_FALSE(store->store(HeaderField::FolioYear));
+    EXPECT_TRUE(msgs.last().startsWith(QStringLiteral("No se pudo guardar el dato "))) << msgs.last().toStdString();
+    EXPECT_EQ(store->text(HeaderField::FolioYear), QStringLiteral("2001"));
 }
