@@ -158,6 +158,15 @@ QString unescaped(const QString& text) {
     return out;
 }
 
+// An integer of at most 15 digits written as cellNumber writes it.
+bool plainInteger(const QString& v) {
+    const qsizetype sign = v.startsWith(QLatin1Char('-')) ? 1 : 0;
+    if (v.size() <= sign || v.size() - sign > 15 || (v.at(sign) == QLatin1Char('0') && v.size() > sign + 1)) return false;
+    for (qsizetype i = sign; i < v.size(); ++i)
+        if (v.at(i) < QLatin1Char('0') || v.at(i) > QLatin1Char('9')) return false;
+    return v != QLatin1String("-0");
+}
+
 // A cell written as a comma-separated text writes it.
 QString field(const QString& value) {
     if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) && !value.contains(QLatin1Char('\n')) &&
@@ -190,8 +199,8 @@ struct Row {
 
 bool isLocal(const QXmlStreamReader& xml, QLatin1StringView name) { return xml.name() == name; }
 
-QString attribute(const QXmlStreamReader& xml, QLatin1StringView name) {
-    for (const QXmlStreamAttribute& a : xml.attributes())
+QString attribute(const QXmlStreamAttributes& attributes, QLatin1StringView name) {
+    for (const QXmlStreamAttribute& a : attributes)
         if (a.name() == name) return a.value().toString();
     return {};
 }
@@ -400,9 +409,9 @@ struct WorkbookLines::Reader {
         if (!open(path)) return false;
         return elements([&] {
             if (isLocal(xml, QLatin1String("Relationship"))) {
-                const QString target = partPath(folder, attribute(xml, QLatin1String("Target")));
-                byId->insert(attribute(xml, QLatin1String("Id")), target);
-                const QString type = attribute(xml, QLatin1String("Type")).section(QLatin1Char('/'), -1);
+                const QString target = partPath(folder, attribute(xml.attributes(), QLatin1String("Target")));
+                byId->insert(attribute(xml.attributes(), QLatin1String("Id")), target);
+                const QString type = attribute(xml.attributes(), QLatin1String("Type")).section(QLatin1Char('/'), -1);
                 if (!byType->contains(type)) byType->insert(type, target);
             }
             return true;
@@ -421,10 +430,10 @@ struct WorkbookLines::Reader {
                 if (isLocal(xml, QLatin1String("workbook"))) isBook = true;
                 if (!isBook) return false;
                 if (isLocal(xml, QLatin1String("workbookPr"))) {
-                    const QString v = attribute(xml, QLatin1String("date1904"));
+                    const QString v = attribute(xml.attributes(), QLatin1String("date1904"));
                     from1904 = v == QLatin1String("1") || v == QLatin1String("true");
                 }
-                if (isLocal(xml, QLatin1String("sheet"))) sheetId = attribute(xml, QLatin1String("id"));
+                if (isLocal(xml, QLatin1String("sheet"))) sheetId = attribute(xml.attributes(), QLatin1String("id"));
                 return sheetId.isEmpty();
             }))
             return false;
@@ -455,12 +464,12 @@ struct WorkbookLines::Reader {
             if (t == Token::EndElement && isLocal(xml, QLatin1String("cellXfs"))) inXfs = false;
             if (t != Token::StartElement) continue;
             if (isLocal(xml, QLatin1String("numFmt")))
-                formats.insert(attribute(xml, QLatin1String("numFmtId")).toInt(),
-                               attribute(xml, QLatin1String("formatCode")));
+                formats.insert(attribute(xml.attributes(), QLatin1String("numFmtId")).toInt(),
+                               attribute(xml.attributes(), QLatin1String("formatCode")));
             else if (isLocal(xml, QLatin1String("cellXfs")))
                 inXfs = true;
             else if (inXfs && isLocal(xml, QLatin1String("xf"))) {
-                const int id = attribute(xml, QLatin1String("numFmtId")).toInt();
+                const int id = attribute(xml.attributes(), QLatin1String("numFmtId")).toInt();
                 styles.append(styleOfFormat(id, formats.value(id)));
             }
         }
@@ -518,7 +527,7 @@ struct WorkbookLines::Reader {
 
     bool xlsxRow() {
         bool ok = false;
-        const qint64 r = attribute(xml, QLatin1String("r")).toLongLong(&ok);
+        const qint64 r = attribute(xml.attributes(), QLatin1String("r")).toLongLong(&ok);
         row.first = ok && r >= nextRow ? r : nextRow;
         nextRow = row.first + 1;
         qint64 column = 0;
@@ -529,14 +538,15 @@ struct WorkbookLines::Reader {
                 if (!skip()) return false;
                 continue;
             }
+            const QXmlStreamAttributes a = xml.attributes();
             qint64 c = 0;
-            for (const QChar ch : attribute(xml, QLatin1String("r"))) {
+            for (const QChar ch : attribute(a, QLatin1String("r"))) {
                 if (ch < QLatin1Char('A') || ch > QLatin1Char('Z') || c > 100000) break;
                 c = c * 26 + (ch.unicode() - 'A' + 1);
             }
             column = c > column ? c : column + 1;
-            const QString type = attribute(xml, QLatin1String("t"));
-            const Style style = styles.value(attribute(xml, QLatin1String("s")).toInt());
+            const QString type = attribute(a, QLatin1String("t"));
+            const Style style = styles.value(attribute(a, QLatin1String("s")).toInt());
             Capped v, inline_;
             for (Token u; (u = next()) != Token::EndElement || !isLocal(xml, QLatin1String("c"));) {
                 if (u == Token::Invalid) return false;
@@ -557,6 +567,7 @@ struct WorkbookLines::Reader {
         if (v.isEmpty()) return v;
         if (type == QLatin1String("b")) return v == QLatin1String("1") || v == QLatin1String("true") ? kVerdadero : kFalso;
         if (type == QLatin1String("d")) return isoDateText(v, style.kind);
+        if (!style.kind && !style.zeros && plainInteger(v)) return v;  // most numbers of a sheet
         bool ok = false;
         const double number = v.toDouble(&ok);
         if (!ok) return v;
@@ -566,15 +577,15 @@ struct WorkbookLines::Reader {
         return cellNumber(number);
     }
 
-    qint64 repeated(QLatin1StringView attributeName) {
+    static qint64 repeated(const QXmlStreamAttributes& a, QLatin1StringView name) {
         bool ok = false;
-        const qint64 n = attribute(xml, attributeName).toLongLong(&ok);
+        const qint64 n = attribute(a, name).toLongLong(&ok);
         return ok && n > 1 ? qMin(n, kMaxRows + 1) : 1;
     }
 
     bool odsRow() {
         row.first = nextRow;
-        row.count = repeated(QLatin1String("number-rows-repeated"));
+        row.count = repeated(xml.attributes(), QLatin1String("number-rows-repeated"));
         nextRow += row.count;
         qint64 column = 1;
         for (Token t; (t = next()) != Token::EndElement || !isLocal(xml, QLatin1String("table-row"));) {
@@ -584,9 +595,10 @@ struct WorkbookLines::Reader {
                 if (!skip()) return false;
                 continue;
             }
-            const qint64 times = repeated(QLatin1String("number-columns-repeated"));
+            const QXmlStreamAttributes a = xml.attributes();
+            const qint64 times = repeated(a, QLatin1String("number-columns-repeated"));
             QString value;
-            if (!odsCell(&value)) return false;
+            if (!odsCell(a, &value)) return false;
             for (qint64 i = 0; !value.isEmpty() && i < times && row.line.text().size() <= kMaxLine; ++i)
                 row.cell(column + i, value);
             column += times;
@@ -594,13 +606,13 @@ struct WorkbookLines::Reader {
         return true;
     }
 
-    bool odsCell(QString* value) {
-        const QString type = attribute(xml, QLatin1String("value-type"));
-        const QString number = attribute(xml, QLatin1String("value"));
-        const QString date = attribute(xml, QLatin1String("date-value"));
-        const QString time = attribute(xml, QLatin1String("time-value"));
-        const QString boolean = attribute(xml, QLatin1String("boolean-value"));
-        const QString string = attribute(xml, QLatin1String("string-value"));
+    bool odsCell(const QXmlStreamAttributes& a, QString* value) {
+        const QString type = attribute(a, QLatin1String("value-type"));
+        const QString number = attribute(a, QLatin1String("value"));
+        const QString date = attribute(a, QLatin1String("date-value"));
+        const QString time = attribute(a, QLatin1String("time-value"));
+        const QString boolean = attribute(a, QLatin1String("boolean-value"));
+        const QString string = attribute(a, QLatin1String("string-value"));
         Capped shown;
         int paragraphs = 0;
         for (int level = 1; level > 0;) {
@@ -613,7 +625,7 @@ struct WorkbookLines::Reader {
                 if (paragraphs++ > 0) shown.add(QLatin1Char('\n'), 1);
                 ++level;
             } else if (level > 1 && isLocal(xml, QLatin1String("s"))) {
-                const QString c = attribute(xml, QLatin1String("c"));
+                const QString c = attribute(xml.attributes(), QLatin1String("c"));
                 shown.add(QLatin1Char(' '), c.isEmpty() ? 1 : c.toLongLong());
                 ++level;
             } else if (level > 1 && isLocal(xml, QLatin1String("tab"))) {
