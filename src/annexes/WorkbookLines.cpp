@@ -62,69 +62,132 @@ private:
     QString text_;
 };
 
-// A number format's kind: a plain number, a date, a time of day, or both; and for a format of
-// zeros only (00000000), how many digits it pads an integer to.
+// A number format: for a date or a time, its code; for a format of zeros only (00000000), how
+// many digits it pads an integer to; for a format that names true and false ("SI";"SI";"NO"),
+// the names.
 struct Style {
-    char kind = 0;  // 0, 'd', 't' or 'b'
+    QString date;
     int zeros = 0;
+    QString yes, no;
+
+    static Style of(const QString& date, int zeros = 0, const QString& yes = {}, const QString& no = {}) {
+        Style s;
+        s.date = date;
+        s.zeros = zeros;
+        s.yes = yes;
+        s.no = no;
+        return s;
+    }
 };
 
 Style styleOfFormat(int id, const QString& code) {
-    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58)) return {'d', 0};
-    if ((id >= 18 && id <= 21) || (id >= 45 && id <= 47)) return {'t', 0};
-    if (id == 22) return {'b', 0};
-    if (code.isEmpty()) return {};
-    if (code.size() > 1 && code.count(QLatin1Char('0')) == code.size()) return {0, int(code.size())};
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58))
+        return Style::of(id == 15 ? QStringLiteral("d-mmm-yy") : id == 16 ? QStringLiteral("d-mmm")
+                         : id == 17 ? QStringLiteral("mmm-yy") : QStringLiteral("dd/mm/yyyy"));
+    static const QHash<int, QString> times{{18, QStringLiteral("h:mm AM/PM")}, {19, QStringLiteral("h:mm:ss AM/PM")},
+                                           {20, QStringLiteral("h:mm")}, {21, QStringLiteral("h:mm:ss")},
+                                           {22, QStringLiteral("dd/mm/yyyy h:mm")}, {45, QStringLiteral("mm:ss")},
+                                           {46, QStringLiteral("[h]:mm:ss")}, {47, QStringLiteral("mm:ss")}};
+    if (times.contains(id)) return Style::of(times.value(id));
+    if (code.size() > 1 && code.count(QLatin1Char('0')) == code.size()) return Style::of(QString(), int(code.size()));
+    static const QRegularExpression names(QStringLiteral("^\"([^\"]*)\";\"[^\"]*\";\"([^\"]*)\"$"));
+    if (const auto m = names.match(code); m.hasMatch()) return Style::of(QString(), 0, m.captured(1), m.captured(2));
     // The letters of a date or time, outside quoted texts, escaped characters and [colours].
-    QString bare;
-    for (qsizetype i = 0; i < code.size(); ++i) {
+    bool date = false;
+    for (qsizetype i = 0; i < code.size() && !date; ++i) {
         const QChar c = code.at(i);
-        if (c == QLatin1Char('"')) {
-            const qsizetype end = code.indexOf(QLatin1Char('"'), i + 1);
-            i = end < 0 ? code.size() : end;
-        } else if (c == QLatin1Char('\\') || c == QLatin1Char('_') || c == QLatin1Char('*')) {
+        if (c == QLatin1Char('"'))
+            i = code.indexOf(QLatin1Char('"'), i + 1) < 0 ? code.size() : code.indexOf(QLatin1Char('"'), i + 1);
+        else if (c == QLatin1Char('\\') || c == QLatin1Char('_') || c == QLatin1Char('*'))
             ++i;
-        } else if (c == QLatin1Char('[')) {
-            const qsizetype end = code.indexOf(QLatin1Char(']'), i);
-            const QString inside = code.mid(i + 1, end - i - 1).toLower();
-            if (!inside.isEmpty() && QStringLiteral("hms").contains(inside.at(0))) bare += inside.at(0);
-            i = end < 0 ? code.size() : end;
+        else if (c == QLatin1Char('[') && !QStringLiteral("hms").contains(code.mid(i + 1, 1).toLower()))
+            i = code.indexOf(QLatin1Char(']'), i) < 0 ? code.size() : code.indexOf(QLatin1Char(']'), i);
+        else
+            date = QStringLiteral("ymdhs").contains(c.toLower());
+    }
+    return Style::of(date ? code : QString());
+}
+
+// A date and time as the format `code` shows it (its first section): y, m, d, h, s (m is the
+// minutes after h or before s), [h] [m] [s] the hours, minutes or seconds elapsed, AM/PM and
+// A/P, quoted texts and escaped characters as they are; months and days named in Spanish.
+QString shownDate(const QString& code, const QDateTime& when, qint64 elapsed) {
+    static const QLocale spanish(QLocale::Spanish, QLocale::Mexico);
+    const QDate date = when.date();
+    const QTime time = when.time();
+    const bool twelve = code.contains(QLatin1String("AM/PM"), Qt::CaseInsensitive) ||
+                        code.contains(QLatin1String("A/P"), Qt::CaseInsensitive);
+    auto two = [](int n, qsizetype width) { return QStringLiteral("%1").arg(n, width > 1 ? 2 : 1, 10, QLatin1Char('0')); };
+    QString out;
+    QChar last;
+    for (qsizetype i = 0; i < code.size() && code.at(i) != QLatin1Char(';'); ++i) {
+        const QChar c = code.at(i), l = c.toLower();
+        const qsizetype close = code.indexOf(c == QLatin1Char('"') ? QLatin1Char('"') : QLatin1Char(']'), i + 1);
+        if (c == QLatin1Char('"') || c == QLatin1Char('[')) {
+            const QString inside = code.mid(i + 1, (close < 0 ? code.size() : close) - i - 1);
+            const QChar unit = inside.isEmpty() ? QChar() : inside.at(0).toLower();
+            if (c == QLatin1Char('"'))
+                out += inside;
+            else if (unit == QLatin1Char('h') || unit == QLatin1Char('m') || unit == QLatin1Char('s'))
+                out += two(int(elapsed / (unit == QLatin1Char('h') ? 3600 : unit == QLatin1Char('m') ? 60 : 1)),
+                           inside.size()),
+                    last = unit;
+            i = close < 0 ? code.size() : close;
+        } else if (c == QLatin1Char('\\') || c == QLatin1Char('_') || c == QLatin1Char('*')) {
+            if (++i < code.size() && c != QLatin1Char('*')) out += c == QLatin1Char('_') ? QChar(u' ') : code.at(i);
+        } else if (code.mid(i, 5).compare(QLatin1String("AM/PM"), Qt::CaseInsensitive) == 0 ||
+                   code.mid(i, 3).compare(QLatin1String("A/P"), Qt::CaseInsensitive) == 0) {
+            const bool full = code.at(i + 1) == u'M' || code.at(i + 1) == u'm';
+            out += time.hour() < 12 ? (full ? QStringLiteral("AM") : QStringLiteral("A"))
+                                    : (full ? QStringLiteral("PM") : QStringLiteral("P"));
+            i += full ? 4 : 2;
+        } else if (!QStringLiteral("ymdhs").contains(l)) {
+            out += c;
         } else {
-            bare += c.toLower();
+            qsizetype n = 1;
+            while (i + n < code.size() && code.at(i + n).toLower() == l) ++n;
+            i += n - 1;
+            bool minutes = l == QLatin1Char('m') && last == QLatin1Char('h');
+            for (qsizetype j = i + 1; l == QLatin1Char('m') && !minutes && j < code.size(); ++j) {
+                if (QStringLiteral("ymdh").contains(code.at(j).toLower())) break;
+                minutes = code.at(j).toLower() == QLatin1Char('s');
+            }
+            if (l == QLatin1Char('y')) out += date.toString(n <= 2 ? QStringLiteral("yy") : QStringLiteral("yyyy"));
+            if (l == QLatin1Char('d'))
+                out += n <= 2 ? two(date.day(), n) : n == 3 ? spanish.dayName(date.dayOfWeek(), QLocale::ShortFormat)
+                                                            : spanish.dayName(date.dayOfWeek());
+            if (l == QLatin1Char('m') && minutes) out += two(time.minute(), n);
+            if (l == QLatin1Char('m') && !minutes)
+                out += n <= 2 ? two(date.month(), n) : n == 3 ? spanish.monthName(date.month(), QLocale::ShortFormat)
+                                                              : spanish.monthName(date.month());
+            if (l == QLatin1Char('h')) out += two(twelve ? (time.hour() + 11) % 12 + 1 : time.hour(), n);
+            if (l == QLatin1Char('s')) out += two(time.second(), n);
+            last = minutes ? QChar(u'n') : l;
         }
     }
-    const bool time = bare.contains(QLatin1Char('h')) || bare.contains(QLatin1Char('s'));
-    const bool date = bare.contains(QLatin1Char('d')) || bare.contains(QLatin1Char('y')) ||
-                      (bare.contains(QLatin1Char('m')) && !time);
-    return {date && time ? 'b' : date ? 'd' : time ? 't' : char(0), 0};
+    return out;
 }
 
-QString dateText(const QDate& date, const QTime& time, char kind) {
-    const QString d = date.toString(QStringLiteral("dd/MM/yyyy"));
-    const QString t = time.toString(QStringLiteral("HH:mm:ss"));
-    return kind == 't' ? t : kind == 'b' ? d + QLatin1Char(' ') + t : d;
+QString defaultDate(const QDateTime& when) {
+    return shownDate(when.time() == QTime(0, 0) ? QStringLiteral("dd/mm/yyyy") : QStringLiteral("dd/mm/yyyy hh:mm:ss"),
+                     when, 0);
 }
 
-// An ISO 8601 date, with or without its time ("2024-03-05T10:20:30").
-QString isoDateText(const QString& iso, char kind) {
+// An ISO 8601 date, with or without its time ("2024-03-05T10:20:30"), as `code` shows it.
+QString isoDateText(const QString& iso, const QString& code) {
     const QDate date = QDate::fromString(iso.left(10), Qt::ISODate);
     if (!date.isValid()) return iso;
     const QTime time = iso.size() > 11 ? QTime::fromString(iso.mid(11, 8), Qt::ISODate) : QTime(0, 0);
-    if (!kind) kind = time.isValid() && time != QTime(0, 0) ? 'b' : 'd';
-    return dateText(date, time.isValid() ? time : QTime(0, 0), kind);
+    const QDateTime when(date, time.isValid() ? time : QTime(0, 0));
+    return code.isEmpty() ? defaultDate(when) : shownDate(code, when, 0);
 }
 
 // A .xlsx serial date: days since the start of its calendar, the fraction the time of day.
-QString serialDateText(double serial, bool from1904, char kind) {
+QString serialDateText(double serial, bool from1904, const QString& code) {
     if (!std::isfinite(serial) || serial < 0 || serial > 3000000) return cellNumber(serial);
-    qint64 days = qint64(std::floor(serial));
-    qint64 seconds = std::llround((serial - double(days)) * 86400);
-    if (seconds >= 86400) {
-        ++days;
-        seconds -= 86400;
-    }
+    const qint64 seconds = std::llround(serial * 86400);
     const QDate base = from1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
-    return dateText(base.addDays(days), QTime(0, 0).addSecs(int(seconds)), kind);
+    return shownDate(code, QDateTime(base.addDays(seconds / 86400), QTime(0, 0).addSecs(int(seconds % 86400))), seconds);
 }
 
 // An OpenDocument duration ("PT13H45M00S") as hh:mm:ss.
@@ -565,13 +628,16 @@ struct WorkbookLines::Reader {
         if (type == QLatin1String("inlineStr")) return unescaped(inline_);
         if (type == QLatin1String("str") || type == QLatin1String("e")) return unescaped(v);
         if (v.isEmpty()) return v;
-        if (type == QLatin1String("b")) return v == QLatin1String("1") || v == QLatin1String("true") ? kVerdadero : kFalso;
-        if (type == QLatin1String("d")) return isoDateText(v, style.kind);
-        if (!style.kind && !style.zeros && plainInteger(v)) return v;  // most numbers of a sheet
+        if (type == QLatin1String("b")) {
+            const bool yes = v == QLatin1String("1") || v == QLatin1String("true");
+            return style.yes.isEmpty() ? (yes ? kVerdadero : kFalso) : yes ? style.yes : style.no;
+        }
+        if (type == QLatin1String("d")) return isoDateText(v, style.date);
+        if (style.date.isEmpty() && !style.zeros && plainInteger(v)) return v;  // most numbers of a sheet
         bool ok = false;
         const double number = v.toDouble(&ok);
         if (!ok) return v;
-        if (style.kind) return serialDateText(number, from1904, style.kind);
+        if (!style.date.isEmpty()) return serialDateText(number, from1904, style.date);
         if (style.zeros > 0 && number >= 0 && number < 1e15 && number == std::floor(number))
             return QStringLiteral("%1").arg(qint64(number), style.zeros, 10, QLatin1Char('0'));
         return cellNumber(number);
@@ -648,8 +714,11 @@ struct WorkbookLines::Reader {
             bool digits = !text.isEmpty();
             for (const QChar c : text) digits = digits && c.isDigit() && c.unicode() < 128;
             *value = !ok ? text : digits && text.toDouble() == n ? text : cellNumber(n);
+        } else if (!text.isEmpty() && (type == QLatin1String("date") || type == QLatin1String("time") ||
+                                       type == QLatin1String("boolean"))) {
+            *value = text;  // as the sheet shows it
         } else if (type == QLatin1String("date")) {
-            *value = isoDateText(date, 0);
+            *value = isoDateText(date, QString());
         } else if (type == QLatin1String("time")) {
             *value = durationText(time, text);
         } else if (type == QLatin1String("boolean")) {

@@ -10,8 +10,9 @@
 // field, a cell holding a comma, a double quote or a line break is written between double
 // quotes with its quotes doubled. Texts are as typed; numbers as the text file holds them
 // (12.5, 10000, 0.3: at most 15 significant digits, no exponent, no ".0" for an integer; an
-// integer whose format pads it with zeros, as 00000000, keeps its zeros); dates as
-// dd/mm/yyyy (hh:mm:ss for a time); true and false as VERDADERO and FALSO.
+// integer whose format pads it with zeros, as 00000000, keeps its zeros); dates, times and
+// true or false as the sheet shows them (a .xlsx by the cell's format, dd/mm/yyyy where it has
+// none that says; true and false as VERDADERO and FALSO unless the format names them).
 //
 // The workbook is read as it goes: only the shared texts of a .xlsx are held whole. A damaged
 // or encrypted workbook, or a file that is no workbook, fails the first pass with a Spanish
