@@ -405,9 +405,8 @@ ImportResult importFrom(Database& db, LineImport& lines, const Drives& drives, c
     const QFileInfo text(path);
     const QString base = text.completeBaseName();
     for (const char* ext : {".xlsx", ".ods"}) {
-        if (text.exists() || text.isSymLink()) break;
         const QFileInfo workbook(fileInFolder(folder, base + QLatin1String(ext)));
-        if (workbook.exists() || workbook.isSymLink()) {
+        if (!text.exists() && !text.isSymLink() && (workbook.exists() || workbook.isSymLink())) {
             path = workbook.filePath();
             break;
         }

@@ -117,7 +117,9 @@ QString shownDate(const QString& code, const QDateTime& when, qint64 elapsed) {
     const QTime time = when.time();
     const bool twelve = code.contains(QLatin1String("AM/PM"), Qt::CaseInsensitive) ||
                         code.contains(QLatin1String("A/P"), Qt::CaseInsensitive);
-    auto two = [](int n, qsizetype width) { return QStringLiteral("%1").arg(n, width > 1 ? 2 : 1, 10, QLatin1Char('0')); };
+    auto two = [](int n, qsizetype width) {
+        return QStringLiteral("%1").arg(n, width > 1 ? 2 : 1, 10, QLatin1Char('0'));
+    };
     QString out;
     QChar last;
     for (qsizetype i = 0; i < code.size() && code.at(i) != QLatin1Char(';'); ++i) {
@@ -187,7 +189,8 @@ QString serialDateText(double serial, bool from1904, const QString& code) {
     if (!std::isfinite(serial) || serial < 0 || serial > 3000000) return cellNumber(serial);
     const qint64 seconds = std::llround(serial * 86400);
     const QDate base = from1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
-    return shownDate(code, QDateTime(base.addDays(seconds / 86400), QTime(0, 0).addSecs(int(seconds % 86400))), seconds);
+    const QDateTime when(base.addDays(seconds / 86400), QTime(0, 0).addSecs(int(seconds % 86400)));
+    return shownDate(code, when, seconds);
 }
 
 // An OpenDocument duration ("PT13H45M00S") as hh:mm:ss.
@@ -207,10 +210,9 @@ QString unescaped(const QString& text) {
     QString out;
     for (qsizetype i = 0; i < text.size(); ++i) {
         bool ok = false;
-        const ushort code = i + 7 <= text.size() && text.at(i) == QLatin1Char('_') && text.at(i + 1) == QLatin1Char('x') &&
-                                    text.at(i + 6) == QLatin1Char('_')
-                                ? text.mid(i + 2, 4).toUShort(&ok, 16)
-                                : 0;
+        const bool escape = i + 7 <= text.size() && text.at(i) == QLatin1Char('_') &&
+                            text.at(i + 1) == QLatin1Char('x') && text.at(i + 6) == QLatin1Char('_');
+        const ushort code = escape ? text.mid(i + 2, 4).toUShort(&ok, 16) : 0;
         if (ok) {
             out += QChar(code);
             i += 6;
@@ -224,7 +226,8 @@ QString unescaped(const QString& text) {
 // An integer of at most 15 digits written as cellNumber writes it.
 bool plainInteger(const QString& v) {
     const qsizetype sign = v.startsWith(QLatin1Char('-')) ? 1 : 0;
-    if (v.size() <= sign || v.size() - sign > 15 || (v.at(sign) == QLatin1Char('0') && v.size() > sign + 1)) return false;
+    if (v.size() <= sign || v.size() - sign > 15 || (v.at(sign) == QLatin1Char('0') && v.size() > sign + 1))
+        return false;
     for (qsizetype i = sign; i < v.size(); ++i)
         if (v.at(i) < QLatin1Char('0') || v.at(i) > QLatin1Char('9')) return false;
     return v != QLatin1String("-0");
@@ -332,8 +335,8 @@ struct WorkbookLines::Reader {
                         .arg(name));
     }
     bool encrypted() {
-        return fail(QStringLiteral("El libro %1 está protegido con contraseña (cifrado). Guárdelo sin contraseña para "
-                                   "importarlo.")
+        return fail(QStringLiteral("El libro %1 está protegido con contraseña (cifrado). Guárdelo sin contraseña "
+                                   "para importarlo.")
                         .arg(name));
     }
 
@@ -432,8 +435,8 @@ struct WorkbookLines::Reader {
         const QByteArray head = device.read(8);
         device.seek(0);
         if (head == QByteArray::fromHex("d0cf11e0a1b11ae1"))
-            return fail(QStringLiteral("El archivo %1 está cifrado con contraseña o guardado en el formato antiguo de "
-                                       "Excel (.xls). Guárdelo como libro .xlsx sin contraseña para importarlo.")
+            return fail(QStringLiteral("El archivo %1 está cifrado con contraseña o guardado en el formato antiguo "
+                                       "de Excel (.xls). Guárdelo como libro .xlsx sin contraseña para importarlo.")
                             .arg(name));
         zip.setIoDevice(&device);
         zip.setAutoClose(false);
@@ -615,8 +618,10 @@ struct WorkbookLines::Reader {
                 if (u == Token::Invalid) return false;
                 if (u != Token::StartElement) continue;
                 const bool value = isLocal(xml, QLatin1String("v"));
-                if (!(value ? text(&v) : isLocal(xml, QLatin1String("is")) ? text(&inline_, QLatin1String("rPh")) : skip()))
-                    return false;
+                const bool read = value                               ? text(&v)
+                                  : isLocal(xml, QLatin1String("is")) ? text(&inline_, QLatin1String("rPh"))
+                                                                      : skip();
+                if (!read) return false;
             }
             row.cell(column, xlsxValue(type, style, v.text(), inline_.text()));
         }
@@ -700,14 +705,16 @@ struct WorkbookLines::Reader {
             } else if (level > 1 && isLocal(xml, QLatin1String("line-break"))) {
                 shown.add(QLatin1Char('\n'), 1);
                 ++level;
-            } else if (level > 1 && !isLocal(xml, QLatin1String("annotation")) && !isLocal(xml, QLatin1String("note"))) {
+            } else if (level > 1 && !isLocal(xml, QLatin1String("annotation")) &&
+                       !isLocal(xml, QLatin1String("note"))) {
                 ++level;  // a span or a link: its text counts
             } else if (!skip()) {
                 return false;
             }
         }
         const QString& text = shown.text();
-        if (type == QLatin1String("float") || type == QLatin1String("percentage") || type == QLatin1String("currency")) {
+        if (type == QLatin1String("float") || type == QLatin1String("percentage") ||
+            type == QLatin1String("currency")) {
             bool ok = false;
             const double n = number.toDouble(&ok);
             // Digits as shown keep the zeros a format pads the number with.
