@@ -5,10 +5,10 @@
 #   scripts/deps.sh paquete   build the .deb and check it (dpkg-dev for its dependencies, lintian)
 # With no argument, everything but the package tools.
 set -euo pipefail
-# Building: compiler, Qt 6 with its translation compiler, SQLite; and what the program needs at
-# run time: Qt's Spanish texts, its SVG icon plugin, a proportional sans font and the fonts the
-# printed application uses.
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools libgl-dev libsqlite3-dev
+# Building: compiler, Qt 6 with its translation compiler, SQLite, QuaZip (the workbooks an
+# import reads are zip files); and what the program needs at run time: Qt's Spanish texts, its
+# SVG icon plugin, a proportional sans font and the fonts the printed application uses.
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools libgl-dev libsqlite3-dev libquazip1-qt6-dev
           qt6-translations-l10n libqt6svg6 fonts-dejavu-core fonts-liberation)
 run=(xvfb xauth)
 test=(libgtest-dev python3 python3-dbfread poppler-utils)

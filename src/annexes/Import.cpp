@@ -1,6 +1,7 @@
 #include "annexes/Import.h"
 
 #include "annexes/ImportText.h"
+#include "annexes/WorkbookLines.h"
 #include "core/Drives.h"
 #include "core/Numbers.h"
 #include "data/Database.h"
@@ -273,8 +274,13 @@ ImportResult runImport(Database& db, LineImport& lines, const QString& inputPath
     qint64 size = 0;
     if (!openInput(inputPath, &file, &size, &result.error)) return result;
 
-    // The file is read through first: its encoding and its lines.
-    ImportReader reader(file, size, inputPath);
+    // The file is read through first: its encoding (or the workbook's sheet) and its lines.
+    std::unique_ptr<LineSource> source;
+    if (WorkbookLines::isWorkbook(inputPath))
+        source = std::make_unique<WorkbookLines>(file, inputPath);
+    else
+        source = std::make_unique<ImportReader>(file, size, inputPath);
+    LineSource& reader = *source;
     const ImportReader::Step scanned = reader.scan([&](qint64 counted) {
         return !progress || progress(0, int(counted));
     });
@@ -394,7 +400,23 @@ ImportResult importFrom(Database& db, LineImport& lines, const Drives& drives, c
         result.error = error + QStringLiteral(". No se importó ningún renglón.");
         return result;
     }
-    return runImport(db, lines, fileInFolder(folder, input), fileInFolder(folder, errors), progress, kind);
+    // Without the text file, a workbook of the same name is read (the .xlsx before the .ods).
+    QString path = fileInFolder(folder, input);
+    const QFileInfo text(path);
+    const QString base = text.completeBaseName();
+    for (const char* ext : {".xlsx", ".ods"}) {
+        const QFileInfo workbook(fileInFolder(folder, base + QLatin1String(ext)));
+        if (!text.exists() && !text.isSymLink() && (workbook.exists() || workbook.isSymLink())) {
+            path = workbook.filePath();
+            break;
+        }
+    }
+    ImportResult result = runImport(db, lines, path, fileInFolder(folder, errors), progress, kind);
+    if (result.status == ImportResult::Status::NotRun && !QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
+        result.error = QStringLiteral("No se encontró el archivo %1 ni un libro %2.xlsx o %2.ods en la misma "
+                                      "carpeta. No se importó ningún renglón.")
+                           .arg(native(path), base);
+    return result;
 }
 
 }  // namespace

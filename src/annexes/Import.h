@@ -5,7 +5,9 @@
 // at once and writes the refused ones, each with the reason, to its error file on C:
 // (eanexo.csv, eprod.csv), made anew at every run. Nothing the tables held before is changed.
 // Only a regular file is read: a folder, a device, a named pipe (or a link to one of them) is
-// refused before it is opened.
+// refused before it is opened. Where the text file is not, a workbook of the same name is read
+// instead (anexo.xlsx, else anexo.ods; prod.xlsx, else prod.ods): its first sheet's rows are
+// the lines (WorkbookLines.h), with the same checks, error file and summary.
 //
 // An annex line is a letter, a separator (any character) and a value: E an export product
 // (its tariff item), I an imported input of the last export product (its tariff item), C a

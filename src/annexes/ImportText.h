@@ -15,43 +15,58 @@ class QIODevice;
 
 namespace kalto {
 
-// Reads the lines of an import file as decodeText (core/TextFiles.h) reads the whole file,
-// holding no more than a piece of the file and one line at a time. Two passes: `scan` finds
-// the encoding (UTF-8 only when the file is valid UTF-8 throughout) and counts the lines,
-// then `next` gives them one by one from the start.
-//
-// A line keeps at most kMaxLine characters: when more follow that are not blanks, the line is
-// given as LongLine (its first kMaxLine characters).
-class ImportReader {
+// Where the lines of an import come from, one at a time, in two passes: `scan` reads the whole
+// source through (checking it and counting its lines), then `next` gives the lines from the
+// first. A line keeps at most kMaxLine characters: when more follow that are not blanks, the
+// line is given as LongLine (its first kMaxLine characters).
+class LineSource {
 public:
-    static constexpr qsizetype kPiece = 256 * 1024;  // bytes read at a time
-    static constexpr qsizetype kMaxLine = 100000;    // characters kept of one line
+    static constexpr qsizetype kMaxLine = 100000;  // characters kept of one line
 
     enum class Step {
         Line,      // *line is the next line
         LongLine,  // *line is the beginning of a line longer than kMaxLine
         End,       // no more lines
         Stopped,   // `tick` said stop
-        Failed     // the file could not be read: error()
+        Failed     // the source could not be read: error()
     };
-    // Called before each piece of the file after the first is read; false stops the pass.
-    // The first pass tells the lines counted so far.
+    // Called now and then while a pass reads; false stops the pass. The first pass tells the
+    // lines counted so far.
     using Tick = std::function<bool()>;
     using ScanTick = std::function<bool(qint64 lines)>;
+
+    virtual ~LineSource() = default;
+    // The first pass. End when the whole source was read.
+    virtual Step scan(const ScanTick& tick = {}) = 0;
+    virtual qint64 lineCount() const = 0;
+    // The next line, from the first on (after scan).
+    virtual Step next(QString* line, const Tick& tick = {}) = 0;
+    // Why the source could not be read (naming it).
+    virtual QString error() const = 0;
+};
+
+// Reads the lines of an import file as decodeText (core/TextFiles.h) reads the whole file,
+// holding no more than a piece of the file and one line at a time. Two passes: `scan` finds
+// the encoding (UTF-8 only when the file is valid UTF-8 throughout) and counts the lines,
+// then `next` gives them one by one from the start.
+class ImportReader : public LineSource {
+public:
+    static constexpr qsizetype kPiece = 256 * 1024;  // bytes read at a time
 
     // Reads `size` bytes of `device` (open, seekable, at its start); `name` is how messages
     // name the file.
     ImportReader(QIODevice& device, qint64 size, const QString& name, qsizetype piece = kPiece);
 
     // The first pass. End when the whole file was read.
-    Step scan(const ScanTick& tick = {});
-    qint64 lineCount() const { return lines_; }
+    Step scan(const ScanTick& tick = {}) override;
+    qint64 lineCount() const override { return lines_; }
 
-    // The next line, from the first on (after scan).
-    Step next(QString* line, const Tick& tick = {});
+    // The next line, from the first on (after scan). Before each piece of the file after the
+    // first is read, `tick` is called.
+    Step next(QString* line, const Tick& tick = {}) override;
 
     // Why the file could not be read (naming it).
-    QString error() const { return error_; }
+    QString error() const override { return error_; }
 
 private:
     enum class Encoding { Utf8, Cp1252, Utf16LE, Utf16BE };
