@@ -390,8 +390,24 @@ QString ImportResult::summary() const {
 
 namespace {
 
-ImportResult importFrom(Database& db, LineImport& lines, const Drives& drives, const QString& input,
-                        const QString& errors, const ImportProgress& progress, ImportResult::Kind kind) {
+// The text file in `folder`, else a workbook of its name (the .xlsx before the .ods); the
+// text file's own path when there is neither.
+QString sourceIn(const QString& folder, const QString& input) {
+    const QFileInfo text(fileInFolder(folder, input));
+    if (text.exists() || text.isSymLink()) return text.filePath();
+    for (const char* ext : {".xlsx", ".ods"}) {
+        const QFileInfo workbook(fileInFolder(folder, text.completeBaseName() + QLatin1String(ext)));
+        if (workbook.exists() || workbook.isSymLink()) return workbook.filePath();
+    }
+    return text.filePath();
+}
+
+QString inputName(ImportResult::Kind kind) {
+    return kind == ImportResult::Kind::Annexes ? QStringLiteral("anexo.csv") : QStringLiteral("prod.csv");
+}
+
+ImportResult importFrom(Database& db, LineImport& lines, const Drives& drives, const QString& chosen,
+                        const ImportProgress& progress, ImportResult::Kind kind) {
     QString error;
     const QString folder = drives.folder(QLatin1Char('C'), &error);
     if (folder.isEmpty()) {
@@ -400,37 +416,35 @@ ImportResult importFrom(Database& db, LineImport& lines, const Drives& drives, c
         result.error = error + QStringLiteral(". No se importó ningún renglón.");
         return result;
     }
-    // Without the text file, a workbook of the same name is read (the .xlsx before the .ods).
-    QString path = fileInFolder(folder, input);
-    const QFileInfo text(path);
-    const QString base = text.completeBaseName();
-    for (const char* ext : {".xlsx", ".ods"}) {
-        const QFileInfo workbook(fileInFolder(folder, base + QLatin1String(ext)));
-        if (!text.exists() && !text.isSymLink() && (workbook.exists() || workbook.isSymLink())) {
-            path = workbook.filePath();
-            break;
-        }
-    }
+    const QString errors = QLatin1Char('e') + inputName(kind);
+    const QString path = chosen.isEmpty() ? sourceIn(folder, inputName(kind)) : chosen;
     ImportResult result = runImport(db, lines, path, fileInFolder(folder, errors), progress, kind);
-    if (result.status == ImportResult::Status::NotRun && !QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
+    if (result.status == ImportResult::Status::NotRun && !QFileInfo(path).exists() && !QFileInfo(path).isSymLink() &&
+        chosen.isEmpty())
         result.error = QStringLiteral("No se encontró el archivo %1 ni un libro %2.xlsx o %2.ods en la misma "
                                       "carpeta. No se importó ningún renglón.")
-                           .arg(native(path), base);
+                           .arg(native(path), QFileInfo(path).completeBaseName());
     return result;
 }
 
 }  // namespace
 
-ImportResult importAnnexes(Database& db, const Drives& drives, const ImportProgress& progress) {
+ImportResult importAnnexes(Database& db, const Drives& drives, const ImportProgress& progress, const QString& chosen) {
     AnnexLineImport lines(db);
-    return importFrom(db, lines, drives, QStringLiteral("anexo.csv"), QStringLiteral("eanexo.csv"), progress,
-                      ImportResult::Kind::Annexes);
+    return importFrom(db, lines, drives, chosen, progress, ImportResult::Kind::Annexes);
 }
 
-ImportResult importProducts(Database& db, const Drives& drives, const ImportProgress& progress) {
+ImportResult importProducts(Database& db, const Drives& drives, const ImportProgress& progress, const QString& chosen) {
     ProductLineImport lines(db);
-    return importFrom(db, lines, drives, QStringLiteral("prod.csv"), QStringLiteral("eprod.csv"), progress,
-                      ImportResult::Kind::Products);
+    return importFrom(db, lines, drives, chosen, progress, ImportResult::Kind::Products);
+}
+
+QString importSourceOnDriveC(const Drives& drives, ImportResult::Kind kind) {
+    const QString folder = drives.folder(QLatin1Char('C'));
+    if (folder.isEmpty()) return {};
+    const QString path = sourceIn(folder, inputName(kind));
+    const QFileInfo found(path);
+    return found.exists() || found.isSymLink() ? path : QString();
 }
 
 }  // namespace kalto

@@ -158,9 +158,15 @@ struct ImportResult {
 ImportResult runImport(Database& db, LineImport& lines, const QString& inputPath, const QString& errorPath,
                        const ImportProgress& progress = {}, ImportResult::Kind kind = ImportResult::Kind::Annexes);
 
-// The two imports, with their files on drive C: of `drives`.
-ImportResult importAnnexes(Database& db, const Drives& drives, const ImportProgress& progress = {});
-ImportResult importProducts(Database& db, const Drives& drives, const ImportProgress& progress = {});
+// The two imports, with their files on drive C: of `drives`; `chosen`, when given, is the text
+// file or workbook the user picked elsewhere (the refused lines still go to drive C:).
+ImportResult importAnnexes(Database& db, const Drives& drives, const ImportProgress& progress = {},
+                           const QString& chosen = {});
+ImportResult importProducts(Database& db, const Drives& drives, const ImportProgress& progress = {},
+                            const QString& chosen = {});
+// The file an import would read on drive C: (the text file, else a workbook of its name), or an
+// empty text when there is none.
+QString importSourceOnDriveC(const Drives& drives, ImportResult::Kind kind);
 
 // Lines above which the window shows the progress of an import with a cancel button.
 constexpr int kImportProgressLines = 2000;

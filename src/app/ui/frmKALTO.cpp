@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QProgressDialog>
 #include <QScreen>
@@ -214,8 +215,9 @@ void frmKALTO::bindGrids() {
     auto importa = [this](bool anexos) {
         if (!commitGrids()) return;
         const Drives drives(db_.folder());
+        const QString elegido = eligeArchivoImportacion(drives, anexos);
         const ImportResult r = importaConAvance(this, [&](const ImportProgress& avance) {
-            return anexos ? importAnnexes(db_, drives, avance) : importProducts(db_, drives, avance);
+            return anexos ? importAnnexes(db_, drives, avance, elegido) : importProducts(db_, drives, avance, elegido);
         });
         if (r.changed()) {
             Hourglass reloj;
@@ -235,6 +237,23 @@ void frmKALTO::bindGrids() {
     };
     connect(ui_->cmdImpProductos, &QPushButton::clicked, this, [importa] { importa(false); });
     connect(ui_->cmdImpAnexos, &QPushButton::clicked, this, [importa] { importa(true); });
+}
+
+// Without the import's file on drive C:, the user may pick a workbook or text file elsewhere;
+// an empty answer leaves the import to say that the file was not found.
+QString frmKALTO::eligeArchivoImportacion(const Drives& drives, bool anexos) {
+    const auto kind = anexos ? ImportResult::Kind::Annexes : ImportResult::Kind::Products;
+    if (!importSourceOnDriveC(drives, kind).isEmpty()) return {};
+    const QString nombre = anexos ? QStringLiteral("anexo") : QStringLiteral("prod");
+    if (!messages_.askYesNo(QStringLiteral("No se encontró %1.csv, %1.xlsx ni %1.ods en la unidad C:. ¿Deseas elegir "
+                                           "un libro de cálculo o un archivo de texto para importar?")
+                                .arg(nombre)))
+        return {};
+    const QString inicio = drives.folder(QLatin1Char('C'));
+    if (importFileChooser_) return importFileChooser_(inicio);
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Importar"), inicio,
+                                        QStringLiteral("Libros de cálculo y textos (*.xlsx *.ods *.csv);;"
+                                                       "Todos los archivos (*)"));
 }
 
 BoundGrid* frmKALTO::grid(const QString& name) const {

@@ -34,6 +34,7 @@ class AnnexPages;
 class BoundGrid;
 struct RequestFinding;
 class Database;
+class Drives;
 class ExportProductsView;
 class GridRule;
 class MainDataSources;
@@ -102,6 +103,11 @@ public:
     void setRestoreFolderChooser(std::function<QString(const QString& start)> chooser) {
         restoreFolderChooser_ = std::move(chooser);
     }
+    // How an import asks for a workbook or text file when drive C: has none of its name (a file
+    // dialog; tests set their own). An empty answer cancels.
+    void setImportFileChooser(std::function<QString(const QString& start)> chooser) {
+        importFileChooser_ = std::move(chooser);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -114,6 +120,7 @@ private:
     // frmKALTOHeader.cpp: the header, its lists and the key preview.
     void wireHeader();
     void setInitialGeometry();
+    QString eligeArchivoImportacion(const Drives& drives, bool anexos);
 
     // Binds the data sources and the lists again, and shows the request they hold (after a
     // clear, a disk written or a request restored).
@@ -143,6 +150,7 @@ private:
     std::unique_ptr<AnnexPages> annexPages_;  // the products, services and annex pages
 
     std::function<QString(const QString&)> restoreFolderChooser_;
+    std::function<QString(const QString&)> importFileChooser_;
     std::array<QLineEdit*, std::size(kHeaderFields)> headerEdits_{};  // by HeaderField
     std::array<BoundGrid*, 4> dbAnx_{};
     QList<BoundGrid*> grids_;
