@@ -121,20 +121,6 @@ TEST_F(Sql, ValuesAreBoundAndQuotedAndKeysUseTheIndex) {
     }
 }
 
-// A statement's changes are in the file when it returns; deleted records go on reopening.
-TEST_F(Sql, ChangesAreInTheFileWhenTheStatementReturns) {
-    exec(QStringLiteral("insert into imrlegal (NOMREPLEG, CAREMP) values (' JOSÉ', 'DIRECTOR')"));
-    exec(QStringLiteral("update imrlegal set caremp = 'GERENTE'"));
-    exec(QStringLiteral("delete from imrlegal"));
-    auto reader = DbfTable::open(db.tablePath(QStringLiteral("imrlegal")), nullptr);
-    ASSERT_TRUE(reader && reader->recordCount() == 1);
-    EXPECT_EQ(reader->value(0, 4).toString(), QStringLiteral("GERENTE"));
-    EXPECT_TRUE(reader->isDeleted(0));
-    db.close();
-    ASSERT_TRUE(folder.open(db));
-    EXPECT_EQ(db.table(QStringLiteral("imrlegal"))->recordCount(), 0);
-}
-
 TEST_F(Sql, RecordSetOperations) {
     exec(QStringLiteral("insert into imanexos values (1, 2, 'CAJA 1', '', 0), (2, 2, 'CAJA 2', '', 0), "
                         "(3, 2, 'CAJA 3', '', 0), (4, 3, 'TALADRO', '', 0)"));
