@@ -31,14 +31,14 @@ struct Column {
     QString name;
     DbfField field;
     Kind kind;
-    bool id16;      // a 16-bit annex identifier
-    qint64 hi = 6;  // seeded values: 0 to hi (Int); largest seeded value times 10^decimals (Real)
+    bool id16;  // a 16-bit annex identifier
+    qint64 hi;  // seeded values: 0 to hi (Int); largest seeded value times 10^decimals (Real)
 };
 
 struct TableSpec {
     QString name;
-    QList<Column> columns;
     int seedRows;
+    QList<Column> columns;
 };
 
 qint64 pow10(int n) { return n > 0 ? 10 * pow10(n - 1) : 1; }
@@ -117,10 +117,10 @@ QString argText(sqlite3_value* v) {
 }
 
 struct Result {
-    bool ok = true;
+    bool ok;
     QString error;
     QList<QVariantList> rows;
-    int changes = 0;
+    int changes;
 };
 
 // The native copy: a plain in-memory connection with the reference order and LIKE.
@@ -154,7 +154,7 @@ public:
             else if (isNumberValue(v)) sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
             else sqlite3_bind_text(stmt, i + 1, v.toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
         }
-        Result r;
+        Result r{true, {}, {}, 0};
         int rc;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             QVariantList row;
@@ -180,10 +180,9 @@ private:
 };
 
 Result runDbf(Database& db, const QString& sql, const QVariantList& params = {}) {
-    Result r;
+    Result r{true, {}, {}, 0};
     r.ok = db.query(sql, params, [&](const QVariantList& row) { r.rows << row; return true; }, &r.error);
-    r.changes = db.changes();
-    return r;
+    return {r.ok, r.error, r.rows, db.changes()};
 }
 
 // The native table: the module's column types, with checks refusing what the DBF table refuses.
@@ -287,7 +286,7 @@ public:
         Statement s{{}, {}, kind == 1 ? &any(tables_) : nullptr};
         params_.clear();
         changing_ = s.table;
-        Scope scope{s.table ? s.table : &any(tables_), {}, 0, 0};
+        Scope scope{s.table ? s.table : &any(tables_), {}, 0, 0, {}};
         s.sql = expand(QStringList{"{select}", "{change}", "{savepoint}", "COMMIT"}.at(kind), scope);
         s.params = params_;
         s.ordered = s.sql.contains(QStringLiteral("ORDER BY"));
@@ -302,6 +301,7 @@ private:
         QString prefix;  // the table's alias and a dot
         int depth;       // of conditions: from 2, no more AND, OR and NOT
         int col;         // the column the words that follow speak of
+        struct { const TableSpec* t; QString prefix; } outer;  // the scope a subquery or join is in
     };
 
     QString expand(const QString& form, Scope& s) {
@@ -318,7 +318,7 @@ private:
                 out += this->word(name, s);
                 continue;
             }
-            Scope inner{s.t, s.prefix, s.depth + (name == QLatin1String("cond")), s.col};
+            Scope inner{s.t, s.prefix, s.depth + (name == QLatin1String("cond")), s.col, s.outer};
             out += expand(any(forms), inner);
             s.col = inner.col;
         }
@@ -358,23 +358,21 @@ private:
                  return QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')');
              }}};
         if (words.contains(name) || kinds.contains(name)) return words.value(kinds.contains(name) ? QStringLiteral("i") : name)();
-        // Another table's rows: a list of values, a correlated test, a join. Native SQLite changes
-        // rows in one pass, so a correlated subquery over the table being changed would see the rows
-        // already changed; the DBF tables are changed only after every row was chosen. Such
-        // statements take the list of values instead.
-        const TableSpec& o = any(tables_);
-        const bool join = name == QLatin1String("join"), correlated = name == QLatin1String("exists") && &o != changing_;
-        Scope q{&o, join ? QStringLiteral("b.") : correlated ? QStringLiteral("q.") : QString(), join ? 1 : 2, 0};
-        const QString inner = expand(QStringLiteral("{i}"), q), outer = expand(QStringLiteral("{i}"), s);
-        const QString where = expand(join && chance(30) ? QStringLiteral("{none}") : QStringLiteral("{cond}"), q);
-        if (!join && !correlated) return QStringLiteral("%1 IN (SELECT %2 FROM %3 WHERE %4)").arg(outer, inner, o.name, where);
-        if (!join)
-            return QStringLiteral("EXISTS (SELECT 1 FROM %1 q WHERE %2 = %3 AND %4)")
-                .arg(o.name, inner, s.prefix.isEmpty() ? t.name + u'.' + outer : outer, where);
-        Scope a{&t, QStringLiteral("a."), 1, 0};
-        return QStringLiteral("SELECT count(*), sum(a.rowid), sum(b.rowid), sum(a.rowid * b.rowid) FROM %1 a JOIN %2 b ON %3 = %4%5%6")
-            .arg(t.name, o.name, inner, expand(QStringLiteral("{i}"), a), where.isEmpty() ? where : QStringLiteral(" AND ") + where,
-                 expand(QStringLiteral("{where}"), a));
+        // Words that change the scope of the rest of their form: another table ({O} plain, {Oq} as q, {Ob}
+        // as b), the same one as a ({Aa}), back to the one outside ({back}), and {outer}, an integer
+        // column of the one outside. Native SQLite changes rows in one pass, so a correlated subquery
+        // over the table being changed would see the rows already changed; the DBF tables are changed
+        // only after every row was chosen. Such statements are left out.
+        if (name == QLatin1String("outer"))
+            return (s.outer.prefix.isEmpty() ? s.outer.t->name + u'.' : s.outer.prefix) + s.outer.t->columns[column(*s.outer.t, Kind::Int)].name;
+        if (name == QLatin1String("back")) s = {s.outer.t, s.outer.prefix, 1, 0, {}};
+        else if (name == QLatin1String("Aa")) s.prefix = QStringLiteral("a.");
+        else {
+            const TableSpec* o = nullptr;
+            while (!o || (name == QLatin1String("Oq") && o == changing_)) o = &any(tables_);
+            s = {o, name == QLatin1String("O") ? QString() : name.mid(1) + u'.', name == QLatin1String("Ob") ? 1 : 2, 0, {s.t, s.prefix}};
+        }
+        return {};
     }
 
     std::mt19937_64 rng_;
@@ -382,21 +380,6 @@ private:
     QVariantList params_;                  // the parameters of the statement being built
     const TableSpec* changing_ = nullptr;  // the table it changes
 };
-
-// Seeded numbers: 0 to 6 (reals: up to 99999.99), annex identifiers 1 to 40 and their
-// subordinates 0 to 6.
-TableSpec describe(const Database& db, const QString& name, int seedRows) {
-    static const QHash<DbfType, Kind> kinds = {
-        {DbfType::Character, Kind::Text}, {DbfType::Logical, Kind::Bool}, {DbfType::Date, Kind::Date}};
-    TableSpec t{name, {}, seedRows};
-    for (const DbfField& f : db.table(name)->fields()) {
-        const QString n = f.name.toUpper();
-        const bool id = n == QLatin1String("ID_PROD"), id16 = id || (name == QLatin1String("imanexos") && n == QLatin1String("ID_SUBORD"));
-        t.columns << Column{n, f, kinds.value(f.type, f.decimals == 0 ? Kind::Int : Kind::Real), id16,
-                            id ? 40 : f.decimals == 0 ? 6 : 9999999};
-    }
-    return t;
-}
 
 // The first row where two lists of rows differ, or an empty text.
 QString firstDifference(const QString& what, const QList<QVariantList>& a, const QList<QVariantList>& b, bool fold,
@@ -423,10 +406,17 @@ protected:
         ASSERT_GT(texts(QStringLiteral("words")).size(), 50);
         for (const QString& w : texts(QStringLiteral("words")) + texts(QStringLiteral("fractions")))
             for (const QChar c : w) ASSERT_GE(weight(c).letter, 0) << QString(c).toStdString();
+        // Seeded numbers: 0 to 6 (reals: up to 99999.99), annex identifiers 1 to 40, their subordinates 1 to 6.
+        static const QHash<DbfType, Kind> kinds = {
+            {DbfType::Character, Kind::Text}, {DbfType::Logical, Kind::Bool}, {DbfType::Date, Kind::Date}};
         for (const auto& [name, rows] : QList<std::pair<QString, int>>{{"imanexos", 150}, {"improd", 100}, {"mercbi", 100}}) {
-            tables << describe(db, name, rows);
-            const Result r = native.run(nativeDeclaration(tables.last()));
-            ASSERT_TRUE(r.ok) << r.error.toStdString();
+            tables << TableSpec{name, rows, {}};
+            for (const DbfField& f : db.table(name)->fields()) {
+                const bool id = f.name == QLatin1String("ID_PROD"), sub = name == "imanexos" && f.name == QLatin1String("ID_SUBORD");
+                tables.last().columns << Column{f.name, f, kinds.value(f.type, f.decimals == 0 ? Kind::Int : Kind::Real), id || sub,
+                                                id ? 40 : f.decimals == 0 ? 6 : 9999999};
+            }
+            ASSERT_TRUE(native.run(nativeDeclaration(tables.last())).ok);
         }
     }
 
