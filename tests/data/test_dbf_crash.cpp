@@ -5,17 +5,12 @@
 // The kill test runs KALTO_CRASH_KILLS kills (60 by default); set it to some thousands for a
 // longer run.
 
-#include "data/Database.h"
-#include "data/Dbf.h"
 #include "data/DbfTestFiles.h"
 #include "support/TestFolder.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>

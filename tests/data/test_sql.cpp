@@ -1,7 +1,6 @@
 // The SQL engine over the data folder: opening it, statements the program issues, record sets.
 // (The rows statements give and leave behind are compared with native tables by the differential test.)
 
-#include "data/Database.h"
 #include "data/RecordSet.h"
 #include "data/TableCatalogue.h"
 #include "data/mdlKALTO.h"
@@ -12,7 +11,6 @@
 
 #include <sys/stat.h>
 
-#include <functional>
 
 using namespace kalto;
 

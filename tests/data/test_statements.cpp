@@ -2,7 +2,6 @@
 // statement marks what was read as stale, ROLLBACK leaves the files byte for byte and no journal,
 // a table first written after savepoints were opened goes back with ROLLBACK TO, COMMIT lasts.
 
-#include "data/Database.h"
 #include "support/FileBytes.h"
 #include "support/PrintQString.h"
 #include "support/TestFolder.h"
