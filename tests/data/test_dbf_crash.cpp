@@ -143,12 +143,10 @@ using Rows = QHash<int, QString>;
 
 // Applies one operation ("I id token", "D id", "U id token", "M id token") to `rows`.
 void apply(const QStringList& op, Rows* rows) {
-    const int id = op.at(1).toInt();
+    const int id = op.at(1).toInt(), last = op[0] == u'M' ? id + 5 : id;
     if (op[0] == u'D') rows->remove(id);
-    else if (op[0] != u'M') rows->insert(id, op.value(2));
-    else
-        for (auto it = rows->begin(); it != rows->end(); ++it)
-            if (it.key() >= id && it.key() <= id + 5) it.value() = op.value(2);
+    for (int k = id; op[0] != u'D' && k <= last; ++k)
+        if (op[0] == u'I' || rows->contains(k)) rows->insert(k, op.value(2));
 }
 
 }  // namespace
