@@ -33,11 +33,7 @@ struct Column {
     qint64 hi;  // seeded values: 0 to hi (Int); largest seeded value times 10^decimals (Real)
 };
 
-struct TableSpec {
-    QString name;
-    int seedRows;
-    QList<Column> columns;
-};
+struct TableSpec { QString name; int seedRows; QList<Column> columns; };
 
 qint64 pow10(int n) { return n > 0 ? 10 * pow10(n - 1) : 1; }
 
@@ -70,9 +66,7 @@ QString canonicalRow(const QVariantList& row, bool fold) {
 }
 
 // The reference order: a letter's place in the alphabet, then its form (a pair of small and capital).
-struct Weight {
-    int letter = -1, form = 0;  // letter -1: a character the alphabet does not hold
-};
+struct Weight { int letter = -1, form = 0; };  // letter -1: a character the alphabet does not hold
 
 Weight weight(QChar c) {
     static const QHash<QChar, Weight> table = [] {
@@ -114,12 +108,7 @@ QString argText(sqlite3_value* v) {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
 }
 
-struct Result {
-    bool ok;
-    QString error;
-    QList<QVariantList> rows;
-    int changes;
-};
+struct Result { bool ok; QString error; QList<QVariantList> rows; int changes; };
 
 // The native copy: a plain in-memory connection with the reference order and LIKE.
 class Native {
@@ -199,11 +188,7 @@ QString nativeDeclaration(const TableSpec& t) {
     return QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, cols.join(QStringLiteral(", ")));
 }
 
-struct Statement {
-    QString sql;
-    QVariantList params;
-    const TableSpec* table;  // the table a change changes; null for a query
-};
+struct Statement { QString sql; QVariantList params; const TableSpec* table; };  // table: the one a change changes
 
 // Statements from the grammar of the texts file (see there).
 struct Generator {
@@ -266,11 +251,10 @@ struct Generator {
     // A query, a statement that changes a table, one on savepoints, or COMMIT.
     Statement statement(int kind) {
         Statement s{{}, {}, kind == 1 ? &any(tables_) : nullptr};
-        params_.clear();
         changing_ = s.table;
         Scope scope{s.table ? s.table : &any(tables_), {}, 0, 0, {}};
         s.sql = expand(QStringList{"{select}", "{change}", "{savepoint}", "COMMIT"}.at(kind), scope);
-        s.params = params_;
+        s.params = std::exchange(params_, {});
         return s;
     }
 
@@ -292,13 +276,9 @@ struct Generator {
             at = m.capturedEnd();
             const QString name = m.captured(1) == QLatin1String("cond") && s.depth >= 2 ? QStringLiteral("leaf") : m.captured(1);
             const QStringList& forms = texts(QStringLiteral("rule ") + name);
-            if (forms.isEmpty()) {
-                out += this->word(name, s);
-                continue;
-            }
             Scope inner{s.t, s.prefix, s.depth + (name == QLatin1String("cond")), s.col, s.outer};
-            out += expand(any(forms), inner);
-            s.col = inner.col;
+            out += forms.isEmpty() ? this->word(name, s) : expand(any(forms), inner);
+            if (!forms.isEmpty()) s.col = inner.col;
         }
         return out + form.mid(at);
     }
