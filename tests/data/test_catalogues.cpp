@@ -15,7 +15,8 @@ namespace {
 
 const QString kCatalogues = QStringLiteral(KALTO_CATALOGUES_DIR "/");
 
-// Every catalogue table opens with the program's columns and holds rows. The services list shows
+// Every catalogue table opens and holds rows (its columns are those of table_layouts.txt, which the
+// SQL tests compare with the tables of a data folder). The services list shows
 // the third column and its search compares the second; unit codes are read back as integers;
 // tariff items have eight digits; the sectoral window's grids admit only
 // "/. 0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", so a key with anything else could never be typed.
@@ -26,18 +27,12 @@ TEST(DeliveredCatalogues, EveryCatalogueHasTheProgramsColumnsAndSuitsTheWindowsT
         QString error;
         auto t = kalto::DbfTable::open(kCatalogues + def.name + QStringLiteral(".DBF"), &error, kalto::DbfAccess::ReadOnly);
         ASSERT_TRUE(t) << error.toStdString();
-        ASSERT_EQ(t->fields().size(), def.fields.size()) << def.name.toStdString();
-        for (qsizetype i = 0; i < def.fields.size(); ++i) {
-            const kalto::DbfField &found = t->fields()[i], &wanted = def.fields[i];
-            EXPECT_TRUE(found.name == wanted.name && found.type == wanted.type && found.width == wanted.width) << i;
-            for (int r = 0; r < t->recordCount(); ++r) columns[def.name + u':' + QString::number(i)] << t->value(r, int(i)).toString();
-        }
+        for (int i = 0; i < t->fields().size(); ++i)
+            for (int r = 0; r < t->recordCount(); ++r) columns[def.name + u':' + QString::number(i)] << t->value(r, i).toString();
         EXPECT_GT(t->recordCount() - t->deletedCount(), 0) << def.name.toStdString();
     }
-    EXPECT_GE(columns["imcserv:1"].size(), 20);
-    EXPECT_EQ(columns["imcserv:1"], columns["imcserv:2"]);
-    const QStringList& units = columns["imunidmd:0"];
-    EXPECT_EQ(QSet<QString>(units.begin(), units.end()).size(), units.size());
+    EXPECT_TRUE(columns["imcserv:1"].size() >= 20 && columns["imcserv:1"] == columns["imcserv:2"]);
+    EXPECT_EQ(QSet<QString>(columns["imunidmd:0"].begin(), columns["imunidmd:0"].end()).size(), columns["imunidmd:0"].size());
     const QList<std::pair<QString, QString>> patterns = {{"imunidmd:0", "^[1-9][0-9]*$"}, {"prodabas:0", "^[0-9]{8}$"},
                                                          {"csector:0", "^[/.0-9A-Z]([/. 0-9A-Z]*[/.0-9A-Z])?$"}};
     for (const auto& [column, pattern] : patterns) {

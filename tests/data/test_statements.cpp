@@ -42,10 +42,9 @@ TEST(Statements, ExplicitTransactionsAndSavepoints) {
         // What was read while a refused statement ran is stale: the count never goes back.
         EXPECT_TRUE(runs || (error.contains(QStringLiteral("32768")) && db.table("imanexos")->changeCount() > changes));
         if (!after.isEmpty()) { EXPECT_EQ(annexes(db), after); }
-        if (QByteArray(sql) == "rollback") { EXPECT_EQ(files(), before); }
-        if (QByteArray(sql) == "rollback" || QByteArray(sql) == "commit") {
-            EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.jnl"), QStringLiteral("*.JNL")}, QDir::Files), QStringList());
-        }
+        const bool ends = QByteArray(sql) == "rollback" || QByteArray(sql) == "commit";
+        EXPECT_TRUE(!ends || QDir(folder.path()).entryList({QStringLiteral("*.jnl"), QStringLiteral("*.JNL")}, QDir::Files).isEmpty());
+        EXPECT_TRUE(QByteArray(sql) != "rollback" || files() == before);
     }
     Database again;
     ASSERT_TRUE(folder.open(again));
