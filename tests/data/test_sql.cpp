@@ -1,4 +1,4 @@
-// The SQL engine over the data folder: opening it, statements the program issues, record sets.
+// The SQL engine over the data folder: opening it, statements the program runs, record sets.
 // (The rows statements give and leave behind are compared with native tables by the differential test.)
 
 #include "data/DataSource.h"

@@ -32,7 +32,7 @@ struct Column {
     qint64 hi;  // seeded values: 0 to hi (Int); largest seeded value times 10^decimals (Real)
 };
 
-struct TableSpec { QString name; int seedRows; QList<Column> columns; };
+struct SeededTable { QString name; int seedRows; QList<Column> columns; };
 
 qint64 pow10(int n) { return n > 0 ? 10 * pow10(n - 1) : 1; }
 
@@ -173,7 +173,7 @@ Result runDbf(Database& db, const QString& sql, const QVariantList& params = {})
 }
 
 // The native table: the module's column types, with checks refusing what the DBF table refuses.
-QString nativeDeclaration(const TableSpec& t) {
+QString nativeDeclaration(const SeededTable& t) {
     QStringList cols;
     for (const Column& c : t.columns) {
         const qint64 whole = pow10(c.field.width - c.field.decimals - 1), max = c.id16 ? kMaxAnnexId : whole * 10 - 1;
@@ -187,11 +187,11 @@ QString nativeDeclaration(const TableSpec& t) {
     return QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, cols.join(QStringLiteral(", ")));
 }
 
-struct Statement { QString sql; QVariantList params; const TableSpec* table; };  // table: the one a change changes
+struct Statement { QString sql; QVariantList params; const SeededTable* table; };  // table: the one a change changes
 
 // Statements from the grammar of the texts file (see there).
 struct Generator {
-    Generator(quint64 seed, const QList<TableSpec>& tables) : rng_(seed), tables_(tables) {}
+    Generator(quint64 seed, const QList<SeededTable>& tables) : rng_(seed), tables_(tables) {}
 
     int pick(int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(rng_)); }
     qint64 between(qint64 lo, qint64 hi) { return std::uniform_int_distribution<qint64>(lo, hi)(rng_); }
@@ -252,11 +252,11 @@ struct Generator {
     }
 
     struct Scope {
-        const TableSpec* t;
+        const SeededTable* t;
         QString prefix;  // the table's alias and a dot
         int depth;       // of conditions: from 2, no more AND, OR and NOT
         int col;         // the column the words that follow speak of
-        struct { const TableSpec* t; QString prefix; } outer;  // the scope a subquery or join is in
+        struct { const SeededTable* t; QString prefix; } outer;  // the scope a subquery or join is in
     };
 
     QString expand(const QString& form, Scope& s) {
@@ -276,7 +276,7 @@ struct Generator {
         return out + form.mid(at);
     }
 
-    int column(const TableSpec& t, Kind kind) {
+    int column(const SeededTable& t, Kind kind) {
         QList<int> of;
         for (int i = 0; i < t.columns.size(); ++i)
             if (kind == Kind::Any || t.columns[i].kind == kind) of << i;
@@ -286,7 +286,7 @@ struct Generator {
     QString word(const QString& name, Scope& s) {
         static const QHash<QString, Kind> kinds = {
             {"i", Kind::Int}, {"t", Kind::Text}, {"r", Kind::Real}, {"d", Kind::Date}, {"x", Kind::Any}};
-        const TableSpec& t = *s.t;
+        const SeededTable& t = *s.t;
         if (kinds.contains(name)) s.col = column(t, kinds[name]);
         const Column& c = t.columns[s.col];
         const QHash<QString, std::function<QString()>> words = {
@@ -320,7 +320,7 @@ struct Generator {
         if (name == QLatin1String("back")) s = {s.outer.t, s.outer.prefix, 1, 0, {}};
         else if (name == QLatin1String("Aa")) s.prefix = QStringLiteral("a.");
         else {
-            const TableSpec* o = nullptr;
+            const SeededTable* o = nullptr;
             while (!o || (name == QLatin1String("Oq") && o == changing_)) o = &any(tables_);
             s = {o, name == QLatin1String("O") ? QString() : name.mid(1) + u'.', name == QLatin1String("Ob") ? 1 : 2, 0, {s.t, s.prefix}};
         }
@@ -328,9 +328,9 @@ struct Generator {
     }
 
     std::mt19937_64 rng_;
-    QList<TableSpec> tables_;
+    QList<SeededTable> tables_;
     QVariantList params_;                  // the parameters of the statement being built
-    const TableSpec* changing_ = nullptr;  // the table it changes
+    const SeededTable* changing_ = nullptr;  // the table it changes
 };
 
 // The first row where two lists of rows differ, or an empty text.
@@ -359,7 +359,7 @@ protected:
         static const QHash<DbfType, Kind> kinds = {
             {DbfType::Character, Kind::Text}, {DbfType::Logical, Kind::Bool}, {DbfType::Date, Kind::Date}};
         for (const auto& [name, rows] : QList<std::pair<QString, int>>{{"imanexos", 150}, {"improd", 100}, {"mercbi", 100}}) {
-            tables << TableSpec{name, rows, {}};
+            tables << SeededTable{name, rows, {}};
             for (const DbfField& f : db.table(name)->fields()) {
                 const bool id = f.name == QLatin1String("ID_PROD"), sub = name == "imanexos" && f.name == QLatin1String("ID_SUBORD");
                 tables.last().columns << Column{f.name, f, kinds.value(f.type, f.decimals == 0 ? Kind::Int : Kind::Real), id || sub,
@@ -370,7 +370,7 @@ protected:
     }
 
     // The DBF table emptied and packed, and both tables filled with the same seeded rows.
-    QString reseed(Generator& gen, const TableSpec& t) {
+    QString reseed(Generator& gen, const SeededTable& t) {
         QString error;
         if (!db.execute(QStringLiteral("DELETE FROM %1").arg(t.name), {}, &error) || !db.pack(t.name, &error)) return error;
         const QString insert = QStringLiteral("INSERT INTO %1 VALUES (?%2)").arg(t.name, QStringLiteral(",?").repeated(int(t.columns.size()) - 1));
@@ -383,7 +383,7 @@ protected:
     }
 
     // The native copy takes the rows the DBF table holds.
-    void copyBack(const TableSpec& t) {
+    void copyBack(const SeededTable& t) {
         native.run(QStringLiteral("DELETE FROM %1").arg(t.name));
         QStringList names{QStringLiteral("rowid")};
         for (const Column& c : t.columns) names << c.name;
@@ -394,7 +394,7 @@ protected:
     }
 
     // Same rows under the same record numbers (as a multiset after an insert).
-    QString compareContents(const TableSpec& t, bool numbered = true) {
+    QString compareContents(const SeededTable& t, bool numbered = true) {
         const QString sql = numbered ? QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(t.name)
                                      : QStringLiteral("SELECT * FROM %1").arg(t.name);
         const Result a = runDbf(db, sql), b = native.run(sql);
@@ -403,7 +403,7 @@ protected:
     }
 
     // The file itself, read by a fresh reader, holds what the table holds in memory.
-    QString compareFile(const TableSpec& t) {
+    QString compareFile(const SeededTable& t) {
         const auto file = DbfTable::open(db.tablePath(t.name), nullptr, DbfAccess::ReadOnly);
         const DbfTable* live = db.table(t.name);
         for (int r = 0; file && r < std::max(file->recordCount(), live->recordCount()); ++r)
@@ -425,7 +425,7 @@ protected:
     test::TestFolder folder;
     Database db;
     Native native;
-    QList<TableSpec> tables;
+    QList<SeededTable> tables;
 };
 
 TEST_F(Differential, RandomStatementsGiveWhatNativeTablesGive) {
@@ -433,7 +433,7 @@ TEST_F(Differential, RandomStatementsGiveWhatNativeTablesGive) {
     const quint64 seed = qEnvironmentVariableIsSet("KALTO_DIFF_SEED") ? qEnvironmentVariable("KALTO_DIFF_SEED").toULongLong() : 20240611;
     Generator gen(seed, tables);
     int counts[3] = {}, failures = 0, changed = 0, mismatches = 0;  // queries, changes, savepoints
-    for (const TableSpec& t : tables) ASSERT_EQ(reseed(gen, t), QString());
+    for (const SeededTable& t : tables) ASSERT_EQ(reseed(gen, t), QString());
     for (int n = 0; n <= total; ++n) {  // then COMMIT, which ends a transaction savepoints began
         const int kind = n == total ? 3 : n > 0 && gen.chance(10) ? 2 : gen.chance(45);
         const Statement s = gen.statement(kind);
@@ -442,20 +442,20 @@ TEST_F(Differential, RandomStatementsGiveWhatNativeTablesGive) {
         // differ (the DBF never reuses one): after an insert the native copy takes the DBF's.
         const bool inserts = s.sql.startsWith(QStringLiteral("INSERT"));
         QString what = compare(s, a, b);
-        for (const TableSpec& t : tables) what += what.isEmpty() && kind > 0 ? compareContents(t, !inserts) : QString();
+        for (const SeededTable& t : tables) what += what.isEmpty() && kind > 0 ? compareContents(t, !inserts) : QString();
         if (inserts) copyBack(*s.table);
         if (!what.isEmpty()) {
             ADD_FAILURE() << "seed " << seed << ", statement " << n << ": " << s.sql.toStdString() << "  ["
                           << canonicalRow(s.params, false).toStdString() << "]\n  " << what.toStdString();
             if (++mismatches == 10) return;
-            for (const TableSpec& t : tables) copyBack(t);  // go on from the same rows
+            for (const SeededTable& t : tables) copyBack(t);  // go on from the same rows
         }
         EXPECT_TRUE(a.ok || kind > 0) << "a query failed: " << s.sql.toStdString() << ": " << a.error.toStdString();
         counts[std::min(kind, 2)]++;
         failures += kind == 1 && !a.ok;
         changed += kind == 1 && a.ok ? a.changes : 0;
     }
-    for (const TableSpec& t : tables) EXPECT_EQ(compareFile(t), QString());
+    for (const SeededTable& t : tables) EXPECT_EQ(compareFile(t), QString());
     std::cout << "[ differential ] " << total << " statements (" << counts[0] << " queries, " << counts[2]
               << " on savepoints, " << changed << " rows changed, " << failures << " failed part way or whole), seed " << seed << std::endl;
     // The generator does reach the cases it is there for.
