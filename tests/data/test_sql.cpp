@@ -54,7 +54,9 @@ TEST(SqlFolder, UnusualDataFoldersAreRefusedByNameAndLeftAlone) {
             return QStringList{"imunidmd", QDir::toNativeSeparators(f)};
         },
         [](QString& f, const QString&) { return QStringList{f += "/no-existe"}; },
-        [](QString& f, const QString& a) { return QStringList{a, QFile::copy(a, f + "/IMANEXOS.dbf") ? f + "/IMANEXOS.dbf" : ""}; },
+        [](QString& f, const QString& a) {  // neither spelled in small letters
+            return QStringList{f + "/Imanexos.DBF", QFile::rename(a, f + "/Imanexos.DBF") && QFile::copy(f + "/Imanexos.DBF", f + "/IMANEXOS.dbf") ? f + "/IMANEXOS.dbf" : ""};
+        },
         [](QString& f, const QString& a) {
             return QStringList{a, "enlace", QFile::rename(a, f + "/fuera.bin") && QFile::link(f + "/fuera.bin", a) ? f + "/fuera.bin" : ""};
         },
@@ -77,7 +79,7 @@ TEST(SqlFolder, UnusualDataFoldersAreRefusedByNameAndLeftAlone) {
         EXPECT_FALSE(db.open(path, &error));
         for (const QString& n : named) EXPECT_TRUE(!n.isEmpty() && error.contains(n)) << error.toStdString() << " / " << n.toStdString();
         EXPECT_EQ(kind(), before);
-        for (const QString& f : {annexes, folder.file("IMANEXOS.dbf"), folder.file("fuera.bin")}) QFile::remove(f);
+        for (const QString& f : {annexes, folder.file("IMANEXOS.dbf"), folder.file("Imanexos.DBF"), folder.file("fuera.bin")}) QFile::remove(f);
         ASSERT_TRUE((QDir().rmdir(annexes) || true) && test::writeFile(annexes, stored) && test::writeFile(unit, units));
     }
 }
