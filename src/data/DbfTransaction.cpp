@@ -25,9 +25,13 @@ void DbfTable::beginTransaction() {
     savepoints_.clear();
 }
 
+// A table joining a transaction is told only of the newest savepoint (often the statement's own,
+// released when the statement ends): the ones below it, opened before the table was written,
+// hold the same state, so that a later ROLLBACK TO one of them undoes the table's writes too.
 void DbfTable::setSavepoint(int level) {
     releaseSavepoint(level);
-    savepoints_.append({level, undo_.size()});
+    for (int l = savepoints_.isEmpty() ? 0 : savepoints_.constLast().first + 1; l <= level; ++l)
+        savepoints_.append({l, undo_.size()});
 }
 
 void DbfTable::releaseSavepoint(int level) {

@@ -2,20 +2,15 @@
 // Table files assembled byte by byte (without the codec, so that the codec is tested against the
 // layout), and the independent reader (Debian's python3-dbfread) run on a file.
 
-#include <QByteArray>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QList>
 #include <QProcess>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include "support/FileBytes.h"
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "support/PrintQString.h"
 
 namespace kalto::test {
 
