@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <tuple>
 #include <memory>
 
 namespace kalto {
@@ -257,7 +258,9 @@ bool RequestChanges::compare(const Database& db, const QString& keptFolder, QLis
             }
             if (!found) left << r;
         }
-        // What is left, paired by identity in file order: a row changed; the rest added or removed.
+        // What is left, paired by identity: a row changed; the rest added or removed. Among the
+        // rows of one identity (the plants, say) a row is paired with the one most alike, so that
+        // one plant changed and another removed are told as such.
         QHash<QString, QList<int>> keptLeft;
         for (int r = 0; r < kept.records(); ++r)
             if (kept.live(r) && !paired[r]) keptLeft[kept.join(r, id->keys, false)] << r;
@@ -267,7 +270,15 @@ bool RequestChanges::compare(const Database& db, const QString& keptFolder, QLis
                 out << change(now, r, RequestChange::Kind::Added);
                 continue;
             }
-            const int k = same.takeFirst();
+            const QStringList row = now.row(r);
+            qsizetype best = 0;
+            for (qsizetype i = 0, most = -1; i < same.size() && i < 256 && same.size() > 1; ++i) {
+                const QStringList other = kept.row(same[i]);
+                qsizetype equal = 0;
+                for (qsizetype f = 0; f < row.size(); ++f) equal += row[f] == other[f];
+                if (equal > most) std::tie(best, most) = std::make_pair(i, equal);
+            }
+            const int k = same.takeAt(best);
             paired[k] = true;
             for (int f = 0; f < def->fields.size(); ++f) {
                 const QVariant before = kept.value(k, f), after = now.value(r, f);

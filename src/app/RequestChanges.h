@@ -8,8 +8,8 @@
 // (ID_PROD), the kind and RFC of a company, the code of a service; the header (imdint) and the
 // legal representative are one row each; addresses by their kind (fiscal, plant). First the rows
 // whose every value is the same are paired whatever their order, so that a row moved is no
-// change; then what is left of the old rows and of the new ones with the same identifier is
-// paired in file order as a changed row; the rest were removed or added.
+// change; then each new row left is paired, as a changed row, with the old row left of the same
+// identifier that is most alike (the first when several are as alike); the rest were removed or added.
 //
 // Both sides are read as the tables hold them (DbfTable), without SQL: the current table from
 // the data folder's Database, the kept one from its file; the kept rows are remembered by a hash

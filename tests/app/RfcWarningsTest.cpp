@@ -4,7 +4,6 @@
 
 #include "app/DiskGeneration.h"
 #include "app/RequestVerifier.h"
-#include "records/CompanyRules.h"
 #include "support/RequestFixture.h"
 
 using namespace kalto;
@@ -14,23 +13,22 @@ TEST_F(RfcWarnings, RfcCheckDigitsAreWarningsThatDoNotBlockTheDisk) {
     complete();
     exec(QStringLiteral("update imdint set rfc = 'gode561231rg8'"));  // two letters swapped: 7 expected
     reload();
-    // Per grid kind, its RFCs: right, wrong, generic (never listed).
-    const struct { const char* kind; const char* rfcs[2]; } companies[] = {
-        {"C", {" A&B010101AB0", " A&B010101AB1"}}, {"T", {"XAXX010101000", "XEXX010101000"}},
-        {"S", {" MUÑ850101AB1", " MUÑ850101ABA"}}, {"M", {"PEÑA800101XX0", "SAT970701NN4"}}};
-    for (const auto& c : companies)
-        for (const char* rfc : c.rfcs)
-            exec(QStringLiteral("insert into impects (rsocial, rfc, porcont, porcext, idmcts) values ('UNO', ?, 50, 10, ?)"),
-                 {QString::fromUtf8(rfc), QString::fromLatin1(c.kind)});
-    const QString& m = RequestVerifier::kMsgDigitoRfc;
-    const QList<RequestFinding> expected = {
-        {-1, QStringLiteral("txtRFC"), -1, -1, m.arg(QStringLiteral("GODE561231RG8"), QStringLiteral("7"))},
-        {kPagControladas, QStringLiteral("dbControl"), 1, CompanyRule::Rfc, m.arg(QStringLiteral("A&B010101AB1"), QStringLiteral("0"))},
-        {kPagServicios, QStringLiteral("dbEServicios"), 0, CompanyRule::Rfc, m.arg(QStringLiteral("MUÑ850101AB1"), QStringLiteral("A"))},
-        {kPagSubmanufactura, QStringLiteral("dbSubmanufactura"), 1, CompanyRule::Rfc,
-         m.arg(QStringLiteral("SAT970701NN4"), QStringLiteral("3"))}};
+    // Two RFCs per company grid, each right, wrong or generic (generic ones are never listed).
+    for (const auto& [kind, rfc] : {std::pair{"C", " A&B010101AB0"}, {"C", " A&B010101AB1"}, {"T", "XAXX010101000"},
+                                    {"T", "XEXX010101000"}, {"S", " MUÑ850101AB1"}, {"S", " MUÑ850101ABA"},
+                                    {"M", "PEÑA800101XX0"}, {"M", "SAT970701NN4"}})
+        exec(QStringLiteral("insert into impects (rsocial, rfc, porcont, porcext, idmcts) values ('UNO', ?, 50, 10, ?)"),
+             {QString::fromUtf8(rfc), QString::fromLatin1(kind)});
+    auto warning = [](int page, const char* grid, int row, const char* rfc, const char* digit) {
+        return RequestFinding{page, QString::fromLatin1(grid), row, page < 0 ? -1 : 1,
+                              RequestVerifier::kMsgDigitoRfc.arg(QString::fromUtf8(rfc), QString::fromLatin1(digit))};
+    };
     RequestVerifier verifier(*rules);
-    EXPECT_EQ(verifier.rfcWarnings(), expected);
+    EXPECT_EQ(verifier.rfcWarnings(),
+              (QList<RequestFinding>{warning(-1, "txtRFC", -1, "GODE561231RG8", "7"),
+                                     warning(kPagControladas, "dbControl", 1, "A&B010101AB1", "0"),
+                                     warning(kPagServicios, "dbEServicios", 0, "MUÑ850101AB1", "A"),
+                                     warning(kPagSubmanufactura, "dbSubmanufactura", 1, "SAT970701NN4", "3")}));
     for (const RequestFinding& f : verifier.verify()) EXPECT_FALSE(f.message.contains(QStringLiteral("verificador")));
     // The disk's own check lets the request through and shows nothing.
     SourceRequestView view(*fuentes, estado);

@@ -6,7 +6,6 @@
 #include "WindowFixture.h"
 
 #include "app/RequestChanges.h"
-#include "app/RequestVerifier.h"
 #include "app/ui/frmVerificaSolicitud.h"
 #include "support/RequestFixture.h"
 
@@ -17,18 +16,18 @@ namespace {
 
 class ChangesWindowTest : public WindowTest {
 protected:
-    frmVerificaSolicitud* open(const QString& button) {
+    // Clicks `button`; the list `list` of the window of findings it opened (null when none).
+    QTableWidget* open(const QString& button, const char* list = "lstHallazgos") {
         click(button);
         QApplication::processEvents();
         const auto all = window->findChildren<frmVerificaSolicitud*>();
-        return all.isEmpty() ? nullptr : all.last();
+        return all.isEmpty() ? nullptr : all.last()->findChild<QTableWidget*>(QString::fromLatin1(list));
     }
     // Double-clicks row `i` of `list` and says where the window went: "page object row column".
-    QString go(frmVerificaSolicitud* w, const char* list, int i) {
-        auto* lista = w->findChild<QTableWidget*>(QString::fromLatin1(list));
-        const QPoint centro = lista->visualItemRect(lista->item(i, 0)).center();
-        QTest::mouseClick(lista->viewport(), Qt::LeftButton, {}, centro);
-        QTest::mouseDClick(lista->viewport(), Qt::LeftButton, {}, centro);
+    QString go(QTableWidget* list, int i) {
+        const QPoint centro = list->visualItemRect(list->item(i, 0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centro);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centro);
         QApplication::processEvents();
         QWidget* f = window->focusWidget();  // the grid or field, or a cell editor inside the grid
         while (f && !qobject_cast<BoundGrid*>(f) && !qobject_cast<QLineEdit*>(f)) f = f->parentWidget();
@@ -50,23 +49,17 @@ TEST_F(ChangesWindowTest, TheChangesAndTheWarningsTakeTheWindowToTheirCells) {
     ASSERT_TRUE(db.execute(QStringLiteral("update imdir set fax = '5556' where iddir = 'FL'")));
     ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set fraccion = '87654322' where id_prod = 2")));
     reopen();
-    frmVerificaSolicitud* w = open(QStringLiteral("cmdCambios"));
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cambios desde el último disco"));
-    ASSERT_EQ(w->findChild<QTableWidget*>(QStringLiteral("lstHallazgos"))->rowCount(), 2);
-    EXPECT_EQ(go(w, "lstHallazgos", 0), QStringLiteral("0 dbDomFiscal 0 7"));
-    EXPECT_EQ(go(w, "lstHallazgos", 1), QStringLiteral("7 dbAnx_0 0 2"));
-    w->close();
+    QTableWidget* list = open(QStringLiteral("cmdCambios"));
+    ASSERT_TRUE(list && list->rowCount() == 2 && list->window()->windowTitle() == QStringLiteral("Cambios desde el último disco"));
+    EXPECT_EQ(go(list, 0), QStringLiteral("0 dbDomFiscal 0 7"));
+    EXPECT_EQ(go(list, 1), QStringLiteral("7 dbAnx_0 0 2"));
 
-    // The applicant's RFC ends in 1 where 0 belongs: a warning only.
-    w = open(QStringLiteral("cmdVerificar"));
-    ASSERT_NE(w, nullptr);
-    EXPECT_TRUE(w->findings().isEmpty());
-    auto* avisos = w->findChild<QTableWidget*>(QStringLiteral("lstAvisos"));
-    ASSERT_TRUE(avisos->rowCount() == 1 && !avisos->isHidden());
-    EXPECT_EQ(avisos->item(0, 4)->text(), RequestVerifier::kMsgDigitoRfc.arg(QStringLiteral("AAAA010101AA1"), QStringLiteral("0")));
-    EXPECT_EQ(go(w, "lstAvisos", 0), QStringLiteral("7 txtRFC -1 -1"));  // the header is on no page: 7 stays
-    w->close();
+    // The applicant's RFC ends in 1 where 0 belongs: a warning only, the request complete.
+    list = open(QStringLiteral("cmdVerificar"), "lstAvisos");
+    ASSERT_TRUE(list && list->rowCount() == 1 && !list->isHidden());
+    EXPECT_EQ(list->item(0, 4)->text(), RequestVerifier::kMsgDigitoRfc.arg(QStringLiteral("AAAA010101AA1"), QStringLiteral("0")));
+    EXPECT_EQ(list->window()->findChild<QObject*>(QStringLiteral("lblResumen"))->property("text").toString(), RequestVerifier::kMsgCompleta);
+    EXPECT_EQ(go(list, 0), QStringLiteral("7 txtRFC -1 -1"));  // the header is on no page: 7 stays
 }
 
 }  // namespace
