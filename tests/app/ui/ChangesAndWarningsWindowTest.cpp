@@ -40,24 +40,27 @@ protected:
 TEST_F(ChangesWindowTest, TheChangesAndTheWarningsTakeTheWindowToTheirCells) {
     ASSERT_TRUE(writeCompleteRequest(db));
     reopen();
-    EXPECT_EQ(open(QStringLiteral("cmdCambios")), nullptr);
-    EXPECT_EQ(messages.texts(), QStringList{RequestChanges::kMsgSinDisco});
+    EXPECT_TRUE(open(QStringLiteral("cmdCambios")) == nullptr && messages.texts() == QStringList{RequestChanges::kMsgSinDisco});
 
-    // A disk written, then the fiscal address's fax and the input's tariff item changed.
+    // A second export product with an input; a disk written, then the fiscal address's fax and
+    // that input's tariff item changed.
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (3, 1, null, '87654321', 0)")));
+    ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos values (4, 1, null, '22222222', 3)")));
     QString error;
     ASSERT_TRUE(RequestChanges::keepDiskCopy(db, &error)) << error.toStdString();
     ASSERT_TRUE(db.execute(QStringLiteral("update imdir set fax = '5556' where iddir = 'FL'")));
-    ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set fraccion = '87654322' where id_prod = 2")));
+    ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set fraccion = '22222229' where id_prod = 4")));
     reopen();
     QTableWidget* list = open(QStringLiteral("cmdCambios"));
     ASSERT_TRUE(list && list->rowCount() == 2 && list->window()->windowTitle() == QStringLiteral("Cambios desde el último disco"));
+    EXPECT_EQ(list->item(0, 4)->text(), QStringLiteral("Fax: antes «5555», ahora «5556» (REFORMA 1)."));
     EXPECT_EQ(go(list, 0), QStringLiteral("0 dbDomFiscal 0 7"));
     EXPECT_EQ(go(list, 1), QStringLiteral("7 dbAnx_0 0 2"));
+    EXPECT_EQ(grid(QStringLiteral("dbAnxMPE"))->currentRow(), 1);  // its export product first
 
     // The applicant's RFC ends in 1 where 0 belongs: a warning only, the request complete.
     list = open(QStringLiteral("cmdVerificar"), "lstAvisos");
     ASSERT_TRUE(list && list->rowCount() == 1 && !list->isHidden());
-    EXPECT_EQ(list->item(0, 4)->text(), RequestVerifier::kMsgDigitoRfc.arg(QStringLiteral("AAAA010101AA1"), QStringLiteral("0")));
     EXPECT_EQ(list->window()->findChild<QObject*>(QStringLiteral("lblResumen"))->property("text").toString(), RequestVerifier::kMsgCompleta);
     EXPECT_EQ(go(list, 0), QStringLiteral("7 txtRFC -1 -1"));  // the header is on no page: 7 stays
 }
