@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <array>
 #include <tuple>
 #include <memory>
 
@@ -308,7 +309,17 @@ QList<RequestFinding> RequestChanges::findings(const QList<RequestChange>& chang
         f.page = c.page;
         QString caption = c.column;
         if (c.grid < 0) {
+            // The header: a text field, or the procedure, modality, sector or desahogo box.
+            static const QList<std::array<const char*, 3>> choices = {{"IDTRA", "cmbTramite", "Trámite"},
+                                                                      {"IDMODA", "cmbModalidad", "Modalidad"},
+                                                                      {"IDSECTORM", "cmbSector", "Sector"},
+                                                                      {"DPREV", "chkDesahogo", "Desahogo de prevención"}};
             f.object = headerObjectName(HeaderField::Rfc);
+            for (const auto& [column, object, name] : choices)
+                if (c.column == QLatin1String(column)) {
+                    f.object = QLatin1String(object);
+                    caption = QString::fromUtf8(name);
+                }
             for (HeaderField h : kHeaderFields)
                 if (headerColumn(h).compare(c.column, Qt::CaseInsensitive) == 0) {
                     f.object = headerObjectName(h);
