@@ -2,6 +2,7 @@
 
 #include "annexes/AnnexGrids.h"
 #include "app/MainDataSources.h"
+#include "app/RequestChanges.h"
 #include "core/Messages.h"
 #include "core/RequestState.h"
 #include "core/VerificaConValor.h"
@@ -23,7 +24,9 @@ namespace {
 
 const QString kTodasLasDirecciones = QStringLiteral("0,1,2,3,4,5,6,7,8");
 
-QList<GridColumn> designedColumns(RequestGrid grid) {
+}  // namespace
+
+QList<GridColumn> requestGridColumns(RequestGrid grid) {
     switch (grid) {
     case RequestGrid::DomFiscal:
     case RequestGrid::Planta: return AddressRule::columns();
@@ -43,7 +46,7 @@ QList<GridColumn> designedColumns(RequestGrid grid) {
     return columnas::anexo(3);
 }
 
-DataSource* sourceOf(MainDataSources& f, RequestGrid grid) {
+DataSource* requestGridSource(MainDataSources& f, RequestGrid grid) {
     switch (grid) {
     case RequestGrid::DomFiscal: return f.dtsDireccion();
     case RequestGrid::RepLegal: return f.dtsRepLegal();
@@ -62,6 +65,8 @@ DataSource* sourceOf(MainDataSources& f, RequestGrid grid) {
     }
     return f.dtsAnxR();
 }
+
+namespace {
 
 // A reason shown as a sentence.
 QString sentence(QString text) {
@@ -214,19 +219,19 @@ QString SourceRequestView::headerText(HeaderField field) const { return kalto::h
 QString SourceRequestView::headerTooltip(HeaderField field) const { return designedHeaderTooltip(field); }
 
 int SourceRequestView::rowCount(RequestGrid grid) const {
-    const RecordSet& rs = sourceOf(sources_, grid)->recordSet();
+    const RecordSet& rs = requestGridSource(sources_, grid)->recordSet();
     return rs.isOpen() ? rs.count() : 0;
 }
 
 QVariant SourceRequestView::valueAt(RequestGrid grid, int row, int column) const {
-    const RecordSet& rs = sourceOf(sources_, grid)->recordSet();
+    const RecordSet& rs = requestGridSource(sources_, grid)->recordSet();
     if (!rs.isOpen() || row < 0 || row >= rs.count()) return {};
-    const QList<GridColumn> columns = designedColumns(grid);
+    const QList<GridColumn> columns = requestGridColumns(grid);
     if (column < 0 || column >= columns.size() || columns[column].field.isEmpty()) return {};
     return rs.valueAt(row, rs.columnIndex(columns[column].field));
 }
 
-int SourceRequestView::columnCount(RequestGrid grid) { return static_cast<int>(designedColumns(grid).size()); }
+int SourceRequestView::columnCount(RequestGrid grid) { return static_cast<int>(requestGridColumns(grid).size()); }
 
 int SourceRequestView::pageOf(RequestGrid grid) {
     switch (grid) {
@@ -249,16 +254,16 @@ int SourceRequestView::pageOf(RequestGrid grid) {
 }
 
 QVariant SourceRequestView::currentValue(RequestGrid grid, int column) const {
-    const RecordSet& rs = sourceOf(sources_, grid)->recordSet();
+    const RecordSet& rs = requestGridSource(sources_, grid)->recordSet();
     if (!rs.isOpen() || rs.count() == 0) return {};
-    const QList<GridColumn> columns = designedColumns(grid);
+    const QList<GridColumn> columns = requestGridColumns(grid);
     if (column < 0 || column >= columns.size()) return {};
     const int row = rs.position() >= 0 && rs.position() < rs.count() ? rs.position() : 0;
     return rs.valueAt(row, rs.columnIndex(columns[column].field));
 }
 
 QString SourceRequestView::caption(RequestGrid grid, int column) const {
-    const QList<GridColumn> columns = designedColumns(grid);
+    const QList<GridColumn> columns = requestGridColumns(grid);
     return column >= 0 && column < columns.size() ? columns[column].caption : QString();
 }
 
@@ -358,7 +363,12 @@ DiskOutcome DiskGeneration::GeneraDisco() {
                                   QStringLiteral("\n\nEl disco no contiene la solicitud completa; vuelva a grabarlo."));
             outcome = DiskOutcome::CopyFailed;
         } else {
-            if (hooks_.showWait) hooks_.showWait();
+            // The tables as written are kept, for "Cambios desde el último disco".
+            QString why;
+            if (!RequestChanges::keepDiskCopy(rules_.database(), &why))
+                messages_.exclamation(RequestChanges::kMsgCopiaNoGuardada.arg(why));
+            else if (hooks_.showWait)
+                hooks_.showWait();
             outcome = DiskOutcome::Written;
         }
     }

@@ -12,6 +12,7 @@
 
 #include "app/RequestRules.h"
 #include "core/Drives.h"
+#include "core/GridRule.h"
 
 #include <QList>
 #include <QString>
@@ -21,6 +22,7 @@
 
 namespace kalto {
 
+class DataSource;
 class Database;
 class MainDataSources;
 class Messages;
@@ -80,6 +82,10 @@ int annexRowCount(const RequestView& view);
 // field ("txtRFC").
 QString gridObjectName(RequestGrid grid);
 QString headerObjectName(HeaderField field);
+// The columns the main window gives a grid, in grid order.
+QList<GridColumn> requestGridColumns(RequestGrid grid);
+// The data source a grid shows (the inputs grid's holds the inputs of the selected export product).
+DataSource* requestGridSource(MainDataSources& sources, RequestGrid grid);
 inline constexpr RequestGrid kRequestGrids[] = {
     RequestGrid::DomFiscal, RequestGrid::RepLegal,   RequestGrid::Planta,         RequestGrid::Control,
     RequestGrid::Producto,  RequestGrid::Terciarizacion, RequestGrid::Servicios,  RequestGrid::EServicios,

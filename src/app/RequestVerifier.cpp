@@ -10,6 +10,7 @@
 #include "core/GridRule.h"
 #include "core/Messages.h"
 #include "core/Numbers.h"
+#include "core/RfcCheckDigit.h"
 #include "core/RequestState.h"
 #include "core/VerificaConValor.h"
 #include "data/DataSource.h"
@@ -23,6 +24,10 @@
 namespace kalto {
 
 const QString RequestVerifier::kMsgCompleta = QStringLiteral("La solicitud está completa.");
+const QString RequestVerifier::kMsgDigitoRfc =
+    QStringLiteral("El dígito verificador del RFC %1 no corresponde (se esperaba %2). Verifica el RFC.");
+const QString RequestVerifier::kMsgDigitoRfcSin =
+    QStringLiteral("El RFC %1 tiene caracteres que no admite; no se puede calcular su dígito verificador. Verifica el RFC.");
 
 namespace {
 
@@ -201,6 +206,28 @@ QList<RequestFinding> RequestVerifier::verify() {
         }
     }
     return findings;
+}
+
+QList<RequestFinding> RequestVerifier::rfcWarnings() {
+    QList<RequestFinding> out;
+    auto check = [&out](const QString& rfc, int page, const QString& object, int row, int column) {
+        QChar expected;
+        if (!rfcCheckDigitMismatch(rfc, &expected)) return;
+        const QString shown = rfc.trimmed().toUpper();
+        out.append({page, object, row, column,
+                    expected.isNull() ? kMsgDigitoRfcSin.arg(shown) : kMsgDigitoRfc.arg(shown, expected)});
+    };
+    SourceRequestView view(rules_.fuentes(), rules_.estado());
+    check(view.headerText(HeaderField::Rfc), -1, headerObjectName(HeaderField::Rfc), -1, -1);
+    for (RequestGrid g : kRequestGrids) {
+        if (g != RequestGrid::Control && g != RequestGrid::Terciarizacion && g != RequestGrid::EServicios &&
+            g != RequestGrid::Submanufactura)
+            continue;
+        for (int r = 0; r < view.rowCount(g); ++r)
+            check(cellText(view.valueAt(g, r, CompanyRule::Rfc)), SourceRequestView::pageOf(g), gridObjectName(g), r,
+                  CompanyRule::Rfc);
+    }
+    return out;
 }
 
 }  // namespace kalto

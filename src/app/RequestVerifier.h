@@ -32,7 +32,16 @@ public:
     // export product.
     QList<RequestFinding> verify();
 
+    // The RFCs whose check digit does not match the other characters: the applicant's (header
+    // txtRFC) and those of the controlled, outsourcing, service and submanufacturing companies,
+    // by page and row. Warnings only: the disk is written with them, so they are kept apart from
+    // what verify() finds. Generic RFCs and those of a length the RFC check refuses are not
+    // listed here.
+    QList<RequestFinding> rfcWarnings();
+
     static const QString kMsgCompleta;
+    static const QString kMsgDigitoRfc;     // %1 the RFC, %2 the check digit it should end with
+    static const QString kMsgDigitoRfcSin;  // %1 an RFC holding a character no check digit is computed from
 
 private:
     RequestRules& rules_;

@@ -32,6 +32,7 @@ namespace kalto {
 class AnnexInputsLink;
 class AnnexPages;
 class BoundGrid;
+struct FindingsTexts;
 struct RequestFinding;
 class Database;
 class Drives;
@@ -85,11 +86,18 @@ public:
     // be stored (the message has been shown; the text stays on screen).
     bool storeHeader();
 
+    // The window of findings (the request check's, the changes since the last disk).
+    void showFindings(const QList<RequestFinding>& findings, const QList<RequestFinding>& warnings,
+                      const FindingsTexts& texts);
+
 public slots:
     // Toolbar button cmdKALTO(index).
     void cmdKALTO_Click(int index);
     // "Verificar solicitud": every missing item and rejected cell of the request, in a window.
     void cmdVerificar_Click();
+    // "Cambios desde el último disco": the rows added, removed and changed since the last disk
+    // written from this data folder, in the same kind of window.
+    void cmdCambios_Click();
     // Selects the page, grid row and cell (or the header field) of a finding.
     void showFinding(const RequestFinding& finding);
     // "B R E L O T": the sectoral window over the application shown.

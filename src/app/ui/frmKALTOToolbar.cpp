@@ -8,6 +8,7 @@
 #include "app/DiskGeneration.h"
 #include "app/MainDataSources.h"
 #include "app/PrintRequest.h"
+#include "app/RequestChanges.h"
 #include "app/RequestRestore.h"
 #include "app/RequestVerifier.h"
 #include "app/ui/frmInfoVersion.h"
@@ -66,6 +67,7 @@ void frmKALTO::wireToolbar() {
                                                ui_->cmdKALTO_4};
     for (int i = 0; i < 5; ++i) connect(cmdKALTO[i], &QToolButton::clicked, this, [this, i] { cmdKALTO_Click(i); });
     connect(ui_->cmdVerificar, &QToolButton::clicked, this, &frmKALTO::cmdVerificar_Click);
+    connect(ui_->cmdCambios, &QToolButton::clicked, this, &frmKALTO::cmdCambios_Click);
     connect(ui_->cmdRecupera, &QToolButton::clicked, this, &frmKALTO::cmdRecupera_Click);
     connect(ui_->cmdBrelot, &QPushButton::clicked, this, &frmKALTO::cmdBrelot_Click);
 }
@@ -101,11 +103,46 @@ void frmKALTO::cmdRecupera_Click() {
 void frmKALTO::cmdVerificar_Click() {
     // What the grids and the header hold is checked: pending rows are stored first.
     if (!commitGrids() || !storeHeader()) return;
+    QList<RequestFinding> findings, warnings;
+    {
+        Hourglass reloj;
+        RequestVerifier verifier(*rules_);
+        findings = verifier.verify();
+        warnings = verifier.rfcWarnings();
+    }
+    showFindings(findings, warnings, FindingsTexts::verification());
+}
+
+void frmKALTO::cmdCambios_Click() {
+    // What the grids hold is compared: pending rows are stored first.
+    if (!commitGrids() || !storeHeader()) return;
+    const QString kept = RequestChanges::lastDiskCopy(db_.folder());
+    if (kept.isEmpty()) {
+        messages_.information(RequestChanges::kMsgSinDisco);
+        return;
+    }
+    QList<RequestChange> changes;
     QList<RequestFinding> findings;
     {
         Hourglass reloj;
-        findings = RequestVerifier(*rules_).verify();
+        QString error;
+        if (!RequestChanges::compare(db_, kept, &changes, &error)) {
+            messages_.exclamation(QStringLiteral("No se pudo leer la copia del último disco: ") + error);
+            return;
+        }
+        findings = RequestChanges::findings(changes, *fuentes_, db_);
     }
+    const QString when = RequestChanges::diskCopyTime(kept).toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+    showFindings(findings, {},
+                 {QStringLiteral("Cambios desde el último disco"), RequestChanges::kMsgSinCambios + QLatin1Char(' ') +
+                      QStringLiteral("(Disco grabado el %1.)").arg(when),
+                  QStringLiteral("Cambios desde el disco grabado el %1: %2. Doble clic en uno para ir a él.")
+                      .arg(when, QStringLiteral("%1")),
+                  QStringLiteral("Cambio"), {}});
+}
+
+void frmKALTO::showFindings(const QList<RequestFinding>& findings, const QList<RequestFinding>& warnings,
+                            const FindingsTexts& texts) {
     auto pageName = [this](int page) {
         return page < ui_->SSTabKALTO->count() ? ui_->SSTabKALTO->tabText(page).remove(QLatin1Char('&'))
                                            : QString::number(page + 1);
@@ -116,7 +153,7 @@ void frmKALTO::cmdVerificar_Click() {
         if (!w->accessibleName().isEmpty()) return w->accessibleName();
         return w->toolTip().isEmpty() ? f.object : w->toolTip();
     };
-    auto* ventana = new frmVerificaSolicitud(findings, pageName, objectName,
+    auto* ventana = new frmVerificaSolicitud(findings, warnings, texts, pageName, objectName,
                                              [this](const RequestFinding& f) { showFinding(f); }, this);
     ventana->setAttribute(Qt::WA_DeleteOnClose);
     ventana->show();

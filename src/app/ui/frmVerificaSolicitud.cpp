@@ -5,25 +5,47 @@
 
 namespace kalto {
 
-frmVerificaSolicitud::frmVerificaSolicitud(QList<RequestFinding> findings, std::function<QString(int)> pageName,
+FindingsTexts FindingsTexts::verification() {
+    return {QStringLiteral("Verificar solicitud"), RequestVerifier::kMsgCompleta,
+            QStringLiteral("Pendientes de la solicitud: %1. Doble clic en uno para ir a él."), QStringLiteral("Mensaje"),
+            QStringLiteral("Avisos que no impiden grabar el disco: %1. Doble clic en uno para ir a él.")};
+}
+
+frmVerificaSolicitud::frmVerificaSolicitud(QList<RequestFinding> findings, QList<RequestFinding> warnings,
+                                           const FindingsTexts& texts, std::function<QString(int)> pageName,
                                            std::function<QString(const RequestFinding&)> objectName,
                                            std::function<void(const RequestFinding&)> show, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::frmVerificaSolicitud>()),
       findings_(std::move(findings)),
+      warnings_(std::move(warnings)),
       show_(std::move(show)) {
     ui_->setupUi(this);
+    setWindowTitle(texts.title);
+    setAccessibleName(texts.title);
     ui_->botones->button(QDialogButtonBox::Close)->setText(QStringLiteral("Cerrar"));
-    ui_->lblResumen->setText(findings_.isEmpty()
-                                 ? RequestVerifier::kMsgCompleta
-                                 : QStringLiteral("Pendientes de la solicitud: %1. Doble clic en uno para ir a él.")
-                                       .arg(findings_.size()));
+    ui_->lblResumen->setText(findings_.isEmpty() ? texts.none : texts.some.arg(findings_.size()));
+    ui_->lblAvisos->setText(texts.warnings.arg(warnings_.size()));
 
-    QTableWidget* lista = ui_->lstHallazgos;
-    lista->setRowCount(static_cast<int>(findings_.size()));
+    fill(ui_->lstHallazgos, findings_, pageName, objectName);
+    fill(ui_->lstAvisos, warnings_, pageName, objectName);
+    for (QTableWidget* lista : {ui_->lstHallazgos, ui_->lstAvisos})
+        lista->horizontalHeaderItem(4)->setText(texts.messageColumn);
+    ui_->lstAvisos->setHidden(warnings_.isEmpty());
+    ui_->lblAvisos->setHidden(warnings_.isEmpty());
+    ui_->lblDetalle->setHidden(findings_.isEmpty() && warnings_.isEmpty());
+    if (!findings_.isEmpty()) ui_->lstHallazgos->setCurrentCell(0, 0);
+    else if (!warnings_.isEmpty()) ui_->lstAvisos->setCurrentCell(0, 0);
+    resize(760, findings_.isEmpty() && warnings_.isEmpty() ? 120 : 440);
+}
+
+void frmVerificaSolicitud::fill(QTableWidget* lista, const QList<RequestFinding>& findings,
+                                std::function<QString(int)>& pageName,
+                                std::function<QString(const RequestFinding&)>& objectName) {
+    lista->setRowCount(static_cast<int>(findings.size()));
     auto numero = [](int n) { return n < 0 ? QString() : QString::number(n + 1); };
-    for (int i = 0; i < findings_.size(); ++i) {
-        const RequestFinding& f = findings_[i];
+    for (int i = 0; i < findings.size(); ++i) {
+        const RequestFinding& f = findings[i];
         const QStringList texts = {f.page < 0 ? QStringLiteral("Encabezado") : pageName(f.page), objectName(f),
                                    f.parentRow < 0 ? numero(f.row)
                                                    : QStringLiteral("%1 (del producto de exportación %2)")
@@ -38,10 +60,9 @@ frmVerificaSolicitud::frmVerificaSolicitud(QList<RequestFinding> findings, std::
                                QStringLiteral("Renglón"), QStringLiteral("Columna")};
     for (int c = 0; c < 4; ++c) lista->setColumnWidth(c, fm.horizontalAdvance(anchos[c]) + 12);
     lista->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    lista->setHidden(findings_.isEmpty());
-    ui_->lblDetalle->setHidden(findings_.isEmpty());
+    lista->setHidden(findings.isEmpty());
 
-    // The finding selected, whole, below the list.
+    // The finding selected, whole, below the lists.
     connect(lista, &QTableWidget::currentCellChanged, this, [this, lista](int row) {
         QStringList partes;
         for (int c = 0; c < 4 && row >= 0; ++c) {
@@ -52,16 +73,15 @@ frmVerificaSolicitud::frmVerificaSolicitud(QList<RequestFinding> findings, std::
                                          : partes.join(QStringLiteral(" · ")) + QLatin1Char('\n') +
                                                lista->item(row, 4)->text());
     });
-    connect(lista, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-        if (row < 0 || row >= findings_.size() || !show_) return;
-        const RequestFinding& f = findings_[row];
+    const QList<RequestFinding>* list = &findings;
+    connect(lista, &QTableWidget::cellDoubleClicked, this, [this, list](int row, int) {
+        if (row < 0 || row >= list->size() || !show_) return;
+        const RequestFinding& f = list->at(row);
         // An input is shown under its own export product: that one is selected first, and
         // the inputs grid follows it.
         if (f.parentRow >= 0) show_({f.page, QStringLiteral("dbAnxMPE"), f.parentRow, -1, {}});
         show_(f);
     });
-    if (!findings_.isEmpty()) lista->setCurrentCell(0, 0);
-    resize(760, findings_.isEmpty() ? 120 : 440);
 }
 
 frmVerificaSolicitud::~frmVerificaSolicitud() = default;
