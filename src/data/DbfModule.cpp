@@ -18,7 +18,10 @@ namespace {
 struct DbfVtab {
     sqlite3_vtab base;
     Database* owner;
-    QByteArray key;  // lower-case table name
+    QString key;  // lower-case table name
+    // The table `key` named when last looked up, while the owner's tables stay the same.
+    DbfTable* table = nullptr;
+    quint64 generation = 0;
 };
 
 struct DbfCursor {
@@ -37,7 +40,12 @@ void setError(sqlite3_vtab* vtab, const QString& message) {
 
 DbfTable* tableOf(sqlite3_vtab* vtab) {
     auto* v = reinterpret_cast<DbfVtab*>(vtab);
-    return v->owner->table(QString::fromUtf8(v->key));
+    const quint64 generation = v->owner->tablesGeneration();
+    if (!v->table || v->generation != generation) {
+        v->table = v->owner->table(v->key);
+        v->generation = generation;
+    }
+    return v->table;
 }
 
 QString columnDecl(const DbfField& f) {
@@ -71,7 +79,7 @@ int xConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_
     if (rc != SQLITE_OK) return rc;
     auto* vtab = new DbfVtab{};
     vtab->owner = owner;
-    vtab->key = key;
+    vtab->key = QString::fromUtf8(key);
     *out = &vtab->base;
     return SQLITE_OK;
 }
@@ -258,7 +266,7 @@ int xUpdate(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* r
     QVariantList values;
     values.reserve(argc - 2);
     for (int i = 2; i < argc; ++i) values << toVariant(argv[i]);
-    const QString refused = checkRow(QString::fromUtf8(reinterpret_cast<DbfVtab*>(vtab)->key), table->fields(), values);
+    const QString refused = checkRow(reinterpret_cast<DbfVtab*>(vtab)->key, table->fields(), values);
     if (!refused.isEmpty()) {
         setError(vtab, refused);
         return SQLITE_ERROR;
