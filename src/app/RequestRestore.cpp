@@ -80,9 +80,16 @@ QString rowRules(const QString& table, const QString& name, const QList<DbfField
     return {};
 }
 
+// Compared a block at a time: a table can be far larger than what is worth holding twice.
 bool sameBytes(const QString& a, const QString& b) {
     QFile fa(a), fb(b);
-    return fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly) && fa.readAll() == fb.readAll();
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size()) return false;
+    constexpr qint64 block = 256 * 1024;
+    while (!fa.atEnd()) {
+        const QByteArray x = fa.read(block);
+        if (x.isEmpty() || x != fb.read(x.size())) return false;
+    }
+    return fb.atEnd();
 }
 
 QString sentence(const QString& text) {

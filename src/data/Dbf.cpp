@@ -1,18 +1,11 @@
 #include "data/Dbf.h"
 
-#include "data/Values.h"
-
-#include <QDateTime>
-#include <QDir>
+#include <QDate>
 #include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <climits>
-#include <cmath>
 #include <cstring>
 
 #include <fcntl.h>
@@ -21,1069 +14,97 @@
 
 namespace kalto {
 
-namespace {
-
-// ---------------------------------------------------------------------------------------------
-// Windows-1252
-
-// Bytes 0x80-0x9F. The five bytes the code page leaves unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D)
-// map to the C1 control of the same number, so that any byte read can be written back.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
-};
-
-// The byte for `u`, or -1 when Windows-1252 cannot hold it.
-int cp1252Byte(char16_t u) {
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
-        return u;
-    for (int i = 0; i < 32; ++i) {
-        if (kCp1252High[i] == u)
-            return 0x80 + i;
-    }
-    return -1;
-}
-
-// Bytes 0x80-0xFF of the MS-DOS code pages 437 and 850 (0x00-0x7F are ASCII in both).
-constexpr char16_t kCp437High[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80-87
-    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 88-8F
-    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 90-97
-    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,  // 98-9F
-    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // A0-A7
-    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A8-AF
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,  // B0-B7
-    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,  // B8-BF
-    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,  // C0-C7
-    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,  // C8-CF
-    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,  // D0-D7
-    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,  // D8-DF
-    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,  // E0-E7
-    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,  // E8-EF
-    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,  // F0-F7
-    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8-FF
-};
-constexpr char16_t kCp850High[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80-87
-    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 88-8F
-    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 90-97
-    0x00FF, 0x00D6, 0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192,  // 98-9F
-    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // A0-A7
-    0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A8-AF
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2, 0x00C0,  // B0-B7
-    0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510,  // B8-BF
-    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3,  // C0-C7
-    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4,  // C8-CF
-    0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE,  // D0-D7
-    0x00CF, 0x2518, 0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580,  // D8-DF
-    0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE,  // E0-E7
-    0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4,  // E8-EF
-    0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8,  // F0-F7
-    0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0,  // F8-FF
-};
-
-const char16_t* dosHigh(DbfCodePage page) { return page == DbfCodePage::Dos437 ? kCp437High : kCp850High; }
-
-// The byte for `u` in a single-byte code page, or -1 when the code page cannot hold it.
-int codePageByte(DbfCodePage page, char16_t u) {
-    if (u < 0x80)
-        return u;
-    switch (page) {
-    case DbfCodePage::Windows1252:
-        return cp1252Byte(u);
-    case DbfCodePage::Latin1:
-        return u <= 0xFF ? u : -1;
-    case DbfCodePage::Dos437:
-    case DbfCodePage::Dos850: {
-        const char16_t* high = dosHigh(page);
-        for (int i = 0; i < 128; ++i) {
-            if (high[i] == u)
-                return 0x80 + i;
-        }
-        return -1;
-    }
-    case DbfCodePage::Utf8:
-        break;
-    }
-    return -1;
-}
-
-// Encodes `text`; on failure returns the position of the first character it cannot hold.
-qsizetype encodeIn(DbfCodePage page, const QString& text, QByteArray* out) {
-    if (page == DbfCodePage::Utf8) {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-                ++i;
-            else if (text.at(i).isSurrogate())
-                return i;  // half a character: UTF-8 has no bytes for it
-        }
-        *out = text.toUtf8();
-        return -1;
-    }
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char* p = bytes.data();
-    const QChar* s = text.constData();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const int b = codePageByte(page, s[i].unicode());
-        if (b < 0)
-            return i;
-        p[i] = char(b);
-    }
-    *out = bytes;
-    return -1;
-}
-
-QString decodeIn(DbfCodePage page, const char* bytes, int length) {
-    switch (page) {
-    case DbfCodePage::Windows1252:
-        return fromCp1252(bytes, length);
-    case DbfCodePage::Latin1:
-        return QString::fromLatin1(bytes, length);
-    case DbfCodePage::Utf8:
-        return QString::fromUtf8(bytes, length);
-    case DbfCodePage::Dos437:
-    case DbfCodePage::Dos850:
-        break;
-    }
-    const char16_t* high = dosHigh(page);
-    QString text(qMax(0, length), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (int i = 0; i < length; ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out[i] = QChar(b >= 0x80 ? high[b - 0x80] : char16_t(b));
-    }
-    return text;
-}
-
-// The code page a language-driver byte stands for: those that mean 437, 850 or 1252 for the
-// common readers, and 0 (no code page declared) for Windows-1252.
-bool codePageOfDriver(unsigned char driver, DbfCodePage* page) {
-    switch (driver) {
-    case 0x00: case 0x03: case 0x57: case 0x58: case 0x59:
-        *page = DbfCodePage::Windows1252;
-        return true;
-    case 0x01: case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18: case 0x19: case 0x1B:
-        *page = DbfCodePage::Dos437;
-        return true;
-    case 0x02: case 0x0A: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16: case 0x1A: case 0x1D: case 0x25:
-    case 0x37:
-        *page = DbfCodePage::Dos850;
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The code page a .cpg file names, spelt as the GIS programs write it ("UTF-8", "1252",
-// "ANSI 1252", "CP850", "OEM 437", "ISO-8859-1", "8859_1", ...).
-bool codePageOfCpg(QByteArray contents, DbfCodePage* page) {
-    if (contents.startsWith("\xEF\xBB\xBF"))
-        contents.remove(0, 3);
-    QString name = QString::fromLatin1(contents).trimmed().toUpper();
-    name.remove(u' ');
-    name.remove(u'-');
-    name.remove(u'_');
-    if (name == u"UTF8" || name == u"65001") {
-        *page = DbfCodePage::Utf8;
-        return true;
-    }
-    if (name == u"ISO88591" || name == u"88591" || name == u"LATIN1" || name == u"28591") {
-        *page = DbfCodePage::Latin1;
-        return true;
-    }
-    for (const char16_t* prefix : {u"WINDOWS", u"ANSI", u"OEM", u"IBM", u"MSDOS", u"DOS", u"CP"}) {
-        if (name.startsWith(QStringView(prefix))) {
-            name = name.mid(QStringView(prefix).size());
-            break;
-        }
-    }
-    const QList<QPair<QString, DbfCodePage>> numbers = {
-        {QStringLiteral("1252"), DbfCodePage::Windows1252},
-        {QStringLiteral("850"), DbfCodePage::Dos850},
-        {QStringLiteral("437"), DbfCodePage::Dos437},
-    };
-    for (const auto& [number, p] : numbers) {
-        if (name == number) {
-            *page = p;
-            return true;
-        }
-    }
-    return false;
-}
-
-QString characterName(const QString& text, qsizetype at) {
-    char32_t code = text.at(at).unicode();
-    QString shown = text.mid(at, 1);
-    if (text.at(at).isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate()) {
-        code = QChar::surrogateToUcs4(text.at(at), text.at(at + 1));
-        shown = text.mid(at, 2);
-    }
-    return QStringLiteral("«%1» (U+%2)").arg(shown, QString::number(uint(code), 16).toUpper().rightJustified(4, u'0'));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Messages
-
-QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
-
-}  // namespace
-
-// The reason of a failed system call, in Spanish: the user never reads the system's English.
-QString systemReason(int err) {
-    switch (err) {
-    case ENOENT: return QStringLiteral("no existe");
-    case EACCES:
-    case EPERM: return QStringLiteral("no hay permiso para usarlo");
-    case EROFS: return QStringLiteral("el disco es de solo lectura");
-    case ENOSPC: return QStringLiteral("el disco está lleno");
-#ifdef EDQUOT
-    case EDQUOT: return QStringLiteral("se agotó el espacio permitido en el disco");
-#endif
-    case EISDIR: return QStringLiteral("es una carpeta");
-    case ENOTDIR: return QStringLiteral("una parte de la ruta no es una carpeta");
-    case EIO: return QStringLiteral("error de lectura o escritura en el disco");
-    case EFBIG: return QStringLiteral("el archivo es demasiado grande");
-    case EMFILE:
-    case ENFILE: return QStringLiteral("hay demasiados archivos abiertos");
-    case ENAMETOOLONG: return QStringLiteral("el nombre es demasiado largo");
-    case ELOOP: return QStringLiteral("hay demasiados enlaces en la ruta");
-    case EBUSY:
-    case ETXTBSY: return QStringLiteral("otro programa lo está usando");
-    case EXDEV: return QStringLiteral("está en otro disco");
-    case ENXIO:
-    case ENODEV: return QStringLiteral("el dispositivo no está disponible");
-    case ENOMEM: return QStringLiteral("no hay memoria suficiente");
-    case EINVAL: return QStringLiteral("no es un archivo común");
-    default: return QStringLiteral("error del sistema número %1").arg(err);
-    }
-}
+using namespace dbf;
 
 namespace {
 
-void setError(QString* error, const QString& message) {
-    if (error)
-        *error = message;
-}
+constexpr qint64 kSlack = 4096;  // bytes after the records and the end mark that opening tolerates
 
 QString damaged(const QString& path, const QString& why) {
     return QStringLiteral("El archivo %1 está dañado: %2.").arg(shownPath(path), why);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Little-endian fields of the header
-
-quint32 readU32(const char* p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
-}
-quint16 readU16(const char* p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return quint16(u[0] | u[1] << 8);
-}
-void writeU32(char* p, quint32 v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = char((v >> (8 * i)) & 0xFF);
-}
-void writeU16(char* p, quint16 v) {
-    p[0] = char(v & 0xFF);
-    p[1] = char(v >> 8);
+// A byte of the file as a message shows it: «X» when printable, its code otherwise.
+QString shownByte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u > 0x20 && u < 0x7F ? QStringLiteral("«%1»").arg(QLatin1Char(c)) : QStringLiteral("código %1").arg(u);
 }
 
-// Years since 1900, month, day.
+// The date of the header: years since 1900, month, day.
 void putDate(char* p, const QDate& d) {
     p[0] = char(std::clamp(d.year() - 1900, 0, 255));
     p[1] = char(d.month());
     p[2] = char(d.day());
 }
 
-// ---------------------------------------------------------------------------------------------
-// File helpers
-
-bool writeAll(int fd, qint64 offset, const char* data, qint64 size, int* err) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            *err = errno;
-            return false;
-        }
-        if (n == 0) {
-            *err = EIO;
-            return false;
-        }
-        data += n;
-        size -= n;
-        offset += n;
+// The field described by the 32 bytes at `d`, the `i`th (from 0); empty when it is sound,
+// otherwise what is wrong with it.
+QString readDescriptor(const char* d, int i, DbfField* f) {
+    int nameLength = 0;
+    while (nameLength < 11 && d[nameLength] != '\0')
+        ++nameLength;
+    while (nameLength > 0 && d[nameLength - 1] == ' ')
+        --nameLength;
+    for (int k = 0; k < nameLength; ++k) {
+        const auto c = static_cast<unsigned char>(d[k]);
+        if (c <= 0x20 || c >= 0x7F)
+            return QStringLiteral("el nombre del campo %1 no está escrito en ASCII").arg(i + 1);
     }
-    return true;
-}
-
-// Writes `bytes` to `path` + ".tmp", then renames it over `path`. The old file (if any)
-// stays untouched unless the rename succeeds. `mode` gives the new file's permissions. The
-// reason of a failure names `path`, the file the user knows.
-bool replaceFile(const QString& path, const QByteArray& bytes, mode_t mode, QString* reason) {
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray temp = target + ".tmp";
-    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0) {
-        *reason = QStringLiteral("no se pudo escribir %1 (%2)").arg(shownPath(path), systemReason(errno));
-        return false;
+    if (nameLength == 0)
+        return QStringLiteral("el campo %1 no tiene nombre").arg(i + 1);
+    f->name = QString::fromLatin1(d, nameLength);
+    f->width = static_cast<unsigned char>(d[16]);
+    f->decimals = static_cast<unsigned char>(d[17]);
+    switch (d[11]) {
+    case 'C': f->type = DbfType::Character; break;
+    case 'N':
+    case 'F': f->type = DbfType::Numeric; break;  // a dBase IV float is written as text like a numeric
+    case 'L': f->type = DbfType::Logical; break;
+    case 'D': f->type = DbfType::Date; break;
+    default: return QStringLiteral("el campo %1 es de un tipo desconocido (%2)").arg(f->name, shownByte(d[11]));
     }
-    int err = 0;
-    bool ok = writeAll(fd, 0, bytes.constData(), bytes.size(), &err);
-    if (ok && ::fchmod(fd, mode) != 0) {
-        // The umask may have narrowed the permissions; failing to widen them is not fatal.
-    }
-    if (ok && ::fsync(fd) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        err = errno;
-        ok = false;
-    }
-    if (ok && ::rename(temp.constData(), target.constData()) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temp.constData());
-        *reason = QStringLiteral("no se pudo escribir %1 (%2)").arg(shownPath(path), systemReason(err));
-    }
-    return ok;
-}
-
-constexpr int kKeptCopies = 3;  // copies kept per table; older ones are removed
-
-struct KeptCopy {
-    QString stamp;  // AAAAMMDD-HHMMSS
-    int number;     // 1, 2, 3... within that second
-    QString path;
-    bool operator<(const KeptCopy& o) const { return stamp != o.stamp ? stamp < o.stamp : number < o.number; }
-};
-
-// The copies kept beside `path`, oldest first (by the time in their names, then their number).
-QList<KeptCopy> keptCopies(const QString& path) {
-    const QFileInfo info(path);
-    const QRegularExpression name(QStringLiteral("^%1\\.(\\d{8}-\\d{6})(?:-(\\d+))?\\.bak$")
-                                      .arg(QRegularExpression::escape(info.fileName())));
-    QList<KeptCopy> found;
-    for (const QString& f : info.dir().entryList({info.fileName() + QStringLiteral(".*.bak")}, QDir::Files)) {
-        const QRegularExpressionMatch m = name.match(f);
-        if (m.hasMatch())
-            found.append({m.captured(1), qMax(1, m.captured(2).toInt()), info.dir().filePath(f)});
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
-// Keeps a copy of the file open as `fd` (the table `path` as it is now) beside it, as
-// NAME.DBF.AAAAMMDD-HHMMSS.bak (-2, -3... when a copy of that second exists), synced before the
-// write it precedes, and removes all but the newest kKeptCopies. It is written under a temporary
-// name first, so that a copy under that name is always whole.
-bool keepCopy(const QString& path, int fd, mode_t mode, int* err) {
-    const QByteArray temp = QFile::encodeName(path + QStringLiteral(".bak.tmp"));
-    const int out = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (out < 0) {
-        *err = errno;
-        return false;
-    }
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    bool ok = true;
-    for (qint64 at = 0; ok;) {
-        const ssize_t n = ::pread(fd, buffer.data(), size_t(buffer.size()), off_t(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            *err = errno;
-            break;
-        }
-        ok = writeAll(out, at, buffer.constData(), n, err);
-        at += n;
-    }
-    if (ok && ::fsync(out) != 0) {
-        *err = errno;
-        ok = false;
-    }
-    ok = ::close(out) == 0 && ok;
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QList<KeptCopy> copies = keptCopies(path);
-    int n = 1;  // after every copy of this second, so that the newest always has the highest number
-    for (const KeptCopy& c : std::as_const(copies))
-        n = c.stamp == stamp ? qMax(n, c.number + 1) : n;
-    const QString name = n == 1 ? QStringLiteral("%1.%2.bak").arg(path, stamp)
-                                : QStringLiteral("%1.%2-%3.bak").arg(path, stamp).arg(n);
-    if (ok && !QFileInfo::exists(name) && ::rename(temp.constData(), QFile::encodeName(name).constData()) == 0) {
-        copies = keptCopies(path);
-        for (qsizetype i = 0; i + kKeptCopies < copies.size(); ++i)
-            QFile::remove(copies[i].path);
-        return true;
-    }
-    if (ok)
-        *err = errno;
-    ::unlink(temp.constData());
-    return false;
-}
-
-constexpr qint64 kMaxTableBytes = qint64(1) << 30;  // far beyond any table of this program
-constexpr qint64 kSlack = 4096;  // bytes after the records and the end mark that opening tolerates
-
-// Why a file of this status cannot be a table; empty when it can be one.
-QString notATable(const struct stat& st) {
-    if (S_ISDIR(st.st_mode))
-        return QStringLiteral("es una carpeta, no una tabla");
-    if (S_ISFIFO(st.st_mode))
-        return QStringLiteral("es una tubería (FIFO), no una tabla");
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-        return QStringLiteral("es un dispositivo, no una tabla");
-    if (!S_ISREG(st.st_mode))
-        return QStringLiteral("no es un archivo común, no una tabla");
-    if (st.st_size > kMaxTableBytes)
-        return QStringLiteral("mide %1 bytes, más de lo que puede medir una tabla").arg(qint64(st.st_size));
+    if (f->width == 0)
+        return QStringLiteral("el campo %1 tiene ancho cero").arg(f->name);
+    if (f->type == DbfType::Logical && f->width != 1)
+        return QStringLiteral("el campo lógico %1 mide %2 bytes en lugar de 1").arg(f->name).arg(f->width);
+    if (f->type == DbfType::Date && f->width != 8)
+        return QStringLiteral("el campo de fecha %1 mide %2 bytes en lugar de 8").arg(f->name).arg(f->width);
+    if (f->type != DbfType::Numeric)
+        f->decimals = 0;
     return {};
 }
 
-// The status of `path` (a link followed), refusing with a message what cannot be a table.
-bool statTable(const QString& path, struct stat* st, QString* error) {
-    if (::stat(QFile::encodeName(path).constData(), st) != 0) {
-        if (errno == ENOENT)
-            setError(error, QStringLiteral("No se encontró el archivo %1.").arg(shownPath(path)));
-        else
-            setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(errno)));
-        return false;
+// Where the 0x0D that ends the field descriptors is (32 bytes each from byte 32): the last byte
+// of the header, or a terminator further on when the header length is too small; `size` when
+// there is none.
+qint64 descriptorsEnd(const char* b, qint64 size, int headerLength) {
+    qint64 pos = 32;
+    while (pos < headerLength - 1 && b[pos] != '\x0D')
+        pos += 32;
+    if (pos >= headerLength - 1 && (pos >= size || b[pos] != '\x0D')) {
+        while (pos < size && b[pos] != '\x0D')
+            pos += 32;
     }
-    const QString why = notATable(*st);
-    if (!why.isEmpty())
-        setError(error, QStringLiteral("No se puede abrir el archivo %1: %2.").arg(shownPath(path), why));
-    return why.isEmpty();
+    return std::min(pos, size);
 }
 
-// Appends to *out (or to `one` when out is null) up to `n` bytes read at `offset`; fewer at the
-// end of the file.
-bool readAt(int fd, qint64 offset, qint64 n, QByteArray* out, int* err, char* one = nullptr) {
-    QByteArray local;
-    QByteArray& into = out ? *out : local;
-    const qsizetype start = into.size();
-    into.resize(start + qsizetype(std::max<qint64>(n, 0)));
-    qint64 got = 0;
-    while (got < n) {
-        const ssize_t r = ::pread(fd, into.data() + start + got, size_t(n - got), off_t(offset + got));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0) {
-            *err = errno;
-            return false;
-        }
-        if (r == 0)
-            break;
-        got += r;
-    }
-    into.truncate(start + qsizetype(got));
-    if (one && got > 0)
-        *one = into.at(start);
-    return true;
-}
-
-// Reads at most `limit` bytes of the regular file `path` (never blocking on a FIFO); false with
-// the errno in *err (ENOENT when there is no such file, EINVAL when it is no regular file).
-bool readSmallFile(const QString& path, qint64 limit, QByteArray* out, int* err) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        *err = errno;
-        return false;
-    }
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0;
-    if (!ok)
-        *err = errno;
-    else if (!S_ISREG(st.st_mode))
-        *err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    ok = ok && S_ISREG(st.st_mode) && readAt(fd, 0, std::min<qint64>(st.st_size, limit), out, err);
-    ::close(fd);
-    return ok;
-}
-
-// ---------------------------------------------------------------------------------------------
-// The journal (its layout is described in Dbf.h)
-
-constexpr char kJournalMagic[] = "KALTOJNL";
-constexpr int kJournalHeader = 32;
-
-quint32 fnv1a(const char* p, qsizetype n) {
-    quint32 h = 2166136261u;
-    for (qsizetype i = 0; i < n; ++i)
-        h = (h ^ static_cast<unsigned char>(p[i])) * 16777619u;
-    return h;
-}
-
-QByteArray journalHeader(int headerLength, int recordLength, int count) {
-    QByteArray h(kJournalHeader, '\0');
-    std::memcpy(h.data(), kJournalMagic, 8);
-    writeU32(h.data() + 8, 1);
-    writeU32(h.data() + 12, quint32(headerLength));
-    writeU32(h.data() + 16, quint32(recordLength));
-    writeU32(h.data() + 20, quint32(count));
-    writeU32(h.data() + 28, fnv1a(h.constData(), 28));
-    return h;
-}
-
-QByteArray journalEntry(qint64 offset, const QByteArray& before, const QByteArray& after) {
-    QByteArray e(12, '\0');
-    writeU32(e.data(), quint32(quint64(offset) & 0xFFFFFFFFu));
-    writeU32(e.data() + 4, quint32(quint64(offset) >> 32));
-    writeU32(e.data() + 8, quint32(before.size()));
-    e += before;
-    e += after;
-    e.append(4, '\0');
-    writeU32(e.data() + e.size() - 4, fnv1a(e.constData(), e.size() - 4));
-    return e;
-}
-
-struct JournalEntry {
-    qint64 offset;
-    QByteArray before;
-};
-
-// Reads a journal for a table of these lengths: its whole entries and the record count when it
-// began. False when it is not one (another table's, or cut before its header was whole).
-bool parseJournal(const QByteArray& j, int headerLength, int recordLength, QList<JournalEntry>* entries,
-                  qint64* count, QList<QByteArray>* after) {
-    const char* p = j.constData();
-    if (j.size() < kJournalHeader || std::memcmp(p, kJournalMagic, 8) != 0 || readU32(p + 8) != 1 ||
-        readU32(p + 28) != fnv1a(p, 28) || readU32(p + 12) != quint32(headerLength) ||
-        readU32(p + 16) != quint32(recordLength))
-        return false;
-    *count = readU32(p + 20);
-    qsizetype at = kJournalHeader;
-    while (at + 16 <= j.size()) {
-        const quint64 offset = quint64(readU32(p + at)) | quint64(readU32(p + at + 4)) << 32;
-        const qint64 length = readU32(p + at + 8);
-        if (length > recordLength || at + 16 + 2 * length > j.size())
-            break;  // cut short: the write it announced never began
-        const qsizetype sum = at + 12 + 2 * length;
-        if (readU32(p + sum) != fnv1a(p + at, sum - at) || offset < quint64(headerLength) || offset > quint64(INT_MAX))
-            break;
-        entries->append({qint64(offset), j.mid(at + 12, length)});
-        after->append(j.mid(at + 12 + length, length));
-        at = sum + 4;
-    }
-    return true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Numbers as decimal text
-
-struct Decimal {
-    bool negative = false;
-    QByteArray whole;     // digits before the point (may be empty)
-    QByteArray fraction;  // digits after it
-};
-
-// A plain decimal number: optional sign, digits, optional '.' (or ',' when `comma`) and digits.
-// At least one digit. No blanks inside, no exponent.
-bool parseDecimal(const char* p, qsizetype n, bool comma, Decimal* out) {
-    qsizetype i = 0;
-    Decimal d;
-    if (i < n && (p[i] == '-' || p[i] == '+')) {
-        d.negative = p[i] == '-';
-        ++i;
-    }
-    while (i < n && p[i] >= '0' && p[i] <= '9')
-        d.whole.append(p[i++]);
-    if (i < n && (p[i] == '.' || (comma && p[i] == ','))) {
-        ++i;
-        while (i < n && p[i] >= '0' && p[i] <= '9')
-            d.fraction.append(p[i++]);
-    }
-    if (i != n || (d.whole.isEmpty() && d.fraction.isEmpty()))
-        return false;
-    *out = d;
-    return true;
-}
-
-// The text of a number rounded to `decimals` places, half away from zero.
-QByteArray formatDecimal(Decimal d, int decimals) {
-    QByteArray digits = d.whole + d.fraction.left(decimals);
-    digits.append(QByteArray(qMax(0, decimals - int(d.fraction.size())), '0'));
-    const bool roundUp = d.fraction.size() > decimals && d.fraction.at(decimals) >= '5';
-    if (roundUp) {
-        qsizetype i = digits.size() - 1;
-        for (; i >= 0; --i) {
-            if (digits[i] == '9') {
-                digits[i] = '0';
-            } else {
-                digits[i] = char(digits[i] + 1);
-                break;
-            }
-        }
-        if (i < 0)
-            digits.prepend('1');
-    }
-    QByteArray whole = digits.left(digits.size() - decimals);
-    const QByteArray fraction = digits.right(decimals);
-    qsizetype lead = 0;
-    while (lead < whole.size() && whole[lead] == '0')
-        ++lead;
-    whole = whole.mid(lead);
-    if (whole.isEmpty())
-        whole = "0";
-    const bool zero = whole == "0" && fraction.count('0') == fraction.size();
-    QByteArray text;
-    if (d.negative && !zero)
-        text.append('-');
-    text.append(whole);
-    if (decimals > 0) {
-        text.append('.');
-        text.append(fraction);
-    }
-    return text;
-}
-
-bool isBlank(const char* p, int n) {
-    for (int i = 0; i < n; ++i) {
-        if (p[i] != ' ')
-            return false;
-    }
-    return true;
-}
-
-bool isTextVariant(const QVariant& v) {
-    const int t = v.typeId();
-    return t == QMetaType::QString || t == QMetaType::QByteArray || t == QMetaType::QChar;
-}
-
-bool isNumberVariant(const QVariant& v) { return isNumberValue(v) || v.typeId() == QMetaType::Bool; }
-
-// ---------------------------------------------------------------------------------------------
-// Field values
-
-QVariant readNumeric(const char* p, int width, int decimals) {
-    int b = 0, e = width;
-    while (b < e && (p[b] == ' ' || p[b] == '\0'))
-        ++b;
-    while (e > b && (p[e - 1] == ' ' || p[e - 1] == '\0'))
-        --e;
-    if (b == e)
-        return {};
-    // The usual case, a plain integer, without building a decimal.
-    if (e - b <= 18) {
-        int i = b;
-        const bool negative = p[i] == '-';
-        if (negative)
-            ++i;
-        qint64 v = 0;
-        while (i < e && p[i] >= '0' && p[i] <= '9')
-            v = v * 10 + (p[i++] - '0');
-        if (i == e && i > b + (negative ? 1 : 0))
-            return decimals == 0 ? QVariant(negative ? -v : v) : QVariant(double(negative ? -v : v));
-    }
-    bool stars = true;
-    for (int i = b; i < e; ++i)
-        stars = stars && p[i] == '*';
-    if (stars)
-        return {};
-    Decimal d;
-    if (!parseDecimal(p + b, e - b, true, &d))
-        return {};
-    if (decimals == 0 && d.fraction.isEmpty() && d.whole.size() <= 18) {
-        qint64 v = 0;
-        for (char c : std::as_const(d.whole))
-            v = v * 10 + (c - '0');
-        return QVariant(d.negative ? -v : v);
-    }
-    QByteArray text = (d.negative ? "-" : "") + (d.whole.isEmpty() ? QByteArray("0") : d.whole);
-    if (!d.fraction.isEmpty())
-        text += '.' + d.fraction;
-    double v = 0;
-    const auto r = std::from_chars(text.constData(), text.constData() + text.size(), v);
-    if (r.ec != std::errc())
-        return {};
-    return QVariant(v);
-}
-
-QVariant readDate(const char* p, int width) {
-    if (width < 8 || isBlank(p, width))
-        return {};
-    int parts[3] = {0, 0, 0};
-    const int sizes[3] = {4, 2, 2};
-    int at = 0;
-    for (int k = 0; k < 3; ++k) {
-        for (int i = 0; i < sizes[k]; ++i, ++at) {
-            if (p[at] < '0' || p[at] > '9')
-                return {};
-            parts[k] = parts[k] * 10 + (p[at] - '0');
-        }
-    }
-    const QDate date(parts[0], parts[1], parts[2]);
-    return date.isValid() ? QVariant(date) : QVariant();
-}
-
-QString fieldMessage(const DbfField& f, const QString& what) {
-    return QStringLiteral("No se puede guardar el campo %1: %2.").arg(f.name, what);
-}
-
-// Encodes `text` in `page`; a character the code page cannot hold (even once accents typed
-// apart are joined to their letters) gives false and a message naming it.
-bool encodeText(DbfCodePage page, const QString& text, QByteArray* out, QString* error) {
-    QByteArray bytes;
-    qsizetype bad = encodeIn(page, text, &bytes);
-    QString normal;
-    if (bad >= 0) {
-        // Text pasted from elsewhere may hold a letter and its accent as two characters.
-        normal = text.normalized(QString::NormalizationForm_C);
-        bad = encodeIn(page, normal, &bytes);
-    }
-    if (bad >= 0) {
-        if (page == DbfCodePage::Windows1252)
-            setError(error, QStringLiteral("El carácter %1 no existe en Windows-1252, el juego de caracteres de las tablas.")
-                                .arg(characterName(normal, bad)));
-        else
-            setError(error, QStringLiteral("El carácter %1 no existe en %2, el juego de caracteres de este archivo.")
-                                .arg(characterName(normal, bad), codePageName(page)));
-        return false;
-    }
-    if (out)
-        *out = bytes;
-    return true;
-}
-
-bool encodeCharacter(const DbfField& f, const QVariant& v, DbfCodePage page, char* dest, QString* error) {
-    QString text = v.toString();
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1) == u' ')
-        --end;
-    text.truncate(end);
-    if (text.isEmpty())
-        return true;
-    QByteArray bytes;
-    QString why;
-    if (!encodeText(page, text, &bytes, &why)) {
-        why[0] = why.at(0).toLower();
-        if (why.endsWith(u'.'))
-            why.chop(1);
-        setError(error, fieldMessage(f, why));
-        return false;
-    }
-    if (bytes.size() > f.width) {
-        const QString what = page == DbfCodePage::Utf8 && bytes.size() != text.size()
-                                 ? QStringLiteral("el texto ocupa %1 bytes en UTF-8 y el campo admite %2")
-                                 : QStringLiteral("el texto tiene %1 caracteres y el campo admite %2");
-        setError(error, fieldMessage(f, what.arg(bytes.size()).arg(f.width)));
-        return false;
-    }
-    std::memcpy(dest, bytes.constData(), size_t(bytes.size()));
-    return true;
-}
-
-bool encodeNumeric(const DbfField& f, const QVariant& v, char* dest, QString* error) {
-    Decimal d;
-    QString shown;
-    if (isTextVariant(v)) {
-        const QString text = v.toString().trimmed();
-        if (text.isEmpty())
-            return true;
-        const QByteArray latin = text.toLatin1();
-        if (!parseDecimal(latin.constData(), latin.size(), false, &d)) {
-            setError(error, fieldMessage(f, QStringLiteral("el campo es numérico y «%1» no es un número").arg(text)));
-            return false;
-        }
-        shown = text;
-    } else if (isNumberVariant(v)) {
-        QByteArray text;
-        switch (v.typeId()) {
-        case QMetaType::Double:
-        case QMetaType::Float: {
-            const double x = v.toDouble();
-            if (!std::isfinite(x)) {
-                setError(error, fieldMessage(f, QStringLiteral("el valor no es un número")));
-                return false;
-            }
-            text = QByteArray::number(x, 'f', QLocale::FloatingPointShortest);
-            break;
-        }
-        case QMetaType::ULongLong:
-        case QMetaType::ULong:
-        case QMetaType::UInt:
-            text = QByteArray::number(v.toULongLong());
-            break;
-        case QMetaType::Bool:
-            text = v.toBool() ? "1" : "0";
-            break;
-        default:
-            text = QByteArray::number(v.toLongLong());
-            break;
-        }
-        parseDecimal(text.constData(), text.size(), false, &d);
-        shown = v.toString();
-    } else {
-        setError(error, fieldMessage(f, QStringLiteral("el campo es numérico y «%1» no es un número").arg(v.toString())));
-        return false;
-    }
-    QByteArray text = formatDecimal(d, f.decimals);
-    if (text.size() > f.width && f.decimals > 0) {
-        // "0.50" may still fit as ".50".
-        const qsizetype zero = text.startsWith('-') ? 1 : 0;
-        if (text.at(zero) == '0')
-            text.remove(zero, 1);
-    }
-    if (text.size() > f.width) {
-        const QString room = f.decimals > 0
-                                 ? QStringLiteral("%1 posiciones con %2 decimales").arg(f.width).arg(f.decimals)
-                                 : QStringLiteral("%1 posiciones sin decimales").arg(f.width);
-        setError(error, fieldMessage(f, QStringLiteral("el número %1 no cabe en el campo (%2)").arg(shown, room)));
-        return false;
-    }
-    std::memcpy(dest + (f.width - text.size()), text.constData(), size_t(text.size()));
-    return true;
-}
-
-bool encodeLogical(const DbfField& f, const QVariant& v, char* dest, QString* error) {
-    bool value = false;
-    if (isNullValue(v)) {
-        value = false;
-    } else if (v.typeId() == QMetaType::Bool) {
-        value = v.toBool();
-    } else if (isNumberVariant(v)) {
-        value = v.toDouble() != 0.0;
-    } else if (isTextVariant(v)) {
-        const QString t = v.toString().trimmed().toUpper();
-        static const QStringList yes = {"T", "TRUE", "S", "SI", "SÍ", "Y", "YES", "V", "VERDADERO", "1", "-1"};
-        static const QStringList no = {"", "F", "FALSE", "N", "NO", "FALSO", "0"};
-        if (yes.contains(t)) {
-            value = true;
-        } else if (no.contains(t)) {
-            value = false;
-        } else {
-            setError(error, fieldMessage(f, QStringLiteral("el campo es lógico (verdadero o falso) y no admite «%1»")
-                                                .arg(v.toString())));
-            return false;
-        }
-    } else {
-        setError(error, fieldMessage(f, QStringLiteral("el campo es lógico (verdadero o falso) y no admite «%1»")
-                                            .arg(v.toString())));
-        return false;
-    }
-    dest[0] = value ? 'T' : 'F';
-    return true;
-}
-
-bool encodeDate(const DbfField& f, const QVariant& v, char* dest, QString* error) {
-    QDate date;
-    if (v.typeId() == QMetaType::QDate) {
-        date = v.toDate();
-        if (!date.isValid())
-            return true;  // an empty date
-    } else if (v.typeId() == QMetaType::QDateTime) {
-        date = v.toDateTime().date();
-        if (!date.isValid())
-            return true;
-    } else if (isTextVariant(v)) {
-        const QString t = v.toString().trimmed();
-        if (t.isEmpty())
-            return true;
-        if (t.size() == 10 && t.at(4) == u'-' && t.at(7) == u'-')
-            date = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
-        else if (t.size() == 8)
-            date = QDate::fromString(t, QStringLiteral("yyyyMMdd"));
-        bool digits = true;
-        for (QChar c : t)
-            digits = digits && (c.isDigit() || c == u'-');
-        if (!digits)
-            date = QDate();
-        if (!date.isValid()) {
-            setError(error, fieldMessage(f, QStringLiteral("«%1» no es una fecha válida (AAAA-MM-DD)").arg(t)));
-            return false;
-        }
-    } else {
-        setError(error, fieldMessage(f, QStringLiteral("«%1» no es una fecha").arg(v.toString())));
-        return false;
-    }
-    if (date.year() < 1 || date.year() > 9999) {
-        setError(error, fieldMessage(f, QStringLiteral("el año %1 no cabe en una fecha").arg(date.year())));
-        return false;
-    }
-    const QByteArray text = date.toString(QStringLiteral("yyyyMMdd")).toLatin1();
-    if (text.size() != 8 || f.width < 8) {
-        setError(error, fieldMessage(f, QStringLiteral("la fecha no cabe en el campo")));
-        return false;
-    }
-    std::memcpy(dest, text.constData(), 8);
-    return true;
-}
-
-bool validName(const QString& name) {
-    if (name.isEmpty() || name.size() > 10)
-        return false;
-    for (QChar c : name) {
-        const char16_t u = c.unicode();
-        const bool ok = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_';
-        if (!ok)
-            return false;
-    }
-    return true;
-}
-
-// Empty when the descriptor is sound for writing; otherwise what is wrong with it.
-QString checkFieldForCreate(const DbfField& f) {
-    if (!validName(f.name))
-        return QStringLiteral("el nombre de campo «%1» no es válido (de 1 a 10 letras sin acentos, cifras o _)").arg(f.name);
-    switch (f.type) {
-    case DbfType::Character:
-        if (f.width < 1 || f.width > 254)
-            return QStringLiteral("el campo %1 debe medir de 1 a 254 caracteres").arg(f.name);
-        if (f.decimals != 0)
-            return QStringLiteral("el campo de texto %1 no lleva decimales").arg(f.name);
-        break;
-    case DbfType::Numeric:
-        if (f.width < 1 || f.width > 20)
-            return QStringLiteral("el campo numérico %1 debe medir de 1 a 20 posiciones").arg(f.name);
-        if (f.decimals < 0 || f.decimals > 15 || (f.decimals > 0 && f.decimals > f.width - 2))
-            return QStringLiteral("el campo numérico %1 tiene demasiados decimales para su ancho").arg(f.name);
-        break;
-    case DbfType::Logical:
-        if (f.width != 1 || f.decimals != 0)
-            return QStringLiteral("el campo lógico %1 debe medir 1 posición").arg(f.name);
-        break;
-    case DbfType::Date:
-        if (f.width != 8 || f.decimals != 0)
-            return QStringLiteral("el campo de fecha %1 debe medir 8 posiciones").arg(f.name);
-        break;
-    default:
-        return QStringLiteral("el campo %1 es de un tipo desconocido").arg(f.name);
-    }
-    return {};
-}
-
-const QList<int> kNoRecords;
-
-QString journalPath(const QString& path) { return path + QStringLiteral(".jnl"); }
-
-// Applies the journal beside `path`, if there is one, to the bytes of the file read into `file`:
-// the old bytes of every whole entry go back, newest first, and records inserted since the journal
-// began (in the transaction that was not ended) are taken off. Unless `readOnly`, the file is mended the same way and the journal removed;
-// a journal that is not this file's (its lengths differ, or the file holds at an entry's place
-// bytes that are neither its old nor its new ones) is removed without being applied. False (with a
-// message) only when the mend cannot be written; the journal then stays for the next opening.
-bool recoverJournal(const QString& path, int fd, bool readOnly, int headerLength, int recordLength, QByteArray* file,
-                    QString* error) {
-    const QString name = journalPath(path);
-    QByteArray bytes;
-    int err = 0;
-    if (!readSmallFile(name, kMaxTableBytes, &bytes, &err)) {
-        if (err == ENOENT || readOnly)
-            return true;
-        setError(error, QStringLiteral("No se pudo leer el diario %1 del archivo %2: %3.")
-                            .arg(shownPath(name), shownPath(path), systemReason(err)));
-        return false;
-    }
-
-    QList<JournalEntry> entries;
-    QList<QByteArray> afters;
-    qint64 began = 0;
-    bool ours = parseJournal(bytes, headerLength, recordLength, &entries, &began, &afters);
-    QByteArray mended = *file;
-    bool matched = false;  // an entry was checked against the file's bytes
-    for (qsizetype i = entries.size() - 1; ours && i >= 0; --i) {
-        const JournalEntry& e = entries[i];
-        if (e.offset >= mended.size())
-            continue;  // records taken off since
-        const qsizetype n = qMin<qint64>(e.before.size(), mended.size() - e.offset);
-        char* at = mended.data() + e.offset;
-        for (qsizetype k = 0; k < n && ours; ++k)
-            ours = at[k] == e.before[k] || at[k] == afters[i][k];
-        if (ours)
-            std::memcpy(at, e.before.constData(), size_t(n));
-        matched = true;
-    }
-    // Records inserted since the journal began go too, when the journal has shown it is this
-    // file's: an entry always holds bytes that the write changed.
-    const qint64 end = headerLength + began * recordLength;
-    const bool cut = ours && matched && readU32(mended.constData() + 4) > began && end < mended.size();
-    if (cut) {
-        mended.truncate(end);
-        mended.append('\x1A');
-        writeU32(mended.data() + 4, quint32(began));
-    }
-    if (readOnly) {
-        if (ours)
-            *file = mended;
-        return true;
-    }
-    if (ours) {
-        bool ok = true;
-        for (const JournalEntry& e : std::as_const(entries)) {
-            const qint64 n = qMin<qint64>(e.before.size(), mended.size() - e.offset);
-            if (n > 0 && ok)
-                ok = writeAll(fd, e.offset, mended.constData() + e.offset, n, &err);
-        }
-        // Taking records off: the end mark first, then the count, then the length; the file reads
-        // the same records after each step.
-        if (cut && ok)
-            ok = writeAll(fd, end, "\x1A", 1, &err) && writeAll(fd, 4, mended.constData() + 4, 4, &err);
-        if (cut && ok && ::ftruncate(fd, off_t(end + 1)) != 0) {
-            // The bytes past the end mark are not read.
-        }
-        if (!ok) {
-            setError(error, QStringLiteral("No se pudieron reponer en el archivo %1 los registros que dejó a medias un "
-                                           "cierre inesperado: %2.")
-                                .arg(shownPath(path), systemReason(err)));
-            return false;
-        }
-        *file = mended;
-    }
-    QFile::remove(name);
-    return true;
-}
+bool isFlag(char c) { return c == ' ' || c == '*'; }
 
 }  // namespace
 
-QString cpgBeside(const QString& path) {
-    const QFileInfo info(path);
-    const QString base = info.dir().filePath(info.completeBaseName());
-    for (const char* suffix : {".cpg", ".CPG", ".Cpg"}) {
-        const QString cpg = base + QLatin1String(suffix);
-        if (QFileInfo(cpg).isFile())
-            return cpg;
-    }
-    return {};
-}
-
-// -------------------------------------------------------------------------------------------------
-
-QString fromCp1252(const char* bytes, int length) {
-    QString text(qMax(0, length), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (int i = 0; i < length; ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out[i] = QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
-    }
-    return text;
-}
-
-bool toCp1252(const QString& text, QByteArray* out, QString* error) {
-    return encodeText(DbfCodePage::Windows1252, text, out, error);
-}
-
-QString codePageName(DbfCodePage page) {
-    switch (page) {
-    case DbfCodePage::Windows1252: return QStringLiteral("Windows-1252");
-    case DbfCodePage::Dos437: return QStringLiteral("MS-DOS 437");
-    case DbfCodePage::Dos850: return QStringLiteral("MS-DOS 850");
-    case DbfCodePage::Latin1: return QStringLiteral("ISO-8859-1");
-    case DbfCodePage::Utf8: return QStringLiteral("UTF-8");
-    }
-    return {};
-}
-
-// -------------------------------------------------------------------------------------------------
+// What open() learns of the file, step by step.
+struct DbfTable::Opening {
+    struct stat st {};
+    QByteArray file;      // the bytes read (the journal applied)
+    qint64 declared = 0;  // the records the header counts
+    qint64 count = 0;     // the records read
+    qint64 end = 0;       // where the records read end, before a repair
+    enum class Repair { None, Torn, TornCounted, Recovered } repair = Repair::None;
+};
 
 DbfTable::~DbfTable() {
     // A transaction the engine never ended leaves its journal: the next opening undoes it.
-    endJournal(!inTransaction_);
+    journal_.end(path_, !inTransaction_);
     if (fd_ >= 0)
         ::close(fd_);
 }
@@ -1119,312 +140,270 @@ bool DbfTable::inspect(const QString& path, QString* error) {
 }
 
 std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, DbfAccess access) {
-    // Decided by the file's status first: a FIFO, a device or a folder is never opened for
-    // reading, and no more than the header and the records it counts is ever read.
-    struct stat st {};
-    if (!statTable(path, &st, error))
+    std::unique_ptr<DbfTable> t(new DbfTable);
+    t->path_ = path;
+    Opening o;
+    if (!t->openFile(access, o, error) || !t->readFile(o, error) || !t->readLengths(o, error) ||
+        !t->readFields(o, error) || !t->readCodePage(o, error) || !t->applyJournal(o, error) ||
+        !t->findRecords(o, error))
         return nullptr;
-    const QByteArray native = QFile::encodeName(path);
-    bool readOnly = access == DbfAccess::ReadOnly;
-    int fd = -1;
-    if (!readOnly) {
-        fd = ::open(native.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);  // a FIFO put there meanwhile must not hang us
-        if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY))
-            readOnly = true;
+    t->keepRecords(o);
+    t->repair(o);
+    return t;
+}
+
+// Decided by the file's status first: a FIFO, a device or a folder is never opened for reading.
+bool DbfTable::openFile(DbfAccess access, Opening& o, QString* error) {
+    if (!statTable(path_, &o.st, error))
+        return false;
+    const QByteArray native = QFile::encodeName(path_);
+    readOnly_ = access == DbfAccess::ReadOnly;
+    if (!readOnly_) {
+        fd_ = ::open(native.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);  // a FIFO put there meanwhile must not hang us
+        if (fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY))
+            readOnly_ = true;
     }
-    if (readOnly)
-        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    if (readOnly_)
+        fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
         const int err = errno;
         if (err == ENOENT)
-            setError(error, QStringLiteral("No se encontró el archivo %1.").arg(shownPath(path)));
+            setError(error, QStringLiteral("No se encontró el archivo %1.").arg(shownPath(path_)));
         else
-            setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(err)));
-        return nullptr;
+            setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path_), systemReason(err)));
+        return false;
     }
-    std::unique_ptr<DbfTable> t(new DbfTable);
-    t->fd_ = fd;
-    t->path_ = path;
-    t->readOnly_ = readOnly;
+    if (::fstat(fd_, &o.st) != 0) {
+        setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path_), systemReason(errno)));
+        return false;
+    }
+    if (const QString why = notATable(o.st); !why.isEmpty()) {
+        setError(error, QStringLiteral("No se puede abrir el archivo %1: %2.").arg(shownPath(path_), why));
+        return false;
+    }
+    return true;
+}
 
-    if (::fstat(fd, &st) != 0) {
-        setError(error, QStringLiteral("No se pudo abrir el archivo %1: %2.").arg(shownPath(path), systemReason(errno)));
-        return nullptr;
-    }
-    if (const QString why = notATable(st); !why.isEmpty()) {
-        setError(error, QStringLiteral("No se puede abrir el archivo %1: %2.").arg(shownPath(path), why));
-        return nullptr;
-    }
-    // The header's first 32 bytes tell how much more to read: the descriptors, the records the
-    // header counts, one record more (an interrupted insert) and the end mark.
-    QByteArray file;
+// The header's first 32 bytes tell how much more to read: the descriptors, the records the
+// header counts, one record more (an interrupted insert) and the end mark.
+bool DbfTable::readFile(Opening& o, QString* error) const {
     int err = 0;
-    bool read = readAt(fd, 0, 32, &file, &err);
-    const qint64 fileSize = st.st_size;
-    if (read && file.size() == 32) {
-        const qint64 declared = readU32(file.constData() + 4);
-        const qint64 length = readU16(file.constData() + 10);
-        const qint64 wanted = readU16(file.constData() + 8) + (declared + 1) * length + 1;
+    bool read = readAt(fd_, 0, 32, &o.file, &err);
+    const qint64 fileSize = o.st.st_size;
+    if (read && o.file.size() == 32) {
+        const qint64 declared = readU32(o.file.constData() + 4);
+        const qint64 length = readU16(o.file.constData() + 10);
+        const qint64 wanted = readU16(o.file.constData() + 8) + (declared + 1) * length + 1;
         if (fileSize > wanted + kSlack) {
-            setError(error, damaged(path, QStringLiteral("mide %1 bytes y su encabezado indica %2")
-                                              .arg(fileSize)
-                                              .arg(wanted - length - 1)));
-            return nullptr;
+            setError(error, damaged(path_, QStringLiteral("mide %1 bytes y su encabezado indica %2")
+                                               .arg(fileSize)
+                                               .arg(wanted - length - 1)));
+            return false;
         }
-        read = readAt(fd, 32, std::min(fileSize, std::max<qint64>(wanted, 0x10000 + 64)) - 32, &file, &err);
+        read = readAt(fd_, 32, std::min(fileSize, std::max<qint64>(wanted, 0x10000 + 64)) - 32, &o.file, &err);
     }
-    if (!read) {
-        setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(path), systemReason(err)));
-        return nullptr;
-    }
-    qint64 size = file.size();
-    const char* b = file.constData();
+    if (!read)
+        setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(path_), systemReason(err)));
+    return read;
+}
 
+bool DbfTable::readLengths(const Opening& o, QString* error) {
+    const qint64 size = o.file.size();
     if (size == 0) {
-        setError(error, damaged(path, QStringLiteral("está vacío")));
-        return nullptr;
+        setError(error, damaged(path_, QStringLiteral("está vacío")));
+        return false;
     }
     if (size < 32) {
-        setError(error, damaged(path, QStringLiteral("es demasiado corto para ser una tabla dBase")));
-        return nullptr;
+        setError(error, damaged(path_, QStringLiteral("es demasiado corto para ser una tabla dBase")));
+        return false;
     }
-    const int headerLength = readU16(b + 8);
-    const int recordLength = readU16(b + 10);
-    if (headerLength > size) {
-        setError(error, damaged(path, QStringLiteral("la longitud de su encabezado (%1 bytes) pasa del final del archivo")
-                                         .arg(headerLength)));
-        return nullptr;
+    headerLength_ = readU16(o.file.constData() + 8);
+    recordLength_ = readU16(o.file.constData() + 10);
+    if (headerLength_ > size) {
+        setError(error, damaged(path_, QStringLiteral("la longitud de su encabezado (%1 bytes) pasa del final del archivo")
+                                           .arg(headerLength_)));
+        return false;
     }
-    if (headerLength < 33) {
-        setError(error, damaged(path, QStringLiteral("la longitud de su encabezado (%1 bytes) es menor que la mínima")
-                                         .arg(headerLength)));
-        return nullptr;
+    if (headerLength_ < 33) {
+        setError(error, damaged(path_, QStringLiteral("la longitud de su encabezado (%1 bytes) es menor que la mínima")
+                                           .arg(headerLength_)));
+        return false;
     }
+    return true;
+}
 
-    // Field descriptors: 32 bytes each from byte 32, up to the 0x0D that ends them, which must be
-    // the last byte of the header. A header length that disagrees would read every record shifted.
-    qint64 pos = 32;
-    while (pos < headerLength - 1 && b[pos] != '\x0D')
-        pos += 32;
-    if (pos >= headerLength - 1 && (pos >= size || b[pos] != '\x0D')) {
-        while (pos < size && b[pos] != '\x0D')  // a terminator further on: the length is too small
-            pos += 32;
-    }
-    if (pos >= size) {
-        setError(error, damaged(path, QStringLiteral("falta la marca (0x0D) que cierra la lista de campos")));
-        return nullptr;
+// The field descriptors end with a 0x0D that must be the last byte of the header: a header length
+// that disagrees would read every record shifted.
+bool DbfTable::readFields(const Opening& o, QString* error) {
+    const char* b = o.file.constData();
+    const qint64 pos = descriptorsEnd(b, o.file.size(), headerLength_);
+    if (pos >= o.file.size()) {
+        setError(error, damaged(path_, QStringLiteral("falta la marca (0x0D) que cierra la lista de campos")));
+        return false;
     }
     const int fieldCount = int((pos - 32) / 32);
-    if (pos != headerLength - 1) {
-        setError(error, damaged(path, QStringLiteral("la longitud de su encabezado (%1 bytes) no es la que piden sus "
-                                                     "%2 campos (%3 bytes)")
-                                         .arg(headerLength)
-                                         .arg(fieldCount)
-                                         .arg(pos + 1)));
-        return nullptr;
-    }
-    if (fieldCount == 0) {
-        setError(error, damaged(path, QStringLiteral("no tiene campos")));
-        return nullptr;
-    }
-    if (recordLength == 0) {
-        setError(error, damaged(path, QStringLiteral("la longitud del registro es cero")));
-        return nullptr;
-    }
-
+    QString why;
+    if (pos != headerLength_ - 1)
+        why = QStringLiteral("la longitud de su encabezado (%1 bytes) no es la que piden sus %2 campos (%3 bytes)")
+                  .arg(headerLength_)
+                  .arg(fieldCount)
+                  .arg(pos + 1);
+    else if (fieldCount == 0)
+        why = QStringLiteral("no tiene campos");
+    else if (recordLength_ == 0)
+        why = QStringLiteral("la longitud del registro es cero");
     qint64 widthSum = 1;
-    for (int i = 0; i < fieldCount; ++i) {
-        const char* d = b + 32 + 32 * i;
-        int nameLength = 0;
-        while (nameLength < 11 && d[nameLength] != '\0')
-            ++nameLength;
-        while (nameLength > 0 && d[nameLength - 1] == ' ')
-            --nameLength;
-        bool ascii = true;
-        for (int k = 0; k < nameLength; ++k) {
-            const auto c = static_cast<unsigned char>(d[k]);
-            ascii = ascii && c > 0x20 && c < 0x7F;
-        }
-        if (!ascii) {
-            setError(error, damaged(path, QStringLiteral("el nombre del campo %1 no está escrito en ASCII").arg(i + 1)));
-            return nullptr;
-        }
-        if (nameLength == 0) {
-            setError(error, damaged(path, QStringLiteral("el campo %1 no tiene nombre").arg(i + 1)));
-            return nullptr;
-        }
+    for (int i = 0; i < fieldCount && why.isEmpty(); ++i) {
         DbfField f;
-        f.name = QString::fromLatin1(d, nameLength);
-        const char type = d[11];
-        f.width = static_cast<unsigned char>(d[16]);
-        f.decimals = static_cast<unsigned char>(d[17]);
-        switch (type) {
-        case 'C': f.type = DbfType::Character; break;
-        case 'N':
-        case 'F': f.type = DbfType::Numeric; break;  // a dBase IV float is written as text like a numeric
-        case 'L': f.type = DbfType::Logical; break;
-        case 'D': f.type = DbfType::Date; break;
-        default: {
-            const auto u = static_cast<unsigned char>(type);
-            const QString shown = u > 0x20 && u < 0x7F ? QStringLiteral("«%1»").arg(QLatin1Char(type))
-                                                       : QStringLiteral("código %1").arg(u);
-            setError(error, damaged(path, QStringLiteral("el campo %1 es de un tipo desconocido (%2)").arg(f.name, shown)));
-            return nullptr;
-        }
-        }
-        if (f.width == 0) {
-            setError(error, damaged(path, QStringLiteral("el campo %1 tiene ancho cero").arg(f.name)));
-            return nullptr;
-        }
-        if (f.type == DbfType::Logical && f.width != 1) {
-            setError(error, damaged(path, QStringLiteral("el campo lógico %1 mide %2 bytes en lugar de 1").arg(f.name).arg(f.width)));
-            return nullptr;
-        }
-        if (f.type == DbfType::Date && f.width != 8) {
-            setError(error, damaged(path, QStringLiteral("el campo de fecha %1 mide %2 bytes en lugar de 8").arg(f.name).arg(f.width)));
-            return nullptr;
-        }
-        if (f.type != DbfType::Numeric)
-            f.decimals = 0;
-        for (const DbfField& other : std::as_const(t->fields_)) {
-            if (other.name.compare(f.name, Qt::CaseInsensitive) == 0) {
-                setError(error, damaged(path, QStringLiteral("el campo %1 aparece dos veces").arg(f.name)));
-                return nullptr;
-            }
-        }
-        t->offsets_.append(int(widthSum));
+        why = readDescriptor(b + 32 + 32 * i, i, &f);
+        if (why.isEmpty() && fieldIndex(f.name) >= 0)
+            why = QStringLiteral("el campo %1 aparece dos veces").arg(f.name);
+        offsets_.append(int(widthSum));
         widthSum += f.width;
-        t->fields_.append(f);
+        fields_.append(f);
     }
-    if (widthSum != recordLength) {
-        setError(error, damaged(path, QStringLiteral("la longitud del registro no coincide con sus campos")));
-        return nullptr;
-    }
+    if (why.isEmpty() && widthSum != recordLength_)
+        why = QStringLiteral("la longitud del registro no coincide con sus campos");
+    if (!why.isEmpty())
+        setError(error, damaged(path_, why));
+    return why.isEmpty();
+}
 
-    // The code page: a .cpg file beside the table, or else the language-driver byte.
-    const QString cpg = cpgBeside(path);
+// A .cpg file beside the table, or else the language-driver byte.
+bool DbfTable::readCodePage(const Opening& o, QString* error) {
+    const QString cpg = cpgBeside(path_);
     if (!cpg.isEmpty()) {
         QByteArray contents;
+        int err = 0;
         if (!readSmallFile(cpg, 4096, &contents, &err)) {
             setError(error, QStringLiteral("No se pudo leer el archivo %1: %2.").arg(shownPath(cpg), systemReason(err)));
-            return nullptr;
+            return false;
         }
-        if (!codePageOfCpg(contents, &t->codePage_)) {
+        if (!codePageOfCpg(contents, &codePage_)) {
             setError(error, QStringLiteral("No se puede abrir el archivo %1: el archivo %2 declara el juego de caracteres "
                                            "«%3», que este programa no sabe leer.")
-                                .arg(shownPath(path), shownPath(cpg), QString::fromLatin1(contents).trimmed()));
-            return nullptr;
+                                .arg(shownPath(path_), shownPath(cpg), QString::fromLatin1(contents).trimmed()));
+            return false;
         }
-    } else if (!codePageOfDriver(static_cast<unsigned char>(b[29]), &t->codePage_)) {
+        return true;
+    }
+    const auto driver = static_cast<unsigned char>(o.file.at(29));
+    if (!codePageOfDriver(driver, &codePage_)) {
         setError(error, QStringLiteral("No se puede abrir el archivo %1: declara el juego de caracteres 0x%2 (byte 29 "
                                        "del encabezado), que este programa no sabe leer.")
-                            .arg(shownPath(path),
-                                 QString::number(static_cast<unsigned char>(b[29]), 16).toUpper().rightJustified(2, u'0')));
-        return nullptr;
+                            .arg(shownPath(path_), QString::number(driver, 16).toUpper().rightJustified(2, u'0')));
+        return false;
     }
+    return true;
+}
 
-    // Records rewritten in place by a process that was killed: the journal puts them back.
-    if (!recoverJournal(path, fd, readOnly, headerLength, recordLength, &file, error))
-        return nullptr;
-    size = file.size();
-    b = file.constData();
+// Records rewritten in place by a process that was killed: the journal puts them back.
+bool DbfTable::applyJournal(Opening& o, QString* error) const {
+    return recoverJournal(path_, fd_, readOnly_, headerLength_, recordLength_, &o.file, error);
+}
 
-    // Records. They end at the header's count, or at an end mark met before it (the end mark may
-    // be followed by anything). An insert writes the record (and the end mark) first and the new
-    // count afterwards, so a whole record past the count, or a torn one, is what an interrupted
-    // insert left: that is repaired. Any other disagreement is refused and left alone.
-    const qint64 declared = readU32(b + 4);
-    const qint64 room = (size - headerLength) / recordLength;
-    const qint64 partial = (size - headerLength) % recordLength;
-    auto isFlag = [](char c) { return c == ' ' || c == '*'; };
-    enum class Repair { None, Torn, TornCounted, Recovered } repair = Repair::None;
-    qint64 count = 0;
-    bool marked = false;
-    for (const qint64 counted = std::min(declared, room); count < counted; ++count) {
-        const char flag = b[headerLength + count * recordLength];
+// The records up to the header's count (`counted` of them fit in the file) or an end mark met
+// before it (*marked), their deletion flags checked. -1 with a message at a flag that is none.
+qint64 DbfTable::scanRecords(const Opening& o, qint64 counted, bool* marked, QString* error) const {
+    const char* b = o.file.constData();
+    for (qint64 count = 0; count < counted; ++count) {
+        const char flag = b[headerLength_ + count * recordLength_];
         if (flag == '\x1A') {
-            marked = true;
-            break;
+            *marked = true;
+            return count;
         }
         if (!isFlag(flag)) {
-            const auto u = static_cast<unsigned char>(flag);
-            const QString shown = u > 0x20 && u < 0x7F ? QStringLiteral("«%1»").arg(QLatin1Char(flag))
-                                                       : QStringLiteral("código %1").arg(u);
-            setError(error, damaged(path, QStringLiteral("el registro %1 tiene una marca de borrado no válida (%2)")
-                                             .arg(count + 1)
-                                             .arg(shown)));
-            return nullptr;
+            setError(error, damaged(path_, QStringLiteral("el registro %1 tiene una marca de borrado no válida (%2)")
+                                               .arg(count + 1)
+                                               .arg(shownByte(flag))));
+            return -1;
         }
     }
-    const qint64 end = headerLength + count * recordLength;
-    if (!marked && declared > room) {
+    return counted;
+}
+
+// The records end at the header's count, or at an end mark met before it (the end mark may be
+// followed by anything). An insert writes the record (and the end mark) first and the new count
+// afterwards, so a whole record past the count, or a torn one, is what an interrupted insert
+// left: that is to be repaired. Any other disagreement is refused and left alone.
+bool DbfTable::findRecords(Opening& o, QString* error) const {
+    const char* b = o.file.constData();
+    const qint64 size = o.file.size();
+    o.declared = readU32(b + 4);
+    const qint64 room = (size - headerLength_) / recordLength_;
+    const qint64 partial = (size - headerLength_) % recordLength_;
+    bool marked = false;
+    o.count = scanRecords(o, std::min(o.declared, room), &marked, error);
+    if (o.count < 0)
+        return false;
+    o.end = headerLength_ + o.count * recordLength_;
+    const qint64 end = o.end;
+    QString why;
+    if (marked || (o.declared <= room && (end >= size || b[end] == '\x1A'))) {
+        // The records end at the count or an end mark.
+    } else if (o.declared > room) {
         if (partial > 0 && b[end] == '\x1A') {
             // The end mark with less than a record after it: the records end there.
-        } else if (declared == room + 1 && partial > 0 && isFlag(b[end])) {
-            repair = Repair::TornCounted;
-        } else {
-            setError(error, damaged(path, QStringLiteral("declara %1 registros y solo contiene %2").arg(declared).arg(room)));
-            return nullptr;
-        }
-    } else if (!marked && end < size && b[end] != '\x1A') {
-        if (!isFlag(b[end])) {
-            setError(error, damaged(path, QStringLiteral("después de sus %1 registros hay datos que no son registros ni la "
-                                                         "marca de fin (0x1A)")
-                                             .arg(count)));
-            return nullptr;
-        }
-        if (size - end < recordLength) {
-            repair = Repair::Torn;
-        } else if (size - end == recordLength || b[end + recordLength] == '\x1A') {
-            repair = Repair::Recovered;
-            ++count;
-        } else {
-            setError(error, damaged(path, QStringLiteral("después de sus %1 registros hay más registros de los que "
-                                                         "cuenta su encabezado")
-                                             .arg(count)));
-            return nullptr;
-        }
+        } else if (o.declared == room + 1 && partial > 0 && isFlag(b[end]))
+            o.repair = Opening::Repair::TornCounted;
+        else
+            why = QStringLiteral("declara %1 registros y solo contiene %2").arg(o.declared).arg(room);
+    } else if (!isFlag(b[end])) {
+        why = QStringLiteral("después de sus %1 registros hay datos que no son registros ni la marca de fin (0x1A)")
+                  .arg(o.count);
+    } else if (size - end < recordLength_) {
+        o.repair = Opening::Repair::Torn;
+    } else if (size - end == recordLength_ || b[end + recordLength_] == '\x1A') {
+        o.repair = Opening::Repair::Recovered;
+        ++o.count;
+    } else {
+        why = QStringLiteral("después de sus %1 registros hay más registros de los que cuenta su encabezado").arg(o.count);
     }
+    if (!why.isEmpty())
+        setError(error, damaged(path_, why));
+    return why.isEmpty();
+}
 
-    t->headerLength_ = headerLength;
-    t->recordLength_ = recordLength;
-    t->header_ = file.left(headerLength);
-    t->count_ = int(count);
-    t->data_ = file.mid(headerLength, qsizetype(count * recordLength));
-    for (int r = 0; r < t->count_; ++r) {
-        if (t->data_.at(qsizetype(r) * recordLength) == '*')
-            ++t->deleted_;
+void DbfTable::keepRecords(const Opening& o) {
+    header_ = o.file.left(headerLength_);
+    count_ = int(o.count);
+    data_ = o.file.mid(headerLength_, qsizetype(o.count * recordLength_));
+    for (int r = 0; r < count_; ++r) {
+        if (data_.at(qsizetype(r) * recordLength_) == '*')
+            ++deleted_;
     }
-    writeU32(t->header_.data() + 4, quint32(count));
+    writeU32(header_.data() + 4, quint32(o.count));
     // Bytes the header counts as records after an end mark met before its count: the first write
     // that counts fewer records keeps a copy of the file before it writes over them.
-    t->unkeptTail_ = !readOnly && declared > count && size > end + 1;
+    unkeptTail_ = !readOnly_ && o.declared > o.count && o.file.size() > o.end + 1;
+}
 
-    // The repair, once a copy of the file as it was is kept. Each step leaves a file that opens
-    // to the same records if the program stops in between. A repair that cannot be written now
-    // is written by the next insert, which rewrites both the end of the records and the count.
-    if (repair != Repair::None && !readOnly && keepCopy(path, fd, st.st_mode & 0666, &err)) {
-        const qint64 last = headerLength + count * recordLength;
-        switch (repair) {
-        case Repair::Torn:
-            if (::ftruncate(fd, off_t(last)) == 0)
-                writeAll(fd, last, "\x1A", 1, &err);
-            break;
-        case Repair::TornCounted:
-            if (writeAll(fd, last, "\x1A", 1, &err) && writeAll(fd, 4, t->header_.constData() + 4, 4, &err) &&
-                ::ftruncate(fd, off_t(last + 1)) != 0) {
-                // Left with the torn bytes after the end mark: they are not read.
-            }
-            break;
-        case Repair::Recovered:
-            if (writeAll(fd, 4, t->header_.constData() + 4, 4, &err) && ::fstat(fd, &st) == 0 && last == st.st_size)
-                writeAll(fd, last, "\x1A", 1, &err);
-            break;
-        case Repair::None:
-            break;
+// The repair, once a copy of the file as it was is kept. Each step leaves a file that opens to the
+// same records if the program stops in between. A repair that cannot be written now is written by
+// the next insert, which rewrites both the end of the records and the count.
+void DbfTable::repair(Opening& o) {
+    int err = 0;
+    if (o.repair == Opening::Repair::None || readOnly_ || !keepCopy(path_, fd_, o.st.st_mode & 0666, &err))
+        return;
+    const qint64 last = headerLength_ + o.count * recordLength_;
+    switch (o.repair) {
+    case Opening::Repair::Torn:
+        if (::ftruncate(fd_, off_t(last)) == 0)
+            writeAll(fd_, last, "\x1A", 1, &err);
+        break;
+    case Opening::Repair::TornCounted:
+        if (writeAll(fd_, last, "\x1A", 1, &err) && writeAll(fd_, 4, header_.constData() + 4, 4, &err) &&
+            ::ftruncate(fd_, off_t(last + 1)) != 0) {
+            // Left with the torn bytes after the end mark: they are not read.
         }
+        break;
+    case Opening::Repair::Recovered:
+        if (writeAll(fd_, 4, header_.constData() + 4, 4, &err) && ::fstat(fd_, &o.st) == 0 && last == o.st.st_size)
+            writeAll(fd_, last, "\x1A", 1, &err);
+        break;
+    case Opening::Repair::None:
+        break;
     }
-    return t;
 }
 
 bool DbfTable::create(const QString& path, const QList<DbfField>& fields, QString* error) {
@@ -1535,29 +514,7 @@ bool DbfTable::isDeleted(int recno) const {
 QVariant DbfTable::value(int recno, int field) const {
     if (recno < 0 || recno >= count_ || field < 0 || field >= fields_.size())
         return {};
-    const DbfField& f = fields_[field];
-    const char* p = data_.constData() + qsizetype(recno) * recordLength_ + offsets_[field];
-    switch (f.type) {
-    case DbfType::Character: {
-        int n = f.width;
-        while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
-            --n;
-        if (n == 0)
-            return {};
-        return decodeIn(codePage_, p, n);
-    }
-    case DbfType::Numeric:
-        return readNumeric(p, f.width, f.decimals);
-    case DbfType::Logical:
-        switch (p[0]) {
-        case 'T': case 't': case 'Y': case 'y': return true;
-        case 'F': case 'f': case 'N': case 'n': return false;
-        default: return {};
-        }
-    case DbfType::Date:
-        return readDate(p, f.width);
-    }
-    return {};
+    return readValue(fields_[field], codePage_, data_.constData() + qsizetype(recno) * recordLength_ + offsets_[field]);
 }
 
 QVariantList DbfTable::record(int recno) const {
@@ -1578,24 +535,7 @@ bool DbfTable::encode(const QVariantList& values, QByteArray* record, QString* e
     }
     QByteArray rec(recordLength_, ' ');
     for (int i = 0; i < fields_.size(); ++i) {
-        const DbfField& f = fields_[i];
-        const QVariant v = i < values.size() ? values[i] : QVariant();
-        char* dest = rec.data() + offsets_[i];
-        if (f.type == DbfType::Logical) {
-            if (!encodeLogical(f, v, dest, error))
-                return false;
-            continue;
-        }
-        if (isNullValue(v))
-            continue;
-        bool ok = true;
-        switch (f.type) {
-        case DbfType::Character: ok = encodeCharacter(f, v, codePage_, dest, error); break;
-        case DbfType::Numeric: ok = encodeNumeric(f, v, dest, error); break;
-        case DbfType::Date: ok = encodeDate(f, v, dest, error); break;
-        case DbfType::Logical: break;
-        }
-        if (!ok)
+        if (!writeValue(fields_[i], codePage_, i < values.size() ? values[i] : QVariant(), rec.data() + offsets_[i], error))
             return false;
     }
     *record = rec;
@@ -1627,7 +567,7 @@ bool DbfTable::keepTail(QString* error) {
 }
 
 void DbfTable::closeFile() {
-    endJournal(!inTransaction_);
+    journal_.end(path_, !inTransaction_);
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -1672,11 +612,6 @@ void DbfTable::touchDate() {
     remember(Undo::Date, -1, before);
     int err = 0;
     writeAll(fd_, 1, header_.constData() + 1, 3, &err);  // the date is not worth failing for
-}
-
-void DbfTable::remember(Undo::Kind kind, int recno, const QByteArray& bytes) {
-    if (inTransaction_)
-        undo_.append({kind, recno, bytes});
 }
 
 bool DbfTable::append(const QVariantList& values, int* recno, QString* error) {
@@ -1771,249 +706,19 @@ bool DbfTable::writeInPlace(int recno, const QByteArray& record, QString* error)
         return true;
     const qint64 at = headerLength_ + qint64(recno) * recordLength_ + from;
     const QByteArray before(old + from, to - from);
-    if (!journal(at, before, record.mid(from, to - from), error))
+    if (!journal_.write(path_, headerLength_, recordLength_, inTransaction_ ? startCount_ : count_, at, before,
+                        record.mid(from, to - from), error))
         return false;
     if (!writeAt(at, record.constData() + from, to - from, error)) {
         int err = 0;
         const bool restored = writeAll(fd_, at, before.constData(), before.size(), &err);
         if (!inTransaction_)
-            endJournal(restored);
+            journal_.end(path_, restored);
         return false;
     }
     if (!inTransaction_)
-        endJournal(true);
+        journal_.end(path_, true);
     return true;
-}
-
-bool DbfTable::journal(qint64 offset, const QByteArray& before, const QByteArray& after, QString* error) {
-    const QString name = journalPath(path_);
-    QByteArray bytes;
-    if (journalFd_ < 0) {
-        const QByteArray native = QFile::encodeName(name);
-        journalFd_ = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (journalFd_ < 0) {
-            setError(error, QStringLiteral("No se pudo guardar el cambio en el archivo %1: no se pudo crear su diario %2 (%3).")
-                                .arg(shownPath(path_), shownPath(name), systemReason(errno)));
-            return false;
-        }
-        journalSize_ = 0;
-        bytes = journalHeader(headerLength_, recordLength_, inTransaction_ ? startCount_ : count_);
-    }
-    bytes += journalEntry(offset, before, after);
-    int err = 0;
-    if (!writeAll(journalFd_, journalSize_, bytes.constData(), bytes.size(), &err)) {
-        // A part of the entry may be there; later entries must not follow it.
-        if (::ftruncate(journalFd_, off_t(journalSize_)) != 0) {
-            // A torn last entry is not applied; the next one is written over it.
-        }
-        if (journalSize_ == 0)
-            endJournal(true);
-        setError(error, QStringLiteral("No se pudo guardar el cambio en el archivo %1: no se pudo escribir su diario %2 (%3).")
-                            .arg(shownPath(path_), shownPath(name), systemReason(err)));
-        return false;
-    }
-    journalSize_ += bytes.size();
-    return true;
-}
-
-void DbfTable::endJournal(bool remove) {
-    if (journalFd_ < 0)
-        return;
-    if (remove) {
-        const QByteArray native = QFile::encodeName(journalPath(path_));
-        if (::unlink(native.constData()) != 0 && ::ftruncate(journalFd_, 0) != 0) {
-            // Neither removed nor emptied: its entries match the file only where nothing changed
-            // since, and opening checks every byte before applying one.
-        }
-    }
-    ::close(journalFd_);
-    journalFd_ = -1;
-    journalSize_ = 0;
-}
-
-// -------------------------------------------------------------------------------------------------
-// Transactions
-
-void DbfTable::beginTransaction() {
-    if (inTransaction_)
-        return;
-    inTransaction_ = true;
-    startCount_ = count_;
-    undo_.clear();
-    savepoints_.clear();
-}
-
-void DbfTable::setSavepoint(int level) {
-    releaseSavepoint(level);
-    savepoints_.append({level, undo_.size()});
-}
-
-void DbfTable::releaseSavepoint(int level) {
-    while (!savepoints_.isEmpty() && savepoints_.constLast().first >= level)
-        savepoints_.removeLast();
-}
-
-bool DbfTable::rollbackTo(int level, QString* error) {
-    // Level -1 is the savepoint that began the transaction: everything the table wrote since.
-    if (level < 0) {
-        savepoints_.clear();
-        return undoTo(0, error);
-    }
-    // The lowest savepoint at or above `level`: the table joined the transaction after any below.
-    qsizetype mark = -1;
-    for (const auto& [l, size] : std::as_const(savepoints_)) {
-        if (l >= level) {
-            mark = size;
-            break;
-        }
-    }
-    if (mark < 0)
-        return true;
-    releaseSavepoint(level + 1);
-    if (savepoints_.isEmpty() || savepoints_.constLast().first != level)
-        savepoints_.append({level, mark});
-    return undoTo(mark, error);
-}
-
-bool DbfTable::commit(QString* error) {
-    Q_UNUSED(error);
-    endJournal(true);
-    inTransaction_ = false;
-    undo_.clear();
-    savepoints_.clear();
-    return true;
-}
-
-bool DbfTable::rollback(QString* error) {
-    const bool ok = undoTo(0, error);
-    endJournal(ok);  // when the file could not be put back, the journal does it at the next opening
-    inTransaction_ = false;
-    undo_.clear();
-    savepoints_.clear();
-    return ok;
-}
-
-// Undoes the writes remembered after the first `size`, newest first, in memory and in the file.
-// Should the file refuse, the memory is put back all the same and the file is closed (every
-// later write refused): the journal puts the records back when the table is opened again.
-bool DbfTable::undoTo(qsizetype size, QString* error) {
-    if (undo_.size() <= size)
-        return true;
-    const bool writable = fd_ >= 0;
-    bool ok = true;
-    int err = 0;
-    int cut = -1;
-    while (undo_.size() > size) {
-        const Undo u = undo_.takeLast();
-        switch (u.kind) {
-        case Undo::Record:
-            setRecord(u.recno, u.bytes.constData());
-            if (writable && ok)
-                ok = writeAll(fd_, headerLength_ + qint64(u.recno) * recordLength_, u.bytes.constData(), recordLength_, &err);
-            break;
-        case Undo::Append:
-            indexRecord(u.recno, false);
-            if (data_.at(qsizetype(u.recno) * recordLength_) == '*')
-                --deleted_;
-            data_.truncate(qsizetype(u.recno) * recordLength_);
-            count_ = u.recno;
-            cut = u.recno;
-            break;
-        case Undo::Date:
-            std::memcpy(header_.data() + 1, u.bytes.constData(), 3);
-            if (writable && ok)
-                ok = writeAll(fd_, 1, header_.constData() + 1, 3, &err);
-            break;
-        }
-    }
-    if (cut >= 0) {
-        // As when opening takes records off: end mark, count, length.
-        writeU32(header_.data() + 4, quint32(count_));
-        const qint64 end = headerLength_ + qint64(count_) * recordLength_;
-        if (writable && ok)
-            ok = writeAll(fd_, end, "\x1A", 1, &err) && writeAll(fd_, 4, header_.constData() + 4, 4, &err);
-        if (writable && ok && ::ftruncate(fd_, off_t(end + 1)) != 0) {
-            err = errno;
-            ok = false;
-        }
-    }
-    ++changes_;
-    if (writable && ok)
-        return true;
-    setError(error, QStringLiteral("No se pudo deshacer el cambio en el archivo %1: %2. Se repondrá al volver a abrirlo.")
-                        .arg(shownPath(path_), writable ? systemReason(err) : QStringLiteral("ya está cerrado")));
-    if (writable) {
-        endJournal(false);
-        ::close(fd_);
-        fd_ = -1;
-    }
-    return false;
-}
-
-bool DbfTable::isIntegerField(int field) const {
-    return field >= 0 && field < fields_.size() && fields_[field].type == DbfType::Numeric && fields_[field].decimals == 0;
-}
-
-bool DbfTable::integerKey(int recno, int field, qint64* key) const {
-    const QVariant v = value(recno, field);
-    if (v.typeId() == QMetaType::LongLong) {
-        *key = v.toLongLong();
-        return true;
-    }
-    if (v.typeId() == QMetaType::Double) {
-        const double d = v.toDouble();
-        if (d == std::floor(d) && std::fabs(d) < 9.2e18) {
-            *key = qint64(d);
-            return true;
-        }
-    }
-    return false;
-}
-
-void DbfTable::indexRecord(int recno, bool add) {
-    if (indexes_.isEmpty() || isDeleted(recno))
-        return;
-    for (auto it = indexes_.begin(); it != indexes_.end(); ++it) {
-        qint64 key = 0;
-        if (!integerKey(recno, it.key(), &key))
-            continue;
-        QHash<qint64, QList<int>>& index = it.value();
-        if (add) {
-            QList<int>& list = index[key];
-            if (list.isEmpty() || list.constLast() < recno)
-                list.append(recno);
-            else
-                list.insert(std::lower_bound(list.begin(), list.end(), recno), recno);
-        } else {
-            auto found = index.find(key);
-            if (found == index.end())
-                continue;
-            QList<int>& list = found.value();
-            auto pos = std::lower_bound(list.begin(), list.end(), recno);
-            if (pos != list.end() && *pos == recno)
-                list.erase(pos);
-            if (list.isEmpty())
-                index.erase(found);
-        }
-    }
-}
-
-const QList<int>* DbfTable::lookup(int field, qint64 key) {
-    if (!isIntegerField(field))
-        return nullptr;
-    auto it = indexes_.find(field);
-    if (it == indexes_.end()) {
-        QHash<qint64, QList<int>> index;
-        index.reserve(count_ - deleted_);
-        for (int r = 0; r < count_; ++r) {
-            qint64 k = 0;
-            if (!isDeleted(r) && integerKey(r, field, &k))
-                index[k].append(r);
-        }
-        it = indexes_.insert(field, index);
-    }
-    auto found = it.value().constFind(key);
-    return found == it.value().constEnd() ? &kNoRecords : &found.value();
 }
 
 }  // namespace kalto

@@ -1,6 +1,11 @@
 #pragma once
 // dBase III+ table files: reading, appending, rewriting in place, deleting and packing.
 //
+// The table is written in parts: CodePages (text in the file's code page), FieldValues (a field's
+// bytes and its value), FileAccess (reads, writes, replacing a file, kept copies), Journal,
+// DbfIndex (the integer index); Dbf.cpp opens, reads and writes the table, DbfTransaction.cpp
+// remembers and undoes what a transaction wrote.
+//
 // The whole file is read into memory when it is opened; every change is written to the
 // file before the call returns and kept in the in-memory copy, so reads never touch the
 // disk again. Text is stored in the file's own code page (Windows-1252 in the tables this
@@ -11,17 +16,17 @@
 //    over the language-driver byte of the header.
 //  - NAME.DBF.jnl, the journal, exists while a record is rewritten in place (an update or a
 //    delete; until the end of the transaction inside one), so that a process killed in the
-//    middle never leaves a record half old, half new: opening the table puts the old bytes back.
-//    Layout (little-endian): a 32-byte header ("KALTOJNL", version 1, header length, record
-//    length, record count when the journal began, 0, FNV-1a of the 28 bytes before), then one
-//    entry per write: offset (8 bytes), length (4), the old bytes, the new bytes, FNV-1a of the
-//    entry. An entry is applied only when the file holds, at each of its bytes, the old or the new
-//    byte; a journal cut short is applied up to its last whole entry, one that does not match the
-//    file is discarded. The journal is not synced to disk: it guards against a killed process
-//    (whose writes the system keeps), not against a power cut, like every other write here.
+//    middle never leaves a record half old, half new: opening the table puts the old bytes back
+//    (its layout is described in Journal.h).
 //  - NAME.DBF.AAAAMMDD-HHMMSS.bak, a copy of the file as it was before opening repaired it (see
 //    open()) or before a write over records the header counts past an end mark; a second copy in
 //    the same second adds -2, -3... The three newest copies of a table are kept, older ones removed.
+
+#include "data/CodePages.h"
+#include "data/DbfIndex.h"
+#include "data/FieldValues.h"
+#include "data/FileAccess.h"
+#include "data/Journal.h"
 
 #include <QDate>
 #include <QHash>
@@ -33,36 +38,8 @@
 
 namespace kalto {
 
-// A dBase IV float column ('F', text like a numeric one) is read and written as Numeric; the file
-// keeps its own letter.
-enum class DbfType : char { Character = 'C', Numeric = 'N', Logical = 'L', Date = 'D' };
-
-// The code pages a table's text may be in: from the language-driver byte 29 (0x01 = 437,
-// 0x02 = 850, 0x03 = 1252 and the other bytes that mean one of them, 0 = Windows-1252) or a .cpg
-// file beside the table. Any other is refused when the table is opened.
-enum class DbfCodePage { Windows1252, Dos437, Dos850, Latin1, Utf8 };
-QString codePageName(DbfCodePage page);  // "Windows-1252", "MS-DOS 850", ...
-
 // How a table is opened: ReadOnly never writes the file (not even the repairs of open()).
 enum class DbfAccess { ReadWrite, ReadOnly };
-
-struct DbfField {
-    QString name;      // at most 10 ASCII characters
-    DbfType type = DbfType::Character;
-    int width = 1;     // bytes in the record
-    int decimals = 0;  // numeric fields only
-};
-
-// Why a system call failed (an errno), in Spanish.
-QString systemReason(int err);
-
-// The .cpg file beside a table (NAME.cpg for NAME.DBF) as the table reader finds it, or empty.
-QString cpgBeside(const QString& path);
-
-// Windows-1252 <-> Unicode. toCp1252 fails (returns false) on a character the code page
-// cannot hold, naming it in *error.
-QString fromCp1252(const char* bytes, int length);
-bool toCp1252(const QString& text, QByteArray* out, QString* error);
 
 class DbfTable {
 public:
@@ -154,20 +131,31 @@ private:
         QByteArray bytes;  // Record: the whole record before; Date: header bytes 1-3 before
     };
 
+    struct Opening;  // what open() learns of the file, step by step
+
     DbfTable() = default;
+    // The steps of open(), in order.
+    bool openFile(DbfAccess access, Opening& o, QString* error);
+    bool readFile(Opening& o, QString* error) const;  // the header and at most what it counts
+    bool readLengths(const Opening& o, QString* error);
+    bool readFields(const Opening& o, QString* error);
+    bool readCodePage(const Opening& o, QString* error);
+    bool applyJournal(Opening& o, QString* error) const;
+    qint64 scanRecords(const Opening& o, qint64 counted, bool* marked, QString* error) const;
+    bool findRecords(Opening& o, QString* error) const;
+    void keepRecords(const Opening& o);
+    void repair(Opening& o);
+
     bool encode(const QVariantList& values, QByteArray* record, QString* error) const;
     bool writeAt(qint64 offset, const char* data, qint64 size, QString* error);
     bool keepTail(QString* error);  // the copy kept before writing over records past an end mark
     bool checkWritable(int recno, bool existing, QString* error) const;  // existing: recno must be a live record
     bool stampDate();  // puts today's date into header_; true when it changed
     void touchDate();  // stamps the date in the file too (best effort), remembering the old one
-    bool integerKey(int recno, int field, qint64* key) const;
     void indexRecord(int recno, bool add);
     void remember(Undo::Kind kind, int recno, const QByteArray& bytes);
     // Rewrites record `recno` (held in data_) as `record` through the journal.
     bool writeInPlace(int recno, const QByteArray& record, QString* error);
-    bool journal(qint64 offset, const QByteArray& before, const QByteArray& after, QString* error);
-    void endJournal(bool remove);  // closes the journal, removing it when `remove`
     bool undoTo(qsizetype size, QString* error);
     void setRecord(int recno, const char* bytes);  // in memory, with the index and deleted count
 
@@ -185,14 +173,13 @@ private:
     int deleted_ = 0;
     QByteArray data_;  // the records, count_ * recordLength_ bytes
     quint64 changes_ = 0;
-    QHash<int, QHash<qint64, QList<int>>> indexes_;
+    QHash<int, dbf::DbfIndex> indexes_;  // by field
 
     bool inTransaction_ = false;
     int startCount_ = 0;                   // record count when the transaction began
     QList<Undo> undo_;                     // what the transaction wrote, oldest first
     QList<QPair<int, qsizetype>> savepoints_;  // level, size of undo_ then; levels increasing
-    int journalFd_ = -1;
-    qint64 journalSize_ = 0;
+    dbf::Journal journal_;
 };
 
 }  // namespace kalto
