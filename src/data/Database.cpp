@@ -258,6 +258,13 @@ sqlite3_stmt* Database::prepare(const QString& sql, bool* cached, QString* error
         return nullptr;
     }
     if (found != statements_.end()) return stmt;  // the cached one is running: this one is used once
+    // A text is kept from its second time (or when it binds values): a run of statements that
+    // each spell out their own values, never seen again, would only push the useful ones out.
+    const size_t hash = qHash(sql);
+    size_t& seen = seen_[hash % seen_.size()];
+    const bool again = seen == hash;
+    seen = hash;
+    if (!again && sqlite3_bind_parameter_count(stmt) == 0) return stmt;
     if (statements_.size() >= kCachedStatements) {
         auto oldest = statements_.begin();
         for (auto it = statements_.begin(); it != statements_.end(); ++it)

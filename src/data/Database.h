@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -82,6 +83,7 @@ private:
 
     sqlite3* db_ = nullptr;
     QHash<QString, Prepared> statements_;  // bounded by kCachedStatements, least used dropped
+    std::array<size_t, 256> seen_{};       // hashes of texts prepared lately, by their low bits
     quint64 uses_ = 0;
     quint64 generation_ = 0;
     QString folder_;

@@ -160,6 +160,25 @@ TEST_F(Sql, QuotesAreDataAndSecondStatementsAreRefused) {
     EXPECT_EQ(rows(QStringLiteral("select * from imdir")).size(), 1);
 }
 
+// Statements are kept prepared between calls: no call leaves its values to the next, and the same
+// text run again from inside its own rows gets a statement of its own.
+TEST_F(Sql, KeptStatementsCarryNothingFromOneCallToTheNext) {
+    const QString insert = QStringLiteral("insert into imanexos (id_prod, descrip, id_subord) values (?, ?, ?)");
+    exec(insert, {1, QStringLiteral("UNO"), 7});
+    exec(insert, {2});
+    EXPECT_EQ(rows(QStringLiteral("select descrip, id_subord from imanexos where id_prod = 2")),
+              QList<QVariantList>({{QVariant(), QVariant()}}));
+    const QString from = QStringLiteral("select id_prod from imanexos where id_prod >= ? order by id_prod");
+    QList<qint64> outer, inner;
+    ASSERT_TRUE(db.query(from, {1}, [&](const QVariantList& row) {
+        outer << row.value(0).toLongLong();
+        for (const QVariantList& r : rows(from, {2})) inner << r.value(0).toLongLong();
+        return true;
+    }));
+    EXPECT_EQ(outer, QList<qint64>({1, 2}));
+    EXPECT_EQ(inner, QList<qint64>({2, 2}));
+}
+
 TEST_F(Sql, ChangesAreInTheFileWhenTheStatementReturnsAndDeletedRecordsGoOnReopening) {
     exec(QStringLiteral("insert into imrlegal (NOMREPLEG, CAREMP) values (' JOSÉ', 'DIRECTOR')"));
     exec(QStringLiteral("update imrlegal set caremp = 'GERENTE'"));
