@@ -382,7 +382,12 @@ bool DbfTable::findRecords(Opening& o, QString* error) const {
 void DbfTable::keepRecords(const Opening& o) {
     header_ = o.file.left(headerLength_);
     count_ = int(o.count);
-    data_ = o.file.mid(headerLength_, qsizetype(o.count * recordLength_));
+    // With room for the records to come (an eighth more, and some): the first insert would
+    // otherwise copy all the records to grow them. Room never written takes no memory.
+    const qsizetype bytes = qsizetype(o.count * recordLength_);
+    if (!readOnly_)
+        data_.reserve(bytes + bytes / 8 + 64 * qsizetype(recordLength_));
+    data_.append(o.file.constData() + headerLength_, bytes);
     for (int r = 0; r < count_; ++r) {
         if (data_.at(qsizetype(r) * recordLength_) == '*')
             ++deleted_;
