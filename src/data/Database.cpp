@@ -69,6 +69,8 @@ Database::Database() = default;
 Database::~Database() { close(); }
 
 void Database::close() {
+    dropStatements();
+    ++generation_;
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -191,6 +193,7 @@ bool Database::registerTable(const QString& path, QString* error) {
     const QString key = name.toLower();
     tables_.insert(key, std::shared_ptr<DbfTable>(table.release()));
     names_.insert(key, name);
+    ++generation_;
     char* msg = nullptr;
     const QByteArray decl = dbfTableDeclaration(name).toUtf8();
     if (sqlite3_exec(db_, decl.constData(), nullptr, nullptr, &msg) != SQLITE_OK) {
@@ -225,30 +228,83 @@ QStringList Database::tableNames() const {
     return out;
 }
 
+// Statements kept prepared: the windows and the rules run the same few dozen texts again and
+// again with other bound values, and preparing one costs more than running it.
+constexpr qsizetype kCachedStatements = 64;
+
+sqlite3_stmt* Database::prepare(const QString& sql, bool* cached, QString* error) {
+    *cached = false;
+    auto found = statements_.find(sql);
+    if (found != statements_.end() && !sqlite3_stmt_busy(found->stmt)) {
+        found->lastUse = ++uses_;
+        *cached = true;
+        return found->stmt;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray text = sql.toUtf8();
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v3(db_, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail) !=
+        SQLITE_OK) {
+        if (error) *error = QString::fromUtf8(sqlite3_errmsg(db_));
+        return nullptr;
+    }
+    if (!stmt) {  // blank text
+        if (error) *error = QStringLiteral("La sentencia está vacía.");
+        return nullptr;
+    }
+    if (tail && QByteArray(tail).trimmed().replace(';', "").size() > 0) {
+        sqlite3_finalize(stmt);
+        if (error) *error = QStringLiteral("Sólo se puede ejecutar una sentencia a la vez.");
+        return nullptr;
+    }
+    if (found != statements_.end()) return stmt;  // the cached one is running: this one is used once
+    // A text is kept from its second time (or when it binds values): a run of statements that
+    // each spell out their own values, never seen again, would only push the useful ones out.
+    const size_t hash = qHash(sql);
+    size_t& seen = seen_[hash % seen_.size()];
+    const bool again = seen == hash;
+    seen = hash;
+    if (!again && sqlite3_bind_parameter_count(stmt) == 0) return stmt;
+    if (statements_.size() >= kCachedStatements) {
+        auto oldest = statements_.begin();
+        for (auto it = statements_.begin(); it != statements_.end(); ++it)
+            if (!sqlite3_stmt_busy(it->stmt) && (sqlite3_stmt_busy(oldest->stmt) || it->lastUse < oldest->lastUse))
+                oldest = it;
+        if (sqlite3_stmt_busy(oldest->stmt)) return stmt;  // every one is running
+        sqlite3_finalize(oldest->stmt);
+        statements_.erase(oldest);
+    }
+    statements_.insert(sql, Prepared{stmt, ++uses_});
+    *cached = true;
+    return stmt;
+}
+
+void Database::dropStatements() {
+    for (const Prepared& p : std::as_const(statements_)) sqlite3_finalize(p.stmt);
+    statements_.clear();
+}
+
 bool Database::query(const QString& sql, const QVariantList& params,
                      const std::function<bool(const QVariantList&)>& row, QString* error, QStringList* columns) {
     if (!db_) {
         if (error) *error = QStringLiteral("La base de datos no está abierta.");
         return false;
     }
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray text = sql.toUtf8();
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db_, text.constData(), text.size(), &stmt, &tail) != SQLITE_OK) {
-        if (error) *error = QString::fromUtf8(sqlite3_errmsg(db_));
-        return false;
-    }
-    if (!stmt) {  // blank text
-        if (error) *error = QStringLiteral("La sentencia está vacía.");
-        return false;
-    }
-    if (tail && QByteArray(tail).trimmed().replace(';', "").size() > 0) {
-        sqlite3_finalize(stmt);
-        if (error) *error = QStringLiteral("Sólo se puede ejecutar una sentencia a la vez.");
-        return false;
-    }
+    bool cached = false;
+    sqlite3_stmt* stmt = prepare(sql, &cached, error);
+    if (!stmt) return false;
+    // A kept statement is reset and its values cleared whatever way this call ends, so that it
+    // holds no cursor on a table and no value of this call afterwards.
+    const auto done = [&] {
+        if (!cached) {
+            sqlite3_finalize(stmt);
+            return;
+        }
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+    };
     if (!bindAll(stmt, params, error)) {
-        sqlite3_finalize(stmt);
+        done();
         return false;
     }
     const int n = sqlite3_column_count(stmt);
@@ -270,7 +326,7 @@ bool Database::query(const QString& sql, const QVariantList& params,
     }
     bool ok = rc == SQLITE_DONE;
     if (!ok && error) *error = QString::fromUtf8(sqlite3_errmsg(db_));
-    sqlite3_finalize(stmt);
+    done();
     return ok;
 }
 
@@ -300,6 +356,7 @@ bool Database::pack(const QString& name, QString* error) {
     const QString path = (*it)->path();
     (*it)->closeFile();  // record sets still holding it keep reading the old copy, never writing it
     tables_.erase(it);
+    ++generation_;
     const bool packed = DbfTable::pack(path, error);
     QString reopenError;
     std::unique_ptr<DbfTable> table = DbfTable::open(path, &reopenError);
@@ -325,6 +382,7 @@ bool Database::replace(const QString& name, const QString& newFile, QString* err
         return false;
     }
     (*it)->closeFile();  // record sets still holding it keep reading the old copy, never writing it
+    ++generation_;
     std::unique_ptr<DbfTable> table = DbfTable::open(path, error);
     if (!table) return false;  // the old copy stays readable, and refuses every write
     *it = std::shared_ptr<DbfTable>(table.release());

@@ -8,10 +8,12 @@
 #include <QString>
 #include <QVariant>
 
+#include <array>
 #include <functional>
 #include <memory>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace kalto {
 
@@ -41,6 +43,9 @@ public:
     QString tableName(const QString& name) const;  // the file's own spelling of a table name
     QString tablePath(const QString& name) const;
     QStringList tableNames() const;
+    // Increases whenever a name may come to stand for another table object (an open, a close,
+    // a pack, a replace): a pointer found by name is current while this stays the same.
+    quint64 tablesGeneration() const { return generation_; }
 
     // Runs one statement. Values given in `params` are bound to its '?' placeholders in
     // order. On failure returns false and the engine's message in *error.
@@ -65,9 +70,22 @@ public:
     bool replace(const QString& name, const QString& newFile, QString* error);
 
 private:
+    // A prepared statement of query(), kept for the next call with the same text.
+    struct Prepared {
+        sqlite3_stmt* stmt = nullptr;
+        quint64 lastUse = 0;
+    };
     bool registerTable(const QString& path, QString* error);
+    // The statement for `sql`, from the cache when it is there and not running (a query called
+    // from another's row callback); *cached tells whether it stays in the cache after use.
+    sqlite3_stmt* prepare(const QString& sql, bool* cached, QString* error);
+    void dropStatements();
 
     sqlite3* db_ = nullptr;
+    QHash<QString, Prepared> statements_;  // bounded by kCachedStatements, least used dropped
+    std::array<size_t, 256> seen_{};       // hashes of texts prepared lately, by their low bits
+    quint64 uses_ = 0;
+    quint64 generation_ = 0;
     QString folder_;
     QHash<QString, std::shared_ptr<DbfTable>> tables_;  // key: lower-case name
     QHash<QString, QString> names_;                     // lower-case name -> file's own name

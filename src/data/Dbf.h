@@ -84,6 +84,12 @@ public:
     // field of asterisks, an unreadable number or date, and a logical '?'.
     QVariant value(int recno, int field) const;
     QVariantList record(int recno) const;
+    // The same value as the query engine takes it (dbf::readSqlValue), without a QVariant; null
+    // out of range. Its text stays valid until the next write to the table or use of `buffer`.
+    dbf::SqlValue sqlValue(int recno, int field, QByteArray* buffer) const;
+    // Asks the processor to start fetching record `recno` (nothing when out of range): a scan
+    // calls it one record ahead, so that reading a record does not wait on memory.
+    void prefetch(int recno) const;
 
     // Values are given per field; a missing trailing value is NULL. A value that does not
     // fit its field (or a character the file's code page cannot hold) is refused with a

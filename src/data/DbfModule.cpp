@@ -18,7 +18,10 @@ namespace {
 struct DbfVtab {
     sqlite3_vtab base;
     Database* owner;
-    QByteArray key;  // lower-case table name
+    QString key;  // lower-case table name
+    // The table `key` named when last looked up, while the owner's tables stay the same.
+    DbfTable* table = nullptr;
+    quint64 generation = 0;
 };
 
 struct DbfCursor {
@@ -28,6 +31,7 @@ struct DbfCursor {
     bool indexed = false;
     int pos = 0;        // index into recnos, or the record number of a full scan
     int end = 0;        // full scan: record count when the scan began
+    QByteArray text;    // a value's text when it had to be converted to UTF-8
 };
 
 void setError(sqlite3_vtab* vtab, const QString& message) {
@@ -37,7 +41,12 @@ void setError(sqlite3_vtab* vtab, const QString& message) {
 
 DbfTable* tableOf(sqlite3_vtab* vtab) {
     auto* v = reinterpret_cast<DbfVtab*>(vtab);
-    return v->owner->table(QString::fromUtf8(v->key));
+    const quint64 generation = v->owner->tablesGeneration();
+    if (!v->table || v->generation != generation) {
+        v->table = v->owner->table(v->key);
+        v->generation = generation;
+    }
+    return v->table;
 }
 
 QString columnDecl(const DbfField& f) {
@@ -71,7 +80,7 @@ int xConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_
     if (rc != SQLITE_OK) return rc;
     auto* vtab = new DbfVtab{};
     vtab->owner = owner;
-    vtab->key = key;
+    vtab->key = QString::fromUtf8(key);
     *out = &vtab->base;
     return SQLITE_OK;
 }
@@ -124,9 +133,19 @@ int xClose(sqlite3_vtab_cursor* cur) {
     return SQLITE_OK;
 }
 
+// The record after the current one is fetched while the current one is read.
+void prefetchNext(const DbfCursor* c) {
+    if (c->indexed) {
+        if (c->pos + 1 < c->recnos.size()) c->table->prefetch(c->recnos.at(c->pos + 1));
+    } else {
+        c->table->prefetch(c->pos + 1);
+    }
+}
+
 void skipDeleted(DbfCursor* c) {
-    if (c->indexed) return;  // the index holds live records only
-    while (c->pos < c->end && c->table->isDeleted(c->pos)) ++c->pos;
+    if (!c->indexed)  // the index holds live records only
+        while (c->pos < c->end && c->table->isDeleted(c->pos)) ++c->pos;
+    prefetchNext(c);
 }
 
 // The integer key an equality constraint's value stands for; false when it is no integer the
@@ -175,6 +194,8 @@ int xFilter(sqlite3_vtab_cursor* cursor, int idxNum, const char*, int argc, sqli
     if (shortest) {
         c->indexed = true;
         c->recnos = *shortest;
+        if (!c->recnos.isEmpty()) c->table->prefetch(c->recnos.first());
+        prefetchNext(c);
         return SQLITE_OK;
     }
     skipDeleted(c);
@@ -195,33 +216,16 @@ int xEof(sqlite3_vtab_cursor* cursor) {
 
 int currentRecno(const DbfCursor* c) { return c->indexed ? c->recnos.at(c->pos) : c->pos; }
 
+// A value goes to SQLite straight from the record's bytes (or, for text that is not plain
+// ASCII, from its UTF-8 form): no QVariant and no text of Qt's on the way.
 int xColumn(sqlite3_vtab_cursor* cursor, sqlite3_context* ctx, int col) {
     auto* c = reinterpret_cast<DbfCursor*>(cursor);
-    const QVariant v = c->table->value(currentRecno(c), col);
-    if (!v.isValid() || v.isNull()) {
-        sqlite3_result_null(ctx);
-        return SQLITE_OK;
-    }
-    switch (v.typeId()) {
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        sqlite3_result_int64(ctx, v.toLongLong());
-        break;
-    case QMetaType::Double:
-        sqlite3_result_double(ctx, v.toDouble());
-        break;
-    case QMetaType::Bool:
-        sqlite3_result_int(ctx, v.toBool() ? 1 : 0);
-        break;
-    case QMetaType::QDate: {
-        QByteArray s = v.toDate().toString(Qt::ISODate).toUtf8();
-        sqlite3_result_text(ctx, s.constData(), s.size(), SQLITE_TRANSIENT);
-        break;
-    }
-    default: {
-        QByteArray s = v.toString().toUtf8();
-        sqlite3_result_text(ctx, s.constData(), s.size(), SQLITE_TRANSIENT);
-    }
+    const dbf::SqlValue v = c->table->sqlValue(currentRecno(c), col, &c->text);
+    switch (v.kind) {
+    case dbf::SqlValue::Null: sqlite3_result_null(ctx); break;
+    case dbf::SqlValue::Integer: sqlite3_result_int64(ctx, v.integer); break;
+    case dbf::SqlValue::Real: sqlite3_result_double(ctx, v.real); break;
+    case dbf::SqlValue::Text: sqlite3_result_text(ctx, v.text, v.length, SQLITE_TRANSIENT); break;
     }
     return SQLITE_OK;
 }
@@ -258,7 +262,7 @@ int xUpdate(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* r
     QVariantList values;
     values.reserve(argc - 2);
     for (int i = 2; i < argc; ++i) values << toVariant(argv[i]);
-    const QString refused = checkRow(QString::fromUtf8(reinterpret_cast<DbfVtab*>(vtab)->key), table->fields(), values);
+    const QString refused = checkRow(reinterpret_cast<DbfVtab*>(vtab)->key, table->fields(), values);
     if (!refused.isEmpty()) {
         setError(vtab, refused);
         return SQLITE_ERROR;

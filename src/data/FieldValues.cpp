@@ -31,26 +31,74 @@ bool isTextVariant(const QVariant& v) {
 
 bool isNumberVariant(const QVariant& v) { return isNumberValue(v) || v.typeId() == QMetaType::Bool; }
 
+// The length of a text field's value: its bytes without the trailing blanks and NULs. Wide
+// fields (a description of 254 bytes) are mostly blanks: they are skipped eight at a time.
+int textLength(const char* p, int width) {
+    int n = width;
+    constexpr quint64 kBlanks = 0x2020202020202020ull;
+    while (n >= 8) {
+        quint64 word;
+        std::memcpy(&word, p + n - 8, 8);
+        if (word != kBlanks)
+            break;
+        n -= 8;
+    }
+    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
+        --n;
+    return n;
+}
+
+// Whether the bytes are plain ASCII (the same in every code page and in UTF-8).
+bool isAscii(const char* p, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < n; ++i) {
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// The bytes of a numeric field without the blanks (and NULs) around them: [*b, *e).
+void trimNumeric(const char* p, int width, int* b, int* e) {
+    *b = 0;
+    *e = width;
+    while (*b < *e && (p[*b] == ' ' || p[*b] == '\0'))
+        ++*b;
+    while (*e > *b && (p[*e - 1] == ' ' || p[*e - 1] == '\0'))
+        --*e;
+}
+
+// The usual case, a plain integer (an optional '-' and at most 18 digits), without building a
+// decimal; false for anything else.
+bool plainInteger(const char* p, int b, int e, qint64* out) {
+    if (e - b > 18 || b == e)
+        return false;
+    int i = b;
+    const bool negative = p[i] == '-';
+    if (negative)
+        ++i;
+    qint64 v = 0;
+    while (i < e && p[i] >= '0' && p[i] <= '9')
+        v = v * 10 + (p[i++] - '0');
+    if (i != e || i == b + (negative ? 1 : 0))
+        return false;
+    *out = negative ? -v : v;
+    return true;
+}
+
 QVariant readNumeric(const char* p, int width, int decimals) {
-    int b = 0, e = width;
-    while (b < e && (p[b] == ' ' || p[b] == '\0'))
-        ++b;
-    while (e > b && (p[e - 1] == ' ' || p[e - 1] == '\0'))
-        --e;
+    int b = 0, e = 0;
+    trimNumeric(p, width, &b, &e);
     if (b == e)
         return {};
-    // The usual case, a plain integer, without building a decimal.
-    if (e - b <= 18) {
-        int i = b;
-        const bool negative = p[i] == '-';
-        if (negative)
-            ++i;
-        qint64 v = 0;
-        while (i < e && p[i] >= '0' && p[i] <= '9')
-            v = v * 10 + (p[i++] - '0');
-        if (i == e && i > b + (negative ? 1 : 0))
-            return decimals == 0 ? QVariant(negative ? -v : v) : QVariant(double(negative ? -v : v));
-    }
+    if (qint64 v = 0; plainInteger(p, b, e, &v))
+        return decimals == 0 ? QVariant(v) : QVariant(double(v));
     bool stars = true;
     for (int i = b; i < e; ++i)
         stars = stars && p[i] == '*';
@@ -367,9 +415,7 @@ QString checkFieldForCreate(const DbfField& f) {
 QVariant readValue(const DbfField& f, DbfCodePage page, const char* p) {
     switch (f.type) {
     case DbfType::Character: {
-        int n = f.width;
-        while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
-            --n;
+        const int n = textLength(p, f.width);
         if (n == 0)
             return {};
         return decodeText(page, p, n);
@@ -386,6 +432,67 @@ QVariant readValue(const DbfField& f, DbfCodePage page, const char* p) {
         return readDate(p, f.width);
     }
     return {};
+}
+
+SqlValue readSqlValue(const DbfField& f, DbfCodePage page, const char* p, QByteArray* buffer) {
+    SqlValue out;
+    switch (f.type) {
+    case DbfType::Character: {
+        const int n = textLength(p, f.width);
+        if (n == 0)
+            return out;
+        out.kind = SqlValue::Text;
+        if (isAscii(p, n)) {  // the same bytes in every code page, and in UTF-8
+            out.text = p;
+            out.length = n;
+            return out;
+        }
+        *buffer = decodeText(page, p, n).toUtf8();
+        out.text = buffer->constData();
+        out.length = int(buffer->size());
+        return out;
+    }
+    case DbfType::Numeric: {
+        int b = 0, e = 0;
+        trimNumeric(p, f.width, &b, &e);
+        if (b == e)
+            return out;
+        if (qint64 v = 0; plainInteger(p, b, e, &v)) {
+            out.kind = f.decimals == 0 ? SqlValue::Integer : SqlValue::Real;
+            out.integer = v;
+            out.real = double(v);
+            return out;
+        }
+        break;
+    }
+    case DbfType::Logical:
+    case DbfType::Date:
+        break;
+    }
+    // Anything else as readValue has it.
+    const QVariant v = readValue(f, page, p);
+    if (isNullValue(v))
+        return out;
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        out.kind = SqlValue::Integer;
+        out.integer = v.toLongLong();
+        break;
+    case QMetaType::Double:
+        out.kind = SqlValue::Real;
+        out.real = v.toDouble();
+        break;
+    case QMetaType::Bool:
+        out.kind = SqlValue::Integer;
+        out.integer = v.toBool() ? 1 : 0;
+        break;
+    default:
+        out.kind = SqlValue::Text;
+        *buffer = (v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate) : v.toString()).toUtf8();
+        out.text = buffer->constData();
+        out.length = int(buffer->size());
+    }
+    return out;
 }
 
 bool writeValue(const DbfField& f, DbfCodePage page, const QVariant& v, char* dest, QString* error) {

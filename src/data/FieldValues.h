@@ -42,6 +42,18 @@ QByteArray formatDecimal(Decimal d, int decimals);
 // null QVariant for a blank field, a numeric field of asterisks, an unreadable number or date,
 // and a logical '?'.
 QVariant readValue(const DbfField& f, DbfCodePage page, const char* p);
+// The same value as the query engine takes it, read without a QVariant: null, an integer (a
+// logical as 1 or 0), a real, or UTF-8 text (a date as AAAA-MM-DD). The text points into the
+// field's own bytes when they are already UTF-8 (plain ASCII, the usual case), and into
+// `buffer` otherwise; it is valid until the record or the buffer changes.
+struct SqlValue {
+    enum Kind : char { Null, Integer, Real, Text } kind = Null;
+    qint64 integer = 0;
+    double real = 0;
+    const char* text = nullptr;
+    int length = 0;
+};
+SqlValue readSqlValue(const DbfField& f, DbfCodePage page, const char* p, QByteArray* buffer);
 // Writes `v` into the field's bytes at `dest`, which hold blanks; NULL leaves them blank (a
 // logical is written F). A value that does not fit, or a character the code page cannot hold, is
 // refused with a message naming the field.

@@ -148,6 +148,7 @@ QVariant RecordSet::valueAt(int row, int column) const {
 
 QVariantList RecordSet::rowValues(int row) const {
     QVariantList out;
+    out.reserve(columns_.size());
     for (int c = 0; c < columns_.size(); ++c) out << valueAt(row, c);
     return out;
 }

@@ -1,5 +1,7 @@
 #include "data/TableCatalogue.h"
 
+#include "data/Values.h"
+
 namespace kalto {
 
 namespace {
@@ -96,8 +98,8 @@ QString checkRow(const QString& table, const QList<DbfField>& fields, const QVar
         const bool id = name.compare(QStringLiteral("ID_PROD"), Qt::CaseInsensitive) == 0 ||
                         (annexes && name.compare(QStringLiteral("ID_SUBORD"), Qt::CaseInsensitive) == 0);
         if (!id || values[i].isNull() || !values[i].isValid()) continue;
-        bool ok = false;
-        const double v = values[i].toString().trimmed().toDouble(&ok);
+        bool ok = isNumberValue(values[i]);  // a number as it is; a text as the number it spells
+        const double v = ok ? values[i].toDouble() : values[i].toString().trimmed().toDouble(&ok);
         if (ok && (v > kMaxAnnexId || v < -kMaxAnnexId - 1))
             return QStringLiteral("El identificador %1 de %2 excede el máximo de %3.").arg(values[i].toString(), name)
                 .arg(kMaxAnnexId);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -19,12 +20,19 @@ const QChar kFiscalEnd = QChar(11);  // the fiscal-address block ends with this,
 
 QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
 
+// Appends `n` blanks (at most 64). Through append, which grows the text by more than it needs
+// (resize allocates exactly, and would copy a text of many lines again at every line).
+void appendBlanks(QString& out, int n) {
+    static const QString many(64, QLatin1Char(' '));
+    out.append(many.constData(), qMin(n, 64));
+}
+
 // Appends one numbered line of a list: `indent` blanks, the number, 5 blanks, the value, LF.
 // Written in place: a request can have tens of thousands of these lines.
 void appendNumbered(QString& out, int indent, int number, const QString& value) {
-    out.resize(out.size() + indent, QLatin1Char(' '));
+    appendBlanks(out, indent);
     out += QString::number(number);
-    out.resize(out.size() + 5, QLatin1Char(' '));
+    appendBlanks(out, 5);
     out += value;
     out += LF;
 }
@@ -187,15 +195,17 @@ bool FormateaInf(const ReportSnapshot& s, const QDate& today, ReportText* out, Q
 
     // Products.
     {
+        r.products = QStringLiteral("P R O D U C T O S   A L   A M P A R O   D E L   P R O G R A M A   K A L T O") +
+                     LF + LF;
         int n = 0;
         for (const QVariantList& p : s.products)
             appendNumbered(r.products, 15, ++n, field(p, 1) + blanks(5) + field(p, 2));
-        r.products = QStringLiteral("P R O D U C T O S   A L   A M P A R O   D E L   P R O G R A M A   K A L T O") +
-                     LF + LF + r.products + LF;
+        r.products += LF;
     }
 
     // Annexes: the export products with their inputs, then containers, tools and rework. The
-    // numbers of every row are read once; the walks below compare those.
+    // numbers of every row are read once; the walks below compare those. The text is written
+    // in order, into room for about a line per row, so that a long list is never copied.
     struct AnnexKeys {
         const QVariantList* row;
         std::optional<double> id, kind, parent;
@@ -214,7 +224,12 @@ bool FormateaInf(const ReportSnapshot& s, const QDate& today, ReportText* out, Q
         const int kind = compareNumbers(a->kind, b->kind);
         return kind != 0 ? kind < 0 : compareNumbers(a->parent, b->parent) < 0;
     });
+    const QString annexesTitle = QStringLiteral("A  N  E  X  O  S") + LF;
+    r.annexes.reserve(annexesTitle.size() + 64 * qsizetype(keys.size()) + 64);
+    r.annexes += annexesTitle;
     if (!byKind.empty()) {
+        appendBlanks(r.annexes, 20);
+        r.annexes += QStringLiteral("Materias Primas") + LF;
         // Services programmes described by text: an extension of a services programme, or no procedure chosen.
         const bool byDescription = !newProgramme && !(extension && s.modality != 1);
         // The inputs of every product ("where id_subord = " its identifier), in stored order,
@@ -230,7 +245,6 @@ bool FormateaInf(const ReportSnapshot& s, const QDate& today, ReportText* out, Q
             for (const QVariantList* input : inputsOf.value(*a->id))
                 appendNumbered(r.annexes, 40, ++m, field(*input, kFraccion));
         }
-        r.annexes = blanks(20) + QStringLiteral("Materias Primas") + LF + r.annexes;
 
         std::vector<const AnnexKeys*> others;  // tipo_reg <> 1 and tipo_reg > 0, by tipo_reg
         for (const AnnexKeys& k : keys)
@@ -242,11 +256,12 @@ bool FormateaInf(const ReportSnapshot& s, const QDate& today, ReportText* out, Q
         n = 0;
         for (const AnnexKeys* a : others) {
             const double kind = *a->kind;
-            r.annexes.resize(r.annexes.size() + 20, QLatin1Char(' '));
+            appendBlanks(r.annexes, 20);
             if (!previous || *previous != kind) {
                 const QString title = kind == std::floor(kind) && std::fabs(kind) < 1e6
                                           ? annexGroupTitle(static_cast<int>(kind)) : QString();
                 if (title.isEmpty()) {
+                    r.annexes.remove(0, annexesTitle.size());  // the piece as composed so far
                     if (error)
                         *error = QStringLiteral("Un renglón de los anexos tiene el tipo %1, que no corresponde a "
                                                 "ningún grupo (1 a 4).").arg(text(a->row->value(kTipoReg)));
@@ -259,7 +274,7 @@ bool FormateaInf(const ReportSnapshot& s, const QDate& today, ReportText* out, Q
             appendNumbered(r.annexes, 10, ++n, groupRowValue(*a->row));
         }
     }
-    r.annexes = QStringLiteral("A  N  E  X  O  S") + LF + r.annexes + LF;
+    r.annexes += LF;
 
     // Statement, legal representative, place, date and signature.
     const QVariantList& rep = s.legalRepresentative;
@@ -288,26 +303,36 @@ bool FormateaInf(const ReportSnapshot& s, const QDate& today, ReportText* out, Q
                        "en sus anexos son ciertos y verificables en cualquier momento por las autoridades competentes "
                        "además de comprometerme a exportar anualmente el 10 % de mis ventas totales o 500 mil dólares "
                        "de los Estados Unidos de América, o su equivalente en moneda nacional.") + LF + LF;
+    // The form is written once into room for all its pieces: each piece is appended by itself.
     QString& f = r.full;
-    f = r.header + LF + LF;
+    f.reserve(r.header.size() + r.addresses.size() + r.groupCompanies.size() + outsourcing.size() +
+              r.products.size() + services.size() + serviceCompanies.size() + submanufacturing.size() +
+              r.annexes.size() + declaration.size() + r.closing.size() + folio.size() + 1024);
+    const auto add = [&f](std::initializer_list<const QString*> pieces) {
+        for (const QString* piece : pieces) f += *piece;
+    };
+    f += r.header;
+    f += QString(2, LF);
     if (newProgramme) {
         f += QStringLiteral("TIPO DE TRAMITE:    ") + s.procedureText + LF + folio;
         f += QStringLiteral("R.F.C. ") + s.rfc + LF;
         f += QStringLiteral("RAZON SOCIAL : ") + s.companyName + LF;
         f += QStringLiteral("SECTOR : ") + s.sectorText + LF;
-        f += r.addresses + LF;
+        f += r.addresses;
+        f += LF;
         f += QStringLiteral("MODALIDAD DEL PROGRAMA ") + s.modalityText + LF + LF;
-        f += r.groupCompanies + outsourcing + r.products + services + serviceCompanies + submanufacturing;
+        add({&r.groupCompanies, &outsourcing, &r.products, &services, &serviceCompanies, &submanufacturing});
     } else {
         f += QStringLiteral("TIPO DE TRAMITE:    ") + s.procedureText + QStringLiteral("        REGISTRO KALTO :") +
              s.registrationYear + s.registrationNumber + LF + folio;
         f += QStringLiteral("R.F.C. ") + s.rfc + LF;
         f += QStringLiteral("RAZON SOCIAL") + s.companyName + LF;
         f += QStringLiteral("SECTOR") + s.sectorText + LF;
-        f += r.addresses + LF;
-        f += r.products + services + serviceCompanies;
+        f += r.addresses;
+        f += LF;
+        add({&r.products, &services, &serviceCompanies});
     }
-    f += r.annexes + declaration + r.closing;
+    add({&r.annexes, &declaration, &r.closing});
     return true;
 }
 

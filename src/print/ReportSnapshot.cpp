@@ -23,6 +23,7 @@ bool readRows(Database& db, const char* source, QList<QVariantList>& rows, QStri
 
 QList<QVariantList> rowsOf(const RecordSet& recordSet) {
     QList<QVariantList> rows;
+    rows.reserve(recordSet.count());
     for (int i = 0; i < recordSet.count(); ++i) rows << recordSet.rowValues(i);
     return rows;
 }

@@ -122,6 +122,22 @@ TEST_F(Sql, ValuesAreBoundAndQuotedAndKeysUseTheIndex) {
     EXPECT_FALSE(mdlKALTO::EjecutaSentencia(db, "delete from nada", {}, &error));
 }
 
+// Statements are kept prepared between calls: no call leaves its values to the next, and the same
+// text run again from inside its own rows gets a statement of its own.
+TEST_F(Sql, KeptStatementsCarryNothingFromOneCallToTheNext) {
+    const QString insert = "insert into imanexos (id_prod, descrip, id_subord) values (?, ?, ?)";
+    ASSERT_TRUE(db.execute(insert, {1, "UNO", 7}) && db.execute(insert, {2}));
+    EXPECT_EQ(text("select ifnull(descrip, 'nulo') || ifnull(id_subord, 'nulo') from imanexos where id_prod = 2"), "nulonulo");
+    const QString from = "select id_prod from imanexos where id_prod >= ? order by id_prod";
+    QList<qint64> outer, inner;
+    ASSERT_TRUE(db.query(from, {1}, [&](const QVariantList& row) {
+        outer << row.value(0).toLongLong();
+        return db.query(from, {2}, [&](const QVariantList& r) { return inner << r.value(0).toLongLong(), true; });
+    }));
+    EXPECT_EQ(outer, QList<qint64>({1, 2}));
+    EXPECT_EQ(inner, QList<qint64>({2, 2}));
+}
+
 TEST_F(Sql, RecordSetOperations) {
     exec("insert into imanexos values (1, 2, 'CAJA 1', '', 0), (2, 2, 'CAJA 2', '', 0), (3, 2, 'CAJA 3', '', 0), "
          "(4, 3, 'TALADRO', '', 0)");
