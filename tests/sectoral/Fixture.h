@@ -40,23 +40,18 @@ struct BrelotCase {
 
 inline BrelotCase readCase(const QString& name) {
     const QJsonObject o = QJsonDocument::fromJson(sectoralFile(QStringLiteral("casos/%1.json").arg(name)).toUtf8()).object();
-    auto v = [](const QJsonObject& x, const char* key) { return x.value(QLatin1String(key)).toVariant(); };
-    auto address = [&](const QJsonObject& x) {
+    auto v = [](const QJsonValue& x, const char* key) { return x[QLatin1String(key)].toVariant(); };
+    auto address = [&](const QJsonValue& x) {
         return AddressValues{v(x, "calleYNo"), v(x, "cp"),  v(x, "ciudad"), v(x, "colonia"), v(x, "telefono"),
                              v(x, "email"),    v(x, "edo"), v(x, "delMun"), v(x, "fax")};
     };
-    BrelotCase c;
-    ApplicantData& a = c.applicant;
-    a.rfc = o.value(QLatin1String("rfc")).toString();
-    a.razonSocial = o.value(QLatin1String("razonSocial")).toString();
-    a.sectorCodigo = v(o, "sectorCodigo");
-    a.sectorTexto = o.value(QLatin1String("sectorTexto")).toString();
-    a.domicilioFiscal = address(o.value(QLatin1String("domicilioFiscal")).toObject());
-    const QJsonObject r = o.value(QLatin1String("representante")).toObject();
-    a.representante = {v(r, "nomRepLeg"), v(r, "apePatRep"), v(r, "apeMatRep"), v(r, "telRepLeg"), v(r, "carEmp"), v(r, "mail")};
-    for (const QJsonValue p : o.value(QLatin1String("plantas")).toArray()) a.plantas << address(p.toObject());
-    for (const QJsonValue s : o.value(QLatin1String("sql")).toArray()) c.sql << s.toString();
-    c.date = QDate::fromString(o.value(QLatin1String("fecha")).toString(), Qt::ISODate);
+    auto text = [&](const char* key) { return o[QLatin1String(key)].toString(); };
+    const QJsonValue r = o[QLatin1String("representante")];
+    BrelotCase c{{text("rfc"), text("razonSocial"), v(o, "sectorCodigo"), text("sectorTexto"), address(o[QLatin1String("domicilioFiscal")]),
+                  {v(r, "nomRepLeg"), v(r, "apePatRep"), v(r, "apeMatRep"), v(r, "telRepLeg"), v(r, "carEmp"), v(r, "mail")}, {}},
+                 {}, QDate::fromString(text("fecha"), Qt::ISODate)};
+    for (const QJsonValue p : o[QLatin1String("plantas")].toArray()) c.applicant.plantas << address(p);
+    for (const QJsonValue s : o[QLatin1String("sql")].toArray()) c.sql << s.toString();
     return c;
 }
 

@@ -1,15 +1,18 @@
 // The bound grid driven through its real widget, its model watched by the model tester: rows
-// stored only when the user leaves them, refusals, write failures, deletes, refreshes, pick lists.
+// stored only when the user leaves them, refusals, write failures, deletes, refreshes, pick lists;
+// the message boxes and the hourglass pointer.
 
 #include "support/RecordingMessages.h"
 #include "toolkit/BoundGrid.h"
 #include "toolkit/BoundGridModel.h"
+#include "toolkit/Hourglass.h"
 #include "toolkit/MessageBoxMessages.h"
 #include "toolkit/PickList.h"
 #include "data/DataSource.h"
 #include "data/Dbf.h"
 #include "support/TestFolder.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLineEdit>
@@ -28,6 +31,7 @@ namespace {
 enum Col { Calle, CP, Ciudad, Email, IdDir };  // grid columns; the kind code is hidden
 const QString kRefusal = QStringLiteral("Solo puedes ingresar un domicilio. Rectifica por favor");
 const QString kUpdateRefusal = QStringLiteral("Falta la colonia. Rectifica por favor");
+const QString kDoubt = QStringLiteral("Escribe el dato sin signos de interrogación");
 
 class AddressRule : public GridRule {
 public:
@@ -37,8 +41,13 @@ public:
         if (column == Calle || column == Ciudad) text = text.toUpper();
         if (column == Email) text = text.toLower();
     }
-    void cellAccepted(GridRow& row, int column) override {  // a city of "X" is emptied
+    void cellAccepted(GridRow& row, int column) override {  // a city of "X" is emptied, a street "S/N" has none, a "?" is told and emptied
         if (column == Ciudad && row.text(Ciudad) == QLatin1String("X")) row.setValue(Ciudad, QVariant());
+        if (column == Calle && row.text(Calle) == QLatin1String("S/N")) row.setValue(Ciudad, QVariant());
+        if ((column == Ciudad || column == Email) && row.text(column).contains(u'?')) {
+            messages->exclamation(kDoubt);
+            row.setValue(column, QVariant());
+        }
     }
     bool beforeInsert(GridRow& row) override {
         if (refreshing) refreshing->refresh();
@@ -140,14 +149,17 @@ protected:
         key(Qt::Key_Down);
     }
     // The live records on disk, these fields joined by "|" (imdir: IDDIR|CALLEYNO|CP|CIUDAD|EMAIL|RFC).
-    QStringList stored(const QString& file = QStringLiteral("imdir"), QList<int> fields = {0, 1, 2, 3, 6, 10}) const {
+    // With `deleted`, the deleted records too, marked "*".
+    QStringList stored(const QString& file = QStringLiteral("imdir"), QList<int> fields = {0, 1, 2, 3, 6, 10},
+                       bool deleted = false) const {
         const auto table = DbfTable::open(db.tablePath(file), nullptr);
         EXPECT_TRUE(table);
         QStringList out;
         for (int i = 0; table && i < table->recordCount(); ++i) {
             QStringList values;
             for (int f : fields) values << table->value(i, f).toString();
-            if (!table->isDeleted(i)) out << values.join(QLatin1Char('|'));
+            if (deleted || !table->isDeleted(i))
+                out << (table->isDeleted(i) ? QStringLiteral("*") : QString()) + values.join(QLatin1Char('|'));
         }
         return out;
     }
@@ -181,17 +193,6 @@ TEST_F(BoundGridTest, TypedRowIsStoredOnceWhenLeft) {
     key(Qt::Key_Up);
     EXPECT_EQ(stored().size(), 1);
 
-    // Escape discards a change and a new row.
-    ASSERT_TRUE(grid->setCurrentCell(0, Calle));
-    type(QStringLiteral("sur 9\t"));
-    EXPECT_EQ(grid->cellValue(0, Calle).toString(), QStringLiteral("SUR 9"));  // in the buffer
-    key(Qt::Key_Escape);
-    EXPECT_EQ(grid->gridModel()->data(grid->gridModel()->index(0, Calle)).toString(), QStringLiteral("AV. REFORMA 10"));
-    ASSERT_TRUE(grid->setCurrentCell(grid->addNewRow(), Calle));
-    type(QStringLiteral("calle perdida\t123"));
-    key(Qt::Key_Escape);
-    EXPECT_EQ(grid->gridModel()->rowCount(), 2);  // the stored row and the add-new row
-    EXPECT_EQ(stored(), QStringList{QStringLiteral("PL|AV. REFORMA 10|06100|||")});
     EXPECT_TRUE(messages.entries.isEmpty());
 }
 
@@ -283,33 +284,6 @@ TEST_F(BoundGridTest, DeleteRefusedAndAllowed) {
     EXPECT_EQ(stored(), QStringList{QStringLiteral("PL|SEGUNDA|9|||")});
 }
 
-TEST_F(BoundGridTest, RefreshKeepsAPendingNewRow) {
-    addRow(QStringLiteral("guardada"));
-    ASSERT_TRUE(grid->setCurrentCell(grid->addNewRow(), Calle));
-    type(QStringLiteral("a medias"));  // the editor is still open
-    ASSERT_TRUE(db.execute(QStringLiteral("insert into imdir (iddir, calleyno, rfc) values (?, ?, ?)"),
-                           {QStringLiteral("PL"), QStringLiteral("DE FUERA"), QStringLiteral("ABC010101XY1")}));
-    ASSERT_TRUE(source->refresh());
-    EXPECT_TRUE(grid->isEditing()) << "kept in edit, not stored";
-    EXPECT_EQ(grid->rowCount(), 3);
-    EXPECT_EQ(grid->cellValue(2, Calle).toString(), QStringLiteral("A MEDIAS"));
-    EXPECT_EQ(grid->currentRow(), 2);
-    EXPECT_TRUE(grid->commit());
-
-    // A changed row is stored before a refresh; a column the grid does not show keeps its value.
-    ASSERT_TRUE(grid->setCurrentCell(1, Ciudad));
-    type(QStringLiteral("tijuana"));
-    ASSERT_TRUE(source->refresh());
-    EXPECT_EQ(stored(), (QStringList{"PL|GUARDADA||||", "PL|DE FUERA||TIJUANA||ABC010101XY1", "PL|A MEDIAS||||"}));
-
-    // A rule that queries the grid's own source again while the row is being stored.
-    rule.refreshing = source;
-    addRow(QStringLiteral("dos"));
-    EXPECT_EQ(stored().value(3), QStringLiteral("PL|DOS||DE LA REGLA||"));
-    EXPECT_EQ(grid->cellValue(3, Ciudad).toString(), QStringLiteral("DE LA REGLA"));
-    EXPECT_EQ(grid->currentRow(), 4);
-}
-
 TEST_F(BoundGridTest, PickListsInTheGrid) {
     PickList list(&window);
     list.addEntry(QStringLiteral("MÉRIDA"), 31);
@@ -352,181 +326,121 @@ TEST_F(BoundGridTest, PickListsInTheGrid) {
     EXPECT_EQ(stored().value(1), QStringLiteral("PL|||TOLUCA||"));
 }
 
-// Numbers are trimmed, an empty cell is NULL, a text in a numeric column is kept for the user and refused.
-TEST_F(BoundGridTest, NumbersConvertedInOnePlace) {
-    auto* products = openSource(QStringLiteral("dtsProducto"), QStringLiteral("improd"));
-    grid->bind(products,
-               {{QStringLiteral("Fracción"), QStringLiteral("FRACCION"), true, 80},
-                {QStringLiteral("Capacidad Instalada"), QStringLiteral("VOLUMEN"), true, 80},
-                {QStringLiteral("Porcentaje Utilizado"), QStringLiteral("PORCUT"), true, 80}},
-               nullptr, &messages);
-    ASSERT_TRUE(grid->setCurrentValue(0, QStringLiteral(" 0101")));
-    grid->gridModel()->acceptValue(0, 1, QStringLiteral("doce"));
-    EXPECT_EQ(grid->currentValue(1).toString(), QStringLiteral("doce"));
-    EXPECT_FALSE(grid->commit());
-    EXPECT_TRUE(messages.last().contains(QStringLiteral("Capacidad Instalada"))) << messages.last().toStdString();
-    EXPECT_EQ(stored(QStringLiteral("improd"), {1}), QStringList());
-
-    grid->gridModel()->acceptValue(0, 1, QStringLiteral(" 12 "));
-    grid->gridModel()->acceptValue(0, 2, QStringLiteral("  "));
-    EXPECT_TRUE(grid->commit());
-    // FRACCION, a text, as typed; VOLUMEN; PORCUT empty (NULL, not a zero).
-    EXPECT_EQ(stored(QStringLiteral("improd"), {1, 3, 4}), QStringList{QStringLiteral(" 0101|12|")});
-}
-
-// Storing a changed row writes only the cells that changed, over what the record holds now.
-TEST_F(BoundGridTest, AChangedRowWritesOnlyItsChangedCells) {
-    ASSERT_TRUE(db.execute(QStringLiteral("insert into imanexos (id_prod, tipo_reg, descrip, fraccion, id_subord) "
-                                          "values (1, 1, 'CAJA', '01010101', 0), (2, 1, 'BOLSA', '02020202', 0)")));
-    auto* annexes = openSource(QStringLiteral("dtsAnxMPE"), QStringLiteral("select * from imanexos where tipo_reg = 1"));
-    class BulkRule : public GridRule {  // goods in bulk have no tariff item
-        void cellAccepted(GridRow& row, int column) override {
-            if (column == 0 && row.text(0) == QLatin1String("GRANEL")) row.setValue(1, QVariant());
-        }
-    } bulk;
-    grid->bind(annexes,
-               {{QStringLiteral("Descripción"), QStringLiteral("DESCRIP"), true, 200},
-                {QStringLiteral("Fracción"), QStringLiteral("FRACCION"), true, 80},
-                {{}, QStringLiteral("ID_PROD"), false, 40}},
-               &bulk, &messages);
-    const auto annexRows = [&] { return stored(QStringLiteral("imanexos"), {0, 2, 3}); };
-
-    ASSERT_TRUE(grid->setCurrentCell(0, 0));
-    type(QStringLiteral("CAJA CHICA"));
-    ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set fraccion = '99999999' where id_prod = 1")));
-    key(Qt::Key_Down);
-    EXPECT_EQ(annexRows(), (QStringList{"1|CAJA CHICA|99999999", "2|BOLSA|02020202"}));
-    EXPECT_EQ(grid->cellValue(0, 1).toString(), QStringLiteral("99999999")) << "the row shows what its record holds";
-
-    // Changed before the edit began: kept too. A cell the rule rewrote counts as changed.
-    ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set descrip = 'BOLSA DE PAPEL' where id_prod = 2")));
-    ASSERT_TRUE(grid->setCurrentCell(1, 1));
-    type(QStringLiteral("03030303"));
-    key(Qt::Key_Up);
-    EXPECT_EQ(annexRows().value(1), QStringLiteral("2|BOLSA DE PAPEL|03030303"));
-    ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set fraccion = '88888888' where id_prod = 1")));
-    ASSERT_TRUE(grid->setCurrentCell(0, 0));
-    type(QStringLiteral("GRANEL"));
-    key(Qt::Key_Down);
-    EXPECT_EQ(annexRows().value(0), QStringLiteral("1|GRANEL|"));
-    EXPECT_TRUE(messages.entries.isEmpty());
-}
-
-// A row in edit is tied to its record by number; the record set may change under it.
+// A row in edit is tied to its record by number while the record set changes under it: other
+// statements, refreshes, packs through the grid's source and behind it. After each step: a row in
+// edit or not (in edit, it is the current row), the rows shown, the cell (row, col), every record
+// of imdir as IDDIR|CALLEYNO|CP|CIUDAD|RFC ("*": deleted; none given: as before). An Edit is typed
+// and left with Down, refused then and once more; Type leaves the editor open.
 TEST_F(BoundGridTest, RowInEditWhileTheRecordSetChanges) {
+    enum Op { Edit, Type, Leave, Exec, Sql, PackSource, PackBehind, Close, Commit, Escape, AddRefreshing };
+    const struct {
+        Op op;
+        int row, col;
+        const char* text;  // typed, a statement run before the refresh, or the message told
+        bool ok, editing;
+        int rows;
+        const char *cell, *records;
+    } steps[] = {
+        {Edit, 3, Ciudad, "tepic", true, true, 4, "TEPIC", "PL|A|||,PL|B|||,PL|C|||,PL|D|||"},
+        {Sql, 1, Ciudad, "delete from imdir where calleyno in ('A', 'B')", true, true, 2, "TEPIC", "*PL|A|||,*PL|B|||,PL|C|||,PL|D|||"},
+        {Commit, 1, Ciudad, nullptr, true, false, 2, "TEPIC", "*PL|A|||,*PL|B|||,PL|C|||,PL|D||TEPIC|"},
+        // Moved out of the query in edit (the table's last record): written over it, shown as it is stored.
+        {Edit, 1, Ciudad, "colima", true, true, 2, "COLIMA", nullptr},
+        {Sql, 1, Ciudad, "update imdir set iddir = 'FL' where calleyno = 'D'", true, true, 2, "COLIMA", "*PL|A|||,*PL|B|||,PL|C|||,FL|D||TEPIC|"},
+        {Commit, 1, Ciudad, nullptr, true, false, -1, "COLIMA", "*PL|A|||,*PL|B|||,PL|C|||,FL|D||COLIMA|"},
+        {Sql, 0, Calle, "insert into imdir (iddir, calleyno, rfc) values ('PL', 'E', null), ('PL', 'F', 'R1')", true, false, 3, "C",
+         "*PL|A|||,*PL|B|||,PL|C|||,FL|D||COLIMA|,PL|E|||,PL|F|||R1"},
+        // Packed through the source: refused, nothing packed; allowed, stored first, the current row kept.
+        {Edit, 0, Ciudad, "leon", true, true, 3, "LEON", nullptr},
+        {PackSource, 0, Ciudad, "No se pudo reorganizar la tabla imdir: hay un renglón en edición que no se pudo guardar. "
+         "Corrígelo o descártalo (Esc) y vuelve a intentarlo.", false, true, 3, "LEON", nullptr},
+        {PackSource, 0, Ciudad, nullptr, true, false, 3, "LEON", "PL|C||LEON|,FL|D||COLIMA|,PL|E|||,PL|F|||R1"},
+        {Type, 2, Ciudad, "tijuana", true, true, 3, nullptr, nullptr},  // stored by a refresh, the hidden RFC kept
+        {Sql, 2, Ciudad, "", true, false, 3, "TIJUANA", "PL|C||LEON|,FL|D||COLIMA|,PL|E|||,PL|F||TIJUANA|R1"},
+        // Refused on close, packed behind the source: E's record number is now F's, never written over F.
+        {Edit, 1, Ciudad, "merida", true, true, 3, "MERIDA", nullptr},
+        {Close, 0, Ciudad, nullptr, false, true, 1, "MERIDA", nullptr},  // the closed source shows only the row in edit
+        {Close, 0, Ciudad, nullptr, false, true, 1, "MERIDA", nullptr},  // closed again: still not stored
+        {PackBehind, 3, Ciudad, "delete from imdir where calleyno = 'D'", true, true, 4, "MERIDA", "PL|C||LEON|,PL|E|||,PL|F||TIJUANA|R1"},
+        {Commit, 3, Ciudad, "la tabla imdir se reorganizó", false, true, 4, "MERIDA", nullptr},
+        {Escape, 0, Ciudad, nullptr, true, false, 3, "LEON", nullptr},
+        // A new row being typed is kept across a refresh; a rule that queries the source while it is stored.
+        {Type, 3, Calle, "a medias", true, true, 4, nullptr, nullptr},
+        {Sql, 4, Calle, "insert into imdir (iddir, calleyno) values ('PL', 'G')", true, true, 5, "A MEDIAS",
+         "PL|C||LEON|,PL|E|||,PL|F||TIJUANA|R1,PL|G|||"},
+        {Commit, 4, Calle, nullptr, true, false, 5, "A MEDIAS", "PL|C||LEON|,PL|E|||,PL|F||TIJUANA|R1,PL|G|||,PL|A MEDIAS|||"},
+        {AddRefreshing, 5, Ciudad, "dos", true, false, 6, "DE LA REGLA",
+         "PL|C||LEON|,PL|E|||,PL|F||TIJUANA|R1,PL|G|||,PL|A MEDIAS|||,PL|DOS||DE LA REGLA|"},
+        // Storing a changed row writes only its changed cells (one the rule rewrote among them), over
+        // what the record holds now, changed before the edit began or during it; the row shows it.
+        {Type, 3, Ciudad, "oaxaca", true, true, 6, nullptr, nullptr},
+        {Exec, 3, CP, "update imdir set cp = '02000' where calleyno = 'G'", true, true, 6, "",
+         "PL|C||LEON|,PL|E|||,PL|F||TIJUANA|R1,PL|G|02000||,PL|A MEDIAS|||,PL|DOS||DE LA REGLA|"},
+        {Leave, 3, CP, nullptr, true, false, 6, "02000", "PL|C||LEON|,PL|E|||,PL|F||TIJUANA|R1,PL|G|02000|OAXACA|,PL|A MEDIAS|||,PL|DOS||DE LA REGLA|"},
+        {Exec, 2, CP, "update imdir set cp = '01000' where calleyno = 'F'", true, false, 6, "",
+         "PL|C||LEON|,PL|E|||,PL|F|01000|TIJUANA|R1,PL|G|02000|OAXACA|,PL|A MEDIAS|||,PL|DOS||DE LA REGLA|"},
+        {Type, 2, Calle, "s/n", true, true, 6, nullptr, nullptr},
+        {Leave, 2, CP, nullptr, true, false, 6, "01000", "PL|C||LEON|,PL|E|||,PL|S/N|01000||R1,PL|G|02000|OAXACA|,PL|A MEDIAS|||,PL|DOS||DE LA REGLA|"},
+        // Escape discards a change and a new row.
+        {Type, 0, Calle, "sur 9\t", true, true, 6, "SUR 9", nullptr},
+        {Escape, 0, Calle, nullptr, true, false, 6, "C", nullptr},
+        {Type, 6, Calle, "perdida\t123", true, true, 7, "PERDIDA", nullptr},
+        {Escape, 0, Calle, nullptr, true, false, 6, "C", nullptr},
+    };
     plants({"A", "B", "C", "D"});
-    // D refused twice; rows before it deleted by another statement and refreshed: stored over its own record.
-    rule.refuseUpdates = 2;
-    ASSERT_TRUE(grid->setCurrentCell(3, Ciudad));
-    type(QStringLiteral("tepic"));
-    key(Qt::Key_Down);
-    ASSERT_TRUE(db.execute(QStringLiteral("delete from imdir where calleyno in ('A', 'B')")));
-    ASSERT_TRUE(source->refresh());
-    EXPECT_EQ(messages.texts(), QStringList(2, kUpdateRefusal));
-    ASSERT_TRUE(grid->isEditing());
-    EXPECT_EQ(grid->rowCount(), 2);
-    EXPECT_EQ(grid->cellValue(1, Ciudad).toString(), QStringLiteral("TEPIC"));
-    EXPECT_TRUE(grid->commit());
-    EXPECT_EQ(stored(), (QStringList{"PL|C||||", "PL|D||TEPIC||"}));
-
-    // Another statement moves a refused row's record out of the query: still written over its record.
-    rule.refuseUpdates = 2;
-    ASSERT_TRUE(grid->setCurrentCell(0, Email));
-    type(QStringLiteral("c@planta.mx"));
-    key(Qt::Key_Down);
-    ASSERT_TRUE(db.execute(QStringLiteral("update imdir set iddir = 'FL', cp = '01000' where calleyno = 'C'")));
-    ASSERT_TRUE(source->refresh());
-    EXPECT_EQ(grid->rowCount(), 2);  // D, then C in edit below it
-    EXPECT_EQ(grid->cellValue(1, Email).toString(), QStringLiteral("c@planta.mx"));
-    EXPECT_TRUE(grid->commit());
-    EXPECT_EQ(stored(), (QStringList{"FL|C|01000||c@planta.mx|", "PL|D||TEPIC||"}));
-}
-
-// Packing rewrites the table: record numbers move. Plants A..E, A deleted in the grid.
-TEST_F(BoundGridTest, RowInEditAcrossAPack) {
-    plants({"A", "B", "C", "D", "E"});
-    ASSERT_TRUE(grid->selectWholeRow(0));
-    key(Qt::Key_Delete);
-    ASSERT_EQ(db.table(QStringLiteral("imdir"))->deletedCount(), 1);
-    rule.refuseUpdates = 2;  // C refused when left, and when the pack asks for it
-    ASSERT_TRUE(grid->setCurrentCell(1, Ciudad));
-    type(QStringLiteral("leon"));
-    key(Qt::Key_Down);
-    QString error;
-    EXPECT_FALSE(DataSource::packTable(&db, QStringLiteral("IMDIR"), &error));
-    EXPECT_EQ(error, QStringLiteral("No se pudo reorganizar la tabla imdir: hay un renglón en edición que no se pudo "
-                                    "guardar. Corrígelo o descártalo (Esc) y vuelve a intentarlo."));
-    EXPECT_EQ(db.table(QStringLiteral("imdir"))->deletedCount(), 1) << "nothing packed";
-    EXPECT_TRUE(grid->isEditing());
-    // Allowed now: stored over C's own record, then packed and shown again.
-    EXPECT_TRUE(DataSource::packTable(&db, QStringLiteral("imdir"), &error)) << error.toStdString();
-    EXPECT_FALSE(grid->isEditing());
-    EXPECT_EQ(db.table(QStringLiteral("imdir"))->recordCount(), 4);
-    EXPECT_EQ(stored(), (QStringList{"PL|B||||", "PL|C||LEON||", "PL|D||||", "PL|E||||"}));
-    EXPECT_EQ(grid->rowCount(), 4);
-    EXPECT_EQ(grid->cellValue(1, Ciudad).toString(), QStringLiteral("LEON"));
-
-    // Refused on close, then packed behind the sources (D's number now E's): never written over E.
-    rule.refuseUpdates = 2;
-    ASSERT_TRUE(grid->setCurrentCell(2, Ciudad));
-    type(QStringLiteral("merida"));
-    key(Qt::Key_Down);
-    EXPECT_FALSE(source->close());
-    EXPECT_TRUE(grid->isEditing());
-    ASSERT_TRUE(db.execute(QStringLiteral("delete from imdir where calleyno = 'B'")));
-    ASSERT_TRUE(db.pack(QStringLiteral("imdir"), &error));
-    ASSERT_TRUE(source->refresh());
-    messages.clear();
-    EXPECT_FALSE(grid->commit());
-    EXPECT_TRUE(messages.last().contains(QStringLiteral("la tabla imdir se reorganizó"))) << messages.last().toStdString();
-    EXPECT_EQ(stored(), (QStringList{"PL|C||LEON||", "PL|D||||", "PL|E||||"}));
-    EXPECT_EQ(grid->rowCount(), 4) << "the row in edit is shown below the stored rows";
-    EXPECT_EQ(grid->cellValue(2, Ciudad).toString(), QString());
-    EXPECT_EQ(grid->cellValue(3, Ciudad).toString(), QStringLiteral("MERIDA"));
-    key(Qt::Key_Escape);
-    EXPECT_FALSE(grid->isEditing());
-    EXPECT_EQ(grid->rowCount(), 3);
+    QString records, error;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(::testing::Message() << "step " << (&s - steps));
+        const QString text = QString::fromUtf8(s.text);
+        switch (s.op) {
+        case Edit: rule.refuseUpdates = 2; [[fallthrough]];
+        case Type:
+            ASSERT_TRUE(grid->setCurrentCell(s.row, s.col));
+            type(text);
+            if (s.op == Edit) key(Qt::Key_Down);
+            break;
+        case Leave: case Escape: key(s.op == Leave ? Qt::Key_Down : Qt::Key_Escape); break;
+        case Exec: ASSERT_TRUE(db.execute(text)); break;
+        case Sql: EXPECT_TRUE((text.isEmpty() || db.execute(text)) && source->refresh()); break;
+        case PackBehind: EXPECT_TRUE(db.execute(text) && db.pack(QStringLiteral("imdir"), &error) && source->refresh()); break;
+        case PackSource:
+            EXPECT_EQ(DataSource::packTable(&db, QStringLiteral("IMDIR"), &error), s.ok);
+            if (!s.ok) { EXPECT_EQ(error, text); }
+            break;
+        case Close: EXPECT_EQ(source->close(), s.ok); break;
+        case Commit:
+            messages.clear();
+            EXPECT_EQ(grid->commit(), s.ok);
+            EXPECT_TRUE(messages.last().contains(text)) << messages.last().toStdString();
+            break;
+        case AddRefreshing: rule.refreshing = source; addRow(text); rule.refreshing = nullptr; break;
+        }
+        EXPECT_EQ(grid->isEditing(), s.editing);
+        if (s.editing || s.op == PackSource) { EXPECT_EQ(grid->currentRow(), s.row); }
+        if (s.rows >= 0) { EXPECT_EQ(grid->rowCount(), s.rows); }
+        if (s.cell) { EXPECT_EQ(grid->cellValue(s.row, s.col).toString(), QString::fromUtf8(s.cell)); }
+        if (s.records) records = QString::fromUtf8(s.records);
+        EXPECT_EQ(stored(QStringLiteral("imdir"), {0, 1, 2, 3, 10}, true).join(u','), records);
+    }
 }
 
 // A message box coming and going never skips storing the row when the focus leaves the grid.
 TEST_F(BoundGridTest, LeavingTheGridAfterAMessageStoresTheRow) {
-    auto* companies = openSource(QStringLiteral("dtsControl"), QStringLiteral("select * from impects where idmcts = 'C'"));
     MessageBoxMessages boxes(&window);
-    class PercentRule : public GridRule {  // a percentage that is not a number: a message, then 0
-    public:
-        void cellAccepted(GridRow& row, int column) override {
-            if (column > 0 && row.value(column).typeId() == QMetaType::QString) {
-                messages->exclamation(QStringLiteral("Debes colocar un valor númerico en esta columna. Rectifica por favor"));
-                row.setValue(column, 0);
-            }
-        }
-        Messages* messages = nullptr;
-    } percent;
-    percent.messages = &boxes;
-    grid->bind(companies,
-               {{QStringLiteral("Razón Social"), QStringLiteral("RSOCIAL"), true, 200},
-                {QStringLiteral("Porc. Part. Cont."), QStringLiteral("PORCONT"), true, 80},
-                {QStringLiteral("Porc. Part. Res."), QStringLiteral("PORCEXT"), true, 80}},
-               &percent, &boxes);
+    rule.messages = &boxes;
     acknowledgeBoxes();
-    const auto companyRows = [&] { return stored(QStringLiteral("impects"), {0, 5, 6}); };
-
-    grid->setFocus();
-    ASSERT_TRUE(grid->setCurrentCell(grid->addNewRow(), 0));
-    type(QStringLiteral("alfa\tabc\t"));
+    type(QStringLiteral("alfa\t\t?\t"));
     QTest::qWait(50);
     reactivate();
-    EXPECT_EQ(shown.size(), 1);
     EXPECT_TRUE(grid->isEditing());
-    EXPECT_EQ(companyRows(), QStringList());
-    // Tab out of the last column with a message on the way: stored.
-    type(QStringLiteral("xyz\t"));
+    EXPECT_EQ(stored(), QStringList());
+    type(QStringLiteral("?\t"));  // Tab out of the last column with a message on the way: stored
     QTest::qWait(50);
     reactivate();
-    EXPECT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown, QStringList(2, kDoubt));
     EXPECT_EQ(QApplication::focusWidget(), other);
     EXPECT_FALSE(grid->isEditing());
-    EXPECT_EQ(companyRows(), QStringList{QStringLiteral("alfa|0|0")});
+    EXPECT_EQ(stored(), QStringList{QStringLiteral("PL|ALFA||||")});
 }
 
 // A value the table cannot hold is refused naming the caption, never the field; the row stays as typed.
@@ -540,6 +454,7 @@ TEST_F(BoundGridTest, ValuesTheTableCannotHoldNameTheColumn) {
         {"imdir", "CALLEYNO", "Calle y No.", QString(101, u'x'), "101 caracteres y la columna admite a lo más 100"},
         {"imrlegal", "NOMREPLEG", "Nombre", "Omega Ω", "«Ω»"},  // not in the table's code page
         {"improd", "ID_PROD", "Clave", "40000", "32767"},  // a check only the table makes
+        {"improd", "VOLUMEN", "Capacidad Instalada", "doce", "doce"},  // a text in a numeric column
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.caption.toStdString());
@@ -555,7 +470,8 @@ TEST_F(BoundGridTest, ValuesTheTableCannotHoldNameTheColumn) {
         EXPECT_EQ(stored(c.table, {0}), QStringList());
         grid->discard();
     }
-    // Zeros after the point are no decimals; the largest amount fits.
+    // A text is kept as typed, a number trimmed, zeros after the point are no decimals, a blank
+    // number is NULL (not a zero), the largest amount fits.
     grid->bind(openSource(QStringLiteral("impects"), QStringLiteral("impects")),
                {{QStringLiteral("Razón Social"), QStringLiteral("RSOCIAL"), true, 200},
                 {QStringLiteral("Número Programa"), QStringLiteral("NUMPROG"), true, 80},
@@ -563,10 +479,84 @@ TEST_F(BoundGridTest, ValuesTheTableCannotHoldNameTheColumn) {
                 {QStringLiteral("Monto Exportación"), QStringLiteral("MONTOEXP"), true, 120}},
                nullptr, &messages);
     ASSERT_TRUE(grid->setCurrentCell(grid->addNewRow(), 0));
-    type(QStringLiteral("alfa\t12.000\t1.230\t999999999999.99"));
+    type(QStringLiteral(" alfa\t 12.000 \t  \t999999999999.99"));
     key(Qt::Key_Down);
     EXPECT_FALSE(grid->isEditing());
-    EXPECT_EQ(stored(QStringLiteral("impects"), {0, 3, 5, 2}), QStringList{"alfa|12|1.23|999999999999.99"});
+    EXPECT_EQ(stored(QStringLiteral("impects"), {0, 3, 5, 2}), QStringList{" alfa|12||999999999999.99"});
+}
+
+TEST_F(BoundGridTest, PickListPlacedUnderTheCellAndClosedByKeys) {
+    grid->bind(source,
+               {{{}, QStringLiteral("CALLEYNO"), true, 90}, {{}, QStringLiteral("IDDIR"), false, 50},  // hidden
+                {{}, QStringLiteral("CIUDAD"), true, 120}},
+               nullptr, nullptr);
+    auto* list = new PickList(&window);
+    list->addEntry(QStringLiteral("KILOGRAMO"), 1);
+    list->addEntry(QStringLiteral("LITRO"), 8);
+
+    // At the left of the column (the hidden one takes no room), under the current row, one pixel
+    // wider than the column, or twice as wide.
+    placeUnderCell(grid, 2, list, true);
+    EXPECT_EQ(list->width(), 240);
+    placeUnderCell(grid, 2, list, false);
+    EXPECT_EQ(list->pos(), grid->viewport()->mapTo(&window, QPoint(90, grid->rowHeight())));
+    EXPECT_EQ(list->width(), 121);
+    const QPoint second = list->visualItemRect(list->item(1)).center();
+
+    // Enter accepts (the entry still current) and gives the focus back to the grid; Escape cancels;
+    // a double click acts as Enter; losing the focus closes the list, choosing nothing.
+    QStringList chosen;
+    QObject::connect(list, &PickList::accepted, [&] { chosen << list->currentText(); });
+    QObject::connect(list, &PickList::cancelled, [&] { chosen << QStringLiteral("-"); });
+    const auto closes = [&](auto action) {
+        placeUnderCell(grid, 2, list, false);
+        action();
+        return !list->isVisible();
+    };
+    EXPECT_TRUE(closes([&] { QTest::keyClick(list, Qt::Key_Return); }) && grid->hasFocus());
+    EXPECT_TRUE(closes([&] { QTest::keyClick(list, Qt::Key_Escape); }));
+    EXPECT_TRUE(closes([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, second); }));
+    EXPECT_TRUE(closes([&] { list->setFocus(); grid->setFocus(); }));
+    EXPECT_EQ(chosen.join(u',').toStdString(), "KILOGRAMO,-,LITRO");
+    placeUnderCell(grid, 2, list, false);  // another window taking the keyboard leaves the list open
+    list->setFocus();
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&elsewhere) && list->isVisible());
+}
+
+TEST(MessageBoxMessages, IconsTitlesAnswersAndTheHourglass) {
+    // Each box shown is noted as "icon title buttons pointer" (icons: 0 none, 2 warning, 3 critical,
+    // 4 question; pointer: -1 none, 0 the arrow) and answered: Ok, or the next of `answers`.
+    QStringList seen;
+    QList<QMessageBox::StandardButton> answers{QMessageBox::Yes, QMessageBox::No};
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        seen << QStringLiteral("%1 %2 %3 %4").arg(box->icon()).arg(box->windowTitle()).arg(box->buttons().size())
+                    .arg(QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : -1);
+        box->button(box->buttons().size() == 1 ? QMessageBox::Ok : answers.takeFirst())->click();
+    });
+    boxes.start(5);
+    MessageBoxMessages m;
+    m.exclamation(QStringLiteral("Rectifica por favor"));
+    m.stop(QStringLiteral("Falta"), QStringLiteral("Otro"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Disco"));
+    m.plain(QStringLiteral("Sin título"));
+    EXPECT_TRUE(m.askYesNo(QStringLiteral("¿Seguir?")));
+    EXPECT_FALSE(m.askYesNo(QStringLiteral("¿Borrar?"), true));
+    {  // Hourglasses nest, each taking off only its own pointer, once.
+        Hourglass outer, inner;
+        inner.restore();
+        inner.restore();
+        m.exclamation(QStringLiteral("Aviso"));  // with the arrow; the hourglass comes back after it
+        EXPECT_TRUE(QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    }
+    EXPECT_FALSE(QGuiApplication::overrideCursor());
+    EXPECT_EQ(seen.join(u',').toStdString(),
+              "2 KALTO 1 -1,3 Otro 1 -1,0 Disco 1 -1,4 KALTO 2 -1,2 KALTO 2 -1,2 KALTO 1 0");
 }
 
 }  // namespace

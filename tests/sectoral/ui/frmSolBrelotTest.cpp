@@ -1,6 +1,8 @@
 // The sectoral window's wiring through its real grids, lists and buttons: the lists filled,
 // shown under their cells and following the typed text, the rules' results in the cells, the
-// export and the questionnaire's window opened from it.
+// export and the questionnaire's window opened from it. Then the questionnaire's print window:
+// the composed questionnaire shown, its heading centred in the print copy only, and "&Imprimir"
+// composing again and printing it and then the considerations in one job (to a PDF file).
 
 #include "sectoral/ui/frmSolBrelot.h"
 
@@ -14,9 +16,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -41,15 +46,9 @@ protected:
         sql(QStringLiteral("insert into imanexos (id_prod, tipo_reg, descrip, fraccion, id_subord) values "
                            "(1, 1, 'SERVICIO', 'null', 0), (2, 1, 'a', '40111001', 0)"));
         sql(QStringLiteral("insert into improd (id_prod, fraccion) values (1, '40111001')"));
-        qputenv("KALTO_UNIDAD_A", QFile::encodeName(disk.path()));
         w.emplace(db, messages, applicant);
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&*w));
-    }
-    void TearDown() override { qunsetenv("KALTO_UNIDAD_A"); }
-    QString rows(const char* column, const char* table) {
-        return db.scalar(QStringLiteral("select group_concat(%1, '|') from %2").arg(QLatin1String(column), QLatin1String(table)))
-            .toString();
     }
     // Keys go where a user's keys go: to the widget with the focus (the cell editor once open).
     void type(const QString& text, Qt::Key then = Qt::Key_unknown) {
@@ -70,9 +69,33 @@ protected:
         QTest::keyClick(list, Qt::Key_Return);
     }
 
-    QTemporaryDir disk;
+    test::TestDrive disk;  // drive A:, in place before the window opens
     ApplicantData applicant = test::readCase(QStringLiteral("varios_sectores")).applicant;
     std::optional<frmSolBrelot> w;
+};
+
+class PrintWindow : public test::SectoralTest {
+protected:
+    void SetUp() override {
+        test::SectoralTest::SetUp();
+        for (const QString& s : brelot.sql) sql(s);
+        w.emplace(db, messages, brelot.applicant);
+        w->setClock([this] { return brelot.date; });
+        w->setPrinterChooser([this](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            return !cancel;
+        });
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&*w));
+    }
+    qsizetype pages() const { return QString::fromLatin1(test::readFile(pdf)).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b"))); }
+
+    test::BrelotCase brelot = test::readCase(QStringLiteral("varios_sectores"));
+    std::optional<frmImpSolBrelot> w;
+    QTemporaryDir out;
+    QString pdf = out.filePath(QStringLiteral("cuestionario.pdf"));
+    bool cancel = false;
 };
 
 }  // namespace
@@ -104,28 +127,27 @@ TEST_F(SectoralWindow, EachPickListFollowsTheTypedTextAndWritesTheChosenEntry) {
 }
 
 // A sector stored is offered to the goods, a deleted one no longer; Escape leaves the window open.
-TEST_F(SectoralWindow, TheGoodsAreOfferedTheSectorsStored) {
+// The export stores the row in edit, writes drive A: and the grids read the packed tables after.
+TEST_F(SectoralWindow, TheGoodsAreOfferedTheSectorsStoredAndTheExportWritesDriveA) {
     BoundGrid* sectores = w->dbSectores();
     startNewRow(sectores, 1);
-    type(QStringLiteral("7"), Qt::Key_Tab);
+    type(QStringLiteral("1"), Qt::Key_Tab);
     ASSERT_TRUE(sectores->commit());
-    EXPECT_EQ(entries(w->lstSectorII()), QStringList{QStringLiteral("7")});
+    EXPECT_EQ(entries(w->lstSectorII()), QStringList{QStringLiteral("1")});
     ASSERT_TRUE(sectores->setCurrentRow(0) && sectores->deleteCurrentRow());
     EXPECT_TRUE(entries(w->lstSectorII()).isEmpty());
     QTest::keyClick(&*w, Qt::Key_Escape);
     EXPECT_TRUE(w->isVisible());
-}
 
-TEST_F(SectoralWindow, TheExportStoresTheRowInEditWritesDriveAAndTheGridsReadThePackedTables) {
-    sql(QStringLiteral("insert into sector (idsector, cve_sector) values (1, '1'), (1, '2')"));
-    sql(QStringLiteral("delete from sector where cve_sector = '1'"));
+    sql(QStringLiteral("insert into sector (idsector, cve_sector) values (1, '2')"));
     w->activate();
-    startNewRow(w->dbSectores(), 1);
+    startNewRow(sectores, 1);
     type(QStringLiteral("5"));
     messages.answers = {true};
     QTest::mouseClick(w->cmdAccion(0), Qt::LeftButton);
     EXPECT_EQ(messages.last(), QStringLiteral("Puede retirar el disco de la unidad A:"));
-    EXPECT_EQ(rows("cve_sector", "sector") + u' ' + rows("rfc", "datoprov"), QStringLiteral("2|5") + u' ' + applicant.rfc);
+    EXPECT_EQ(db.scalar(QStringLiteral("select group_concat(cve_sector, '|') || (select rfc from datoprov) from sector")).toString(),
+              QStringLiteral("2|5") + applicant.rfc);
     // The window is active again once the wait window has gone; the grids show the packed tables.
     ASSERT_TRUE(QTest::qWaitForWindowActive(&*w));
     EXPECT_EQ(w->dbSectores()->rowCount(), 2);
@@ -174,9 +196,8 @@ TEST_F(SectoralWindow, TheApplicantIsReadFromTheMainWindowsControls) {
     sql(QStringLiteral("insert into imrlegal (nomrepleg, mail) values ('ANA', 'ana@correo.mx')"));
     auto grid = [&](const char* source, const QList<GridColumn>& columns) {
         auto* g = new BoundGrid(&*w);
-        auto* s = new DataSource(QString(), &db, QString::fromLatin1(source), g);
-        g->bind(s, columns, nullptr, &messages);
-        EXPECT_TRUE(s->refresh());
+        g->bind(new DataSource(QString(), &db, QString::fromLatin1(source), g), columns, nullptr, &messages);
+        EXPECT_TRUE(g->dataSource()->refresh());
         return g;
     };
     const QList<GridColumn> address{{QStringLiteral("Calle y No."), QStringLiteral("CALLEYNO")}, {QStringLiteral("C.P."), QStringLiteral("CP")}};
@@ -188,11 +209,46 @@ TEST_F(SectoralWindow, TheApplicantIsReadFromTheMainWindowsControls) {
     ASSERT_TRUE(fiscal->setCurrentRow(1));
     const ApplicantData a = applicantFromWindow(QStringLiteral(" RFC"), QStringLiteral("EMPRESA"), sector, *fiscal, *rep, *plants);
     EXPECT_EQ(QStringList({a.rfc, a.razonSocial, a.sectorCodigo.toString(), a.sectorTexto, a.domicilioFiscal.calleYNo.toString(),
-                           a.domicilioFiscal.cp.toString(), a.representante.nomRepLeg.toString(), a.representante.mail.toString()}),
-              QStringList({QStringLiteral(" RFC"), QStringLiteral("EMPRESA"), QStringLiteral("7"), QStringLiteral("INDUSTRIA INVENTADA"),
-                           QStringLiteral("F2"), QStringLiteral("06800"), QStringLiteral("ANA"), QStringLiteral("ana@correo.mx")}));
-    ASSERT_EQ(a.plantas.size(), 2);
-    EXPECT_EQ(a.plantas[1].calleYNo.toString() + a.plantas[1].cp.toString(), QStringLiteral("P2"));
+                           a.domicilioFiscal.cp.toString(), a.representante.nomRepLeg.toString(), a.representante.mail.toString(),
+                           QString::number(a.plantas.size()), a.plantas.value(1).calleYNo.toString() + a.plantas.value(1).cp.toString()})
+                  .join(u'|'),
+              QStringLiteral(" RFC|EMPRESA|7|INDUSTRIA INVENTADA|F2|06800|ANA|ana@correo.mx|2|P2"));
     sector.setCurrentIndex(-1);
     EXPECT_TRUE(applicantFromWindow({}, {}, sector, *fiscal, *rep, *plants).sectorCodigo.isNull());
+}
+
+TEST_F(PrintWindow, ShowsTheQuestionnaireCentredOnlyInThePrintCopyAndPrintsItAgainFromTheTables) {
+    EXPECT_EQ(w->RTUltima()->toPlainText(), test::sectoralFile(QStringLiteral("golden/varios_sectores.txt")));
+    EXPECT_EQ(w->rtfText()->toPlainText(), w->RTUltima()->toPlainText());
+    EXPECT_TRUE(w->RTUltima()->isVisible() && !w->rtfText()->isVisible() && !w->CONSIDERA()->isVisible());
+    EXPECT_DOUBLE_EQ(w->RTUltima()->document()->defaultFont().pointSizeF(), 7.5);
+    QString centred;
+    for (QTextBlock b = w->rtfText()->document()->begin(); b.isValid(); b = b.next())
+        if (b.blockFormat().alignment() == Qt::AlignHCenter) centred += b.text() + u'\n';
+    EXPECT_EQ(centred, w->rtfText()->toPlainText().left(brelotHeadingLength()));
+    for (QTextBlock b = w->RTUltima()->document()->begin(); b.isValid(); b = b.next())
+        EXPECT_NE(b.blockFormat().alignment(), Qt::AlignHCenter);
+
+    // Printing composes the questionnaire again from the tables, then prints the considerations.
+    const QString preview = w->RTUltima()->toPlainText();
+    // A cancelled dialog prints nothing and says nothing.
+    cancel = true;
+    QTest::mouseClick(w->Command1(), Qt::LeftButton);
+    EXPECT_FALSE(QFile::exists(pdf));
+    // A sector added since the window opened is printed; the preview stays as it was.
+    sql(QStringLiteral("insert into sector (idsector, cve_sector, descripcio) values (1, '8', 'INDUSTRIA INVENTADA')"));
+    cancel = false;
+    QTest::mouseClick(w->Command1(), Qt::LeftButton);
+    EXPECT_TRUE(messages.entries.isEmpty()) << messages.texts().join(u'\n').toStdString();
+    EXPECT_TRUE(w->rtfText()->toPlainText().contains(QStringLiteral("SECTOR 8     INDUSTRIA INVENTADA")));
+    EXPECT_EQ(w->RTUltima()->toPlainText(), preview);
+    const qsizetype withConsiderations = pages();
+    // Without the considerations file the questionnaire alone is printed and the user told.
+    ASSERT_TRUE(QFile::remove(folder.file(QStringLiteral("CONSIDERA.TXT"))));
+    EXPECT_TRUE(w->print());
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Se imprimió el cuestionario, pero no se pudo leer el archivo de "
+                                                           "consideraciones %1.")
+                                                .arg(QDir::toNativeSeparators(folder.file(QStringLiteral("CONSIDERA.TXT"))))});
+    EXPECT_GT(pages(), 0);
+    EXPECT_GT(withConsiderations, pages());
 }
