@@ -4,7 +4,6 @@
 
 #include "WindowFixture.h"
 
-#include "core/RequestState.h"
 #include "toolkit/PickList.h"
 
 using namespace kalto;
@@ -15,16 +14,10 @@ namespace {
 
 class AnnexPagesTest : public WindowTest {
 protected:
+    // Every annex row as "id|kind|description|item|parent" (~: null), in file order.
     QString annexes() {
-        QStringList out;
-        db.query(u"select id_prod, tipo_reg, descrip, fraccion, id_subord from imanexos"_s, {},
-                 [&](const QVariantList& r) {
-                     QStringList cells;
-                     for (const QVariant& v : r) cells << (v.isNull() ? u"~"_s : v.toString());
-                     out << cells.join('|');
-                     return true;
-                 });
-        return out.join(';');
+        return scalar(u"select group_concat(id_prod || '|' || tipo_reg || '|' || ifnull(descrip, '~') || '|' || "
+                      u"ifnull(fraccion, '~') || '|' || id_subord, ';') from imanexos"_s).toString();
     }
 };
 
