@@ -40,12 +40,10 @@ TEST_F(SolicitudTest, LoadRestoresTheStoredHeader) {
         const QVariant sector = c.sector < 0 ? QVariant(99999) : listas.sectores[c.sector].codigo;
         exec(u"update imdint set idsectorm = ?, "_s + QLatin1String(c.set), {sector});
         reload(&listas);
-        EXPECT_EQ(listas.tramiteIndice, c.tramite) << c.set;
-        EXPECT_EQ(listas.modalidadIndice, c.modalidad) << c.set;
-        EXPECT_EQ(listas.sectorIndice, c.sectorIndice) << c.set;
+        EXPECT_TRUE(listas.tramiteIndice == c.tramite && listas.modalidadIndice == c.modalidad &&
+                    listas.sectorIndice == c.sectorIndice) << c.set;
     }
-    EXPECT_TRUE(estado.desahogo && estado.folioHabilitado);
-    EXPECT_TRUE(dint("idtra").toInt() == 4 && dint("idmoda").toInt() == 2);
+    EXPECT_TRUE(estado.desahogo && estado.folioHabilitado && dint("idtra").toInt() == 4 && dint("idmoda").toInt() == 2);
     // A new "Albergue" opens without the messages of the "Controladora" position passed on the way.
     exec(u"update imdint set idtra = 0, idmoda = 4"_s);
     reload(&listas);
@@ -73,8 +71,7 @@ TEST_F(SolicitudTest, SavingStoresTheHeader) {
     exec(u"update imdint set idsectorm = 3"_s);
     msgs.clear();
     EXPECT_TRUE(rules->GuardaInformacion());
-    EXPECT_TRUE(dint("idsectorm").toInt() == 0 && dint("idmoda").toInt() == kAlbergue);
-    EXPECT_EQ(dint("aniofola").toString(), u"2003"_s);
+    EXPECT_TRUE(dint("idsectorm").toInt() == 0 && dint("idmoda").toInt() == kAlbergue && dint("aniofola") == u"2003"_s);
     ASSERT_EQ(msgs.texts(), QStringList{RequestRules::kMsgGuardado});
     EXPECT_TRUE(msgs.entries[0].kind == RecordingMessages::Kind::Exclamation && msgs.entries[0].title == "KALTO");
     // A statement that fails (a code the table cannot hold) is told instead of the success message.
@@ -127,8 +124,7 @@ TEST_F(SolicitudTest, BorraServiciosDecidesOnTheStoredModality) {
     EXPECT_EQ(rows(u"imserv"_s), 1);
     ASSERT_TRUE(rules->GuardaInformacion());
     rules->modalidadSeleccionada(kIndustrial);
-    EXPECT_EQ(rows(u"imserv"_s), 0);
-    EXPECT_EQ(fuentes->dtsServicio()->recordSet().count(), 0);
+    EXPECT_TRUE(rows(u"imserv"_s) == 0 && fuentes->dtsServicio()->recordSet().count() == 0);
 }
 
 TEST_F(SolicitudTest, HeaderHandlersNeverShowNoPage) {
@@ -156,8 +152,8 @@ TEST_F(SolicitudTest, HeaderHandlersNeverShowNoPage) {
     ASSERT_TRUE(rules->storeField(HeaderField::FolioYear, u"2002"_s));
     rules->desahogoCambiado(false);
     EXPECT_FALSE(estado.folioHabilitado || dint("dprev").toBool());
-    EXPECT_TRUE(estado.numFolio.isEmpty() && estado.anioFolio.isEmpty());
-    EXPECT_TRUE(dint("numefola").isNull() && dint("aniofola").isNull());
+    EXPECT_TRUE(estado.numFolio.isEmpty() && estado.anioFolio.isEmpty() && dint("numefola").isNull() &&
+                dint("aniofola").isNull());
     EXPECT_EQ(none, 0);
 }
 
@@ -175,13 +171,11 @@ TEST_F(SolicitudTest, ClearingAsksFirst) {
     EXPECT_FALSE(rules->LimpiaInformacion());
     ASSERT_EQ(msgs.texts(), QStringList{QStringLiteral("Será eliminada toda la información de la solicitud. "
                                                        "Estas seguro de continuar?")});
-    EXPECT_EQ(msgs.entries[0].presetAnswer, Messages::Answer::No);
-    EXPECT_EQ(vaciados, 0);
+    EXPECT_TRUE(msgs.entries[0].presetAnswer == Messages::Answer::No && vaciados == 0);
     for (const auto& t : tablas) EXPECT_GT(rows(t), 0) << t.toStdString();
     // Yes: request tables empty, the one imdint row reset, the state as at a new request.
     msgs.answers = {true};
-    EXPECT_TRUE(rules->LimpiaInformacion());
-    EXPECT_EQ(vaciados, 1);
+    EXPECT_TRUE(rules->LimpiaInformacion() && vaciados == 1);
     for (const auto& t : tablas) EXPECT_EQ(rows(t), 0) << t.toStdString();
     ASSERT_EQ(rows(u"imdint"_s), 1);
     for (const char* c : {"idsectorm", "idtra", "idmoda"}) EXPECT_EQ(dint(c).toInt(), 0) << c;

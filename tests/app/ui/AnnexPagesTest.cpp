@@ -52,8 +52,7 @@ TEST_F(AnnexPagesTest, AStoredProductIsShownAsExportProductAndItsInputsFollowIt)
     // An export product typed there and stored: the inputs grid follows it without a click.
     typeRow(mpe, {u"84713002"_s}, 3);
     ASSERT_TRUE(mpe->commit());  // stored where it stands, as the toolbar stores a row in edit
-    ASSERT_FALSE(mpe->isEditing());
-    ASSERT_EQ(mpe->currentRow(), 1);
+    ASSERT_TRUE(!mpe->isEditing() && mpe->currentRow() == 1);
     addRow(insumos, {u"84713006"_s}, 2);
     EXPECT_EQ(column(insumos, 2), QStringList{u"84713006"_s});
     EXPECT_EQ(annexes(), u"1|1|null|84713001|0;2|1|~|84713005|1;3|1|~|84713002|0;4|1|~|84713006|3"_s);
