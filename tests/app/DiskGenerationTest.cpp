@@ -183,6 +183,15 @@ TEST_F(DiskTest, AFailedCopyNamesTheFileAndClaimsNothing) {
     EXPECT_TRUE(msgs.last().contains(u"imanexos"_s) && msgs.last().endsWith(DiskGeneration::kMsgNoCopiado))
         << msgs.last().toStdString();
     EXPECT_TRUE(disk.files().isEmpty() && waits == 0 && rebinds == 2);
+
+    // A drive A: that leads nowhere is told, before any table is touched.
+    DriveSettings settings;
+    settings.unidadA = disk.file(u"no-existe"_s);
+    const Drives missing(folder.path(), settings);
+    msgs.clear();
+    msgs.answers = {true};
+    EXPECT_EQ(generation(&missing).GeneraDisco(), DiskOutcome::NotPrepared);
+    EXPECT_TRUE(msgs.last().contains(u"No se encuentra la unidad A:"_s)) << msgs.last().toStdString();
 }
 
 namespace {
