@@ -52,8 +52,7 @@ TEST(AnnexInputsLinkTest, InputsFollowTheSelectedProductAndAnInputInEditIsStored
         int selected;    // the product row selected afterwards
     } steps[] = {
         {1, -1, false, Reset, false, 1, "44011001 44011002", 0, -1},  // nothing selected at load: the first
-        {4, 1, false, Follow, false, 2, "44011003", 2, 1},
-        {4, 2, false, Follow, false, 9, "", 9, 2},
+        {4, 1, false, Follow, false, 2, "44011003", 2, 1}, {4, 2, false, Follow, false, 9, "", 9, 2},
         {4, 3, false, Follow, false, 9, "", 0, 3},  // a product without identifier keeps the inputs shown
         {4, 0, false, Follow, false, 1, "44011001 44011002", 1, 0},
         // Another product clicked while an input is typed: nothing moves until the input is
@@ -62,8 +61,7 @@ TEST(AnnexInputsLinkTest, InputsFollowTheSelectedProductAndAnInputInEditIsStored
         {4, 1, true, Follow, false, 1, "44011001 44011002", 1, 1},
         {4, 1, false, Settle, false, 2, "44011003", 2, 1},  // stored: the inputs follow
         // Refused (still in edit): its own product is selected again and the inputs stay.
-        {4, 0, true, Follow, true, 2, "44011003", 2, 0},
-        {4, 0, true, Settle, false, 2, "44011003", 2, 1},
+        {4, 0, true, Follow, true, 2, "44011003", 2, 0}, {4, 0, true, Settle, false, 2, "44011003", 2, 1},
         {0, -1, false, Reset, false, 0, "", 0, -1},  // no product at all: never the container (parent 0)
     };
     const QVariantList products = grids.products;

@@ -36,22 +36,17 @@ TEST(DataFolderChoiceTest, ChoosesTheFolderByVariableExecutableFolderAndInstalla
     const QString missing = f.root.path() + "/prefijo/share/nada";
     DataFolderInputs variable = f.installed(false);
     variable.variable = f.root.path() + "/otra/../datos";
-    const struct {
-        DataFolderInputs in;
-        QString folder, seed;
-    } cases[] = {
+    const struct { DataFolderInputs in; QString folder, seed; } cases[] = {
         // $KALTO_DATOS wins over everything, and nothing is copied into it.
         {variable, f.root.path() + "/datos", {}},
         // A build (writable, holding its tables) keeps its own folder, even beside installed catalogues.
         {{{}, f.build, true, f.share, f.user}, f.build, {}},
         // Installed, whether its prefix can be written or not (bin/ holds no tables): the
         // user's folder, filled from share.
-        {f.installed(false), f.user, f.share},
-        {f.installed(true), f.user, f.share},
+        {f.installed(false), f.user, f.share}, {f.installed(true), f.user, f.share},
         // Not installed (no catalogues beside it): the executable's folder, as it always was,
         // so the program reports what that folder lacks.
-        {{{}, f.bin, true, missing, f.user}, f.bin, {}},
-        {{{}, f.bin, false, missing, f.user}, f.bin, {}},
+        {{{}, f.bin, true, missing, f.user}, f.bin, {}}, {{{}, f.bin, false, missing, f.user}, f.bin, {}},
     };
     for (const auto& c : cases) {
         const DataFolderChoice choice = DataFolderChoice::choose(c.in);

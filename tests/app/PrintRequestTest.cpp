@@ -24,9 +24,7 @@ TEST_F(PrintRequestTest, TheSnapshotHoldsWhatTheTablesHoldNow) {
     const QVariantList rep{QStringLiteral("ANA"), QStringLiteral("PEREZ"), QStringLiteral("LOPEZ"),
                            QStringLiteral("5552"), QStringLiteral("DIRECTORA"), QStringLiteral("ana@b.mx")};
     ASSERT_TRUE(fillReportSnapshot(*fuentes, estado, {QStringLiteral("Programa Nuevo"), QStringLiteral("Controladora"),
-                                                      QStringLiteral("TEXTIL")},
-                                   rep, s, &err))
-        << err.toStdString();
+                                                      QStringLiteral("TEXTIL")}, rep, s, &err)) << err.toStdString();
     EXPECT_TRUE(s.rfc == "AAAA010101AA1" && s.modality == kControladora && s.sectorText == "TEXTIL");
     EXPECT_EQ(s.plants.size(), 2);
     EXPECT_EQ(s.products.size(), 1);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 using namespace kalto;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -15,15 +16,13 @@ protected:
         reload(&listas);
     }
     void controlada(const char* rfc, double monto) {
-        exec(QStringLiteral("insert into impects (rsocial, rfc, montoexp, idmcts) values ('E', ?, ?, 'C')"),
+        exec(u"insert into impects (rsocial, rfc, montoexp, idmcts) values ('E', ?, ?, 'C')"_s,
              {QString::fromLatin1(rfc), monto});
     }
-    void servicio(int id) { exec(QStringLiteral("insert into imserv (idserv, servicio) values (?, 'S')"), {id}); }
+    void servicio(int id) { exec(u"insert into imserv (idserv, servicio) values (?, 'S')"_s, {id}); }
 
     ListasEncabezado listas;
 };
-
-const QString kGuardado = QStringLiteral("La informacion ha sido guardada satisfactoriamente");
 
 }  // namespace
 
@@ -39,16 +38,14 @@ TEST_F(SolicitudTest, LoadRestoresTheStoredHeader) {
                  {"idtra = 4, idmoda = 2, dprev = 1", 2, kProgramaNuevo, kTerciarizacion, 2}};
     for (const auto& c : casos) {
         const QVariant sector = c.sector < 0 ? QVariant(99999) : listas.sectores[c.sector].codigo;
-        exec(QStringLiteral("update imdint set idsectorm = ?, ") + QLatin1String(c.set), {sector});
+        exec(u"update imdint set idsectorm = ?, "_s + QLatin1String(c.set), {sector});
         reload(&listas);
-        EXPECT_EQ(listas.tramiteIndice, c.tramite) << c.set;
-        EXPECT_EQ(listas.modalidadIndice, c.modalidad) << c.set;
-        EXPECT_EQ(listas.sectorIndice, c.sectorIndice) << c.set;
+        EXPECT_TRUE(listas.tramiteIndice == c.tramite && listas.modalidadIndice == c.modalidad &&
+                    listas.sectorIndice == c.sectorIndice) << c.set;
     }
-    EXPECT_TRUE(estado.desahogo && estado.folioHabilitado);
-    EXPECT_TRUE(dint("idtra").toInt() == 4 && dint("idmoda").toInt() == 2);
+    EXPECT_TRUE(estado.desahogo && estado.folioHabilitado && dint("idtra").toInt() == 4 && dint("idmoda").toInt() == 2);
     // A new "Albergue" opens without the messages of the "Controladora" position passed on the way.
-    exec(QStringLiteral("update imdint set idtra = 0, idmoda = 4"));
+    exec(u"update imdint set idtra = 0, idmoda = 4"_s);
     reload(&listas);
     EXPECT_EQ(estado.modalidad, kAlbergue);
     EXPECT_TRUE(msgs.entries.isEmpty()) << msgs.texts().join('|').toStdString();
@@ -56,12 +53,11 @@ TEST_F(SolicitudTest, LoadRestoresTheStoredHeader) {
 
 TEST_F(SolicitudTest, SavingStoresTheHeader) {
     // idtra per procedure and registered services (code 13 and above, or below; 0: no service).
-    const struct {
-        int tramite, idserv, idtra;
-    } casos[] = {{kProgramaNuevo, 13, 4}, {kProgramaNuevo, 5, 5}, {kProgramaNuevo, 0, 0},
-                 {kAmpliacion, 20, 2},    {kAmpliacion, 12, 3},    {kAmpliacion, 0, 1}};
+    const struct { int tramite, idserv, idtra; } casos[] = {
+        {kProgramaNuevo, 13, 4}, {kProgramaNuevo, 5, 5}, {kProgramaNuevo, 0, 0},
+        {kAmpliacion, 20, 2},    {kAmpliacion, 12, 3},    {kAmpliacion, 0, 1}};
     for (const auto& c : casos) {
-        exec(QStringLiteral("DELETE FROM imserv"));
+        exec(u"DELETE FROM imserv"_s);
         if (c.idserv) servicio(c.idserv);
         estado.tramite = c.tramite;
         EXPECT_TRUE(rules->GuardaInformacion());
@@ -69,15 +65,14 @@ TEST_F(SolicitudTest, SavingStoresTheHeader) {
     }
     // No sector stores 0; the folio year typed by the user is not overwritten.
     rules->desahogoCambiado(true);
-    ASSERT_TRUE(rules->storeField(HeaderField::FolioYear, QStringLiteral("2003")));
+    ASSERT_TRUE(rules->storeField(HeaderField::FolioYear, u"2003"_s));
     estado.modalidad = kAlbergue;
     estado.sectorCodigo = QVariant();
-    exec(QStringLiteral("update imdint set idsectorm = 3"));
+    exec(u"update imdint set idsectorm = 3"_s);
     msgs.clear();
     EXPECT_TRUE(rules->GuardaInformacion());
-    EXPECT_TRUE(dint("idsectorm").toInt() == 0 && dint("idmoda").toInt() == kAlbergue);
-    EXPECT_EQ(dint("aniofola").toString(), QStringLiteral("2003"));
-    ASSERT_EQ(msgs.texts(), QStringList{kGuardado});
+    EXPECT_TRUE(dint("idsectorm").toInt() == 0 && dint("idmoda").toInt() == kAlbergue && dint("aniofola") == u"2003"_s);
+    ASSERT_EQ(msgs.texts(), QStringList{RequestRules::kMsgGuardado});
     EXPECT_TRUE(msgs.entries[0].kind == RecordingMessages::Kind::Exclamation && msgs.entries[0].title == "KALTO");
     // A statement that fails (a code the table cannot hold) is told instead of the success message.
     estado.sectorCodigo = 1234567;
@@ -89,7 +84,7 @@ TEST_F(SolicitudTest, SavingStoresTheHeader) {
     // The quiet save shows nothing and does not store the modality.
     estado.modalidad = kServicios;
     msgs.clear();
-    EXPECT_TRUE(rules->GuardaInformacion(QStringLiteral("0")));
+    EXPECT_TRUE(rules->GuardaInformacion(u"0"_s));
     EXPECT_TRUE(dint("idmoda").toInt() == kAlbergue && msgs.entries.isEmpty());
 }
 
@@ -99,42 +94,37 @@ TEST_F(SolicitudTest, ControladoraRules) {
     estado.modalidad = kControladora;
     controlada(" AAA010101AA1", 250000000.00);
     controlada(" BBB010101BB2", 249999999.99);
-    const struct {
-        const char* sql;
-        int tramite;
-        QString message;
-    } casos[] = {
+    const struct { const char* sql; int tramite; QString message; } casos[] = {
         {"", kProgramaNuevo, RequestRules::kMsgMontoControladora},
-        {"update impects set montoexp = 250000000 where rfc = ' BBB010101BB2'", kProgramaNuevo, kGuardado},
+        {"update impects set montoexp = 250000000 where rfc = ' BBB010101BB2'", kProgramaNuevo, RequestRules::kMsgGuardado},
         {"update impects set rfc = ' aaa010101aa1' where rfc = ' BBB010101BB2'", kProgramaNuevo,
          RequestRules::kMsgEmpresasControladora},
-        {"update impects set montoexp = 1", kAmpliacion, kGuardado},
+        {"update impects set montoexp = 1", kAmpliacion, RequestRules::kMsgGuardado},
     };
     for (const auto& c : casos) {
         if (*c.sql) exec(QString::fromLatin1(c.sql));
         estado.tramite = c.tramite;
         msgs.clear();
-        EXPECT_EQ(rules->GuardaInformacion(), c.message == kGuardado) << c.sql;
+        EXPECT_EQ(rules->GuardaInformacion(), c.message == RequestRules::kMsgGuardado) << c.sql;
         EXPECT_EQ(msgs.texts(), QStringList{c.message}) << c.sql;
     }
 }
 
 TEST_F(SolicitudTest, BorraServiciosDecidesOnTheStoredModality) {
     for (int stored : {0, 2, 3, 4, 1}) {  // ends with "Servicios" stored and its service kept
-        exec(QStringLiteral("DELETE FROM imserv"));
+        exec(u"DELETE FROM imserv"_s);
         servicio(20);
-        exec(QStringLiteral("update imdint set idmoda = ?"), {stored});
+        exec(u"update imdint set idmoda = ?"_s, {stored});
         rules->BorraServicios();
-        EXPECT_EQ(rows(QStringLiteral("imserv")), stored == kServicios ? 1 : 0) << stored;
+        EXPECT_EQ(rows(u"imserv"_s), stored == kServicios ? 1 : 0) << stored;
     }
     // "Servicios" stored: a modality change keeps the services until a full save stores "Industrial".
     estado.tramite = kProgramaNuevo;
     rules->modalidadSeleccionada(kIndustrial);
-    EXPECT_EQ(rows(QStringLiteral("imserv")), 1);
+    EXPECT_EQ(rows(u"imserv"_s), 1);
     ASSERT_TRUE(rules->GuardaInformacion());
     rules->modalidadSeleccionada(kIndustrial);
-    EXPECT_EQ(rows(QStringLiteral("imserv")), 0);
-    EXPECT_EQ(fuentes->dtsServicio()->recordSet().count(), 0);
+    EXPECT_TRUE(rows(u"imserv"_s) == 0 && fuentes->dtsServicio()->recordSet().count() == 0);
 }
 
 TEST_F(SolicitudTest, HeaderHandlersNeverShowNoPage) {
@@ -145,7 +135,7 @@ TEST_F(SolicitudTest, HeaderHandlersNeverShowNoPage) {
     });
     // Extension: registration enabled, rework available, service companies not.
     rules->tramiteSeleccionado(kAmpliacion);
-    ASSERT_TRUE(rules->storeField(HeaderField::RegistrationNumber, QStringLiteral("1234")));
+    ASSERT_TRUE(rules->storeField(HeaderField::RegistrationNumber, u"1234"_s));
     EXPECT_TRUE(estado.registroHabilitado && estado.retrabajoDisponible && !estado.eServiciosDisponible);
     // Back to a new programme: registration emptied, and the service companies available again.
     rules->modalidadSeleccionada(kServicios);
@@ -158,12 +148,12 @@ TEST_F(SolicitudTest, HeaderHandlersNeverShowNoPage) {
     // Desahogo unchecked empties the folio on screen and in imdint.
     rules->desahogoCambiado(true);
     EXPECT_TRUE(dint("dprev").toBool());
-    ASSERT_TRUE(rules->storeField(HeaderField::FolioNumber, QStringLiteral("555")));
-    ASSERT_TRUE(rules->storeField(HeaderField::FolioYear, QStringLiteral("2002")));
+    ASSERT_TRUE(rules->storeField(HeaderField::FolioNumber, u"555"_s));
+    ASSERT_TRUE(rules->storeField(HeaderField::FolioYear, u"2002"_s));
     rules->desahogoCambiado(false);
     EXPECT_FALSE(estado.folioHabilitado || dint("dprev").toBool());
-    EXPECT_TRUE(estado.numFolio.isEmpty() && estado.anioFolio.isEmpty());
-    EXPECT_TRUE(dint("numefola").isNull() && dint("aniofola").isNull());
+    EXPECT_TRUE(estado.numFolio.isEmpty() && estado.anioFolio.isEmpty() && dint("numefola").isNull() &&
+                dint("aniofola").isNull());
     EXPECT_EQ(none, 0);
 }
 
@@ -181,15 +171,13 @@ TEST_F(SolicitudTest, ClearingAsksFirst) {
     EXPECT_FALSE(rules->LimpiaInformacion());
     ASSERT_EQ(msgs.texts(), QStringList{QStringLiteral("Será eliminada toda la información de la solicitud. "
                                                        "Estas seguro de continuar?")});
-    EXPECT_EQ(msgs.entries[0].presetAnswer, Messages::Answer::No);
-    EXPECT_EQ(vaciados, 0);
+    EXPECT_TRUE(msgs.entries[0].presetAnswer == Messages::Answer::No && vaciados == 0);
     for (const auto& t : tablas) EXPECT_GT(rows(t), 0) << t.toStdString();
     // Yes: request tables empty, the one imdint row reset, the state as at a new request.
     msgs.answers = {true};
-    EXPECT_TRUE(rules->LimpiaInformacion());
-    EXPECT_EQ(vaciados, 1);
+    EXPECT_TRUE(rules->LimpiaInformacion() && vaciados == 1);
     for (const auto& t : tablas) EXPECT_EQ(rows(t), 0) << t.toStdString();
-    ASSERT_EQ(rows(QStringLiteral("imdint")), 1);
+    ASSERT_EQ(rows(u"imdint"_s), 1);
     for (const char* c : {"idsectorm", "idtra", "idmoda"}) EXPECT_EQ(dint(c).toInt(), 0) << c;
     EXPECT_FALSE(dint("dprev").isNull() || dint("dprev").toBool());
     for (const char* c : {"rfc", "apepatraz", "numekalto", "aniokalto", "numefola", "aniofola"})

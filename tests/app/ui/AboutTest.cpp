@@ -8,18 +8,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 using kalto::test::WindowTest;
 
 TEST_F(WindowTest, AboutWindowShowsTheProgramAndStartsTheSystemInformation) {
     click(u"cmdKALTO_4"_s);
-    QPointer<kalto::frmInfoVersion> about;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<kalto::frmInfoVersion*>(w); f && f->isVisible()) about = f;
-    ASSERT_TRUE(about && about->isVisible());
-    EXPECT_FALSE(about->isModal());  // the main window stays usable
+    const QPointer<kalto::frmInfoVersion> about = window->findChild<kalto::frmInfoVersion*>();
+    ASSERT_TRUE(about && about->isVisible() && !about->isModal());  // the main window stays usable
     EXPECT_EQ(about->windowTitle(), u"Acerca de KALTO"_s);
     auto* sysInfo = about->findChild<QPushButton*>(u"cmdSysInfo"_s);
 

@@ -4,7 +4,6 @@
 
 #include "WindowFixture.h"
 
-#include "core/RequestState.h"
 #include "toolkit/PickList.h"
 
 using namespace kalto;
@@ -15,16 +14,10 @@ namespace {
 
 class AnnexPagesTest : public WindowTest {
 protected:
+    // Every annex row as "id|kind|description|item|parent" (~: null), in file order.
     QString annexes() {
-        QStringList out;
-        db.query(u"select id_prod, tipo_reg, descrip, fraccion, id_subord from imanexos"_s, {},
-                 [&](const QVariantList& r) {
-                     QStringList cells;
-                     for (const QVariant& v : r) cells << (v.isNull() ? u"~"_s : v.toString());
-                     out << cells.join('|');
-                     return true;
-                 });
-        return out.join(';');
+        return scalar(u"select group_concat(id_prod || '|' || tipo_reg || '|' || ifnull(descrip, '~') || '|' || "
+                      u"ifnull(fraccion, '~') || '|' || id_subord, ';') from imanexos"_s).toString();
     }
 };
 
@@ -59,8 +52,7 @@ TEST_F(AnnexPagesTest, AStoredProductIsShownAsExportProductAndItsInputsFollowIt)
     // An export product typed there and stored: the inputs grid follows it without a click.
     typeRow(mpe, {u"84713002"_s}, 3);
     ASSERT_TRUE(mpe->commit());  // stored where it stands, as the toolbar stores a row in edit
-    ASSERT_FALSE(mpe->isEditing());
-    ASSERT_EQ(mpe->currentRow(), 1);
+    ASSERT_TRUE(!mpe->isEditing() && mpe->currentRow() == 1);
     addRow(insumos, {u"84713006"_s}, 2);
     EXPECT_EQ(column(insumos, 2), QStringList{u"84713006"_s});
     EXPECT_EQ(annexes(), u"1|1|null|84713001|0;2|1|~|84713005|1;3|1|~|84713002|0;4|1|~|84713006|3"_s);

@@ -6,13 +6,11 @@
 
 #include "WindowFixture.h"
 
-#include "core/RequestState.h"
 #include "records/ui/frmDetalle.h"
 #include "sectoral/ui/frmSolBrelot.h"
 #include "toolkit/PickList.h"
 
 #include <QListWidget>
-#include <QTabBar>
 #include <QToolButton>
 
 using namespace kalto;
@@ -55,31 +53,19 @@ TEST_F(WindowTest, EachCompanyPageOpensTheAddressWindowOfItsCompany) {
     const auto abre = [this](const QString& boton, QString* titulo) {
         return inModal<frmDetalle>([&] { click(boton); }, [&](frmDetalle* w) { *titulo = w->windowTitle(); });
     };
-    // No company selected: the message, no window.
-    choose(kProgramaNuevo, kControladora);
-    pagina(kPagControladas);
-    ASSERT_TRUE(grid(u"dbControl"_s)->setCurrentCell(grid(u"dbControl"_s)->addNewRow(), 0));
-    QString titulo;
-    EXPECT_FALSE(abre(u"cmdVDomicilioC"_s, &titulo));
-    EXPECT_EQ(messages.texts(), QStringList{u"Debes seleccionar una empresa para verificar su información de "
-                                            u"domicilio fiscal y de plantas."_s});
-
     // The same company typed in each page and, without leaving its row, the page's button: the
     // row is stored first and the window opens on that company and kind.
-    const struct {
-        int modalidad, pagina;
-        QString grid, boton, titulo;
-    } casos[] = {{kControladora, kPagControladas, u"dbControl"_s, u"cmdVDomicilioC"_s, u"Empresa Controlada"_s},
-                 {kTerciarizacion, kPagTerciarizacion, u"dbTerciarizacion"_s, u"cmdVDomicilioT"_s,
-                  u"Empresa de Terciarización"_s},
-                 {kTerciarizacion, kPagSubmanufactura, u"dbSubmanufactura"_s, u"cmdVDomicilioS"_s,
-                  u"Empresa de Submanufactura"_s}};
+    const struct { int modalidad, pagina; QString grid, boton, titulo; } casos[] = {
+        {kControladora, kPagControladas, u"dbControl"_s, u"cmdVDomicilioC"_s, u"Empresa Controlada"_s},
+        {kTerciarizacion, kPagTerciarizacion, u"dbTerciarizacion"_s, u"cmdVDomicilioT"_s, u"Empresa de Terciarización"_s},
+        {kTerciarizacion, kPagSubmanufactura, u"dbSubmanufactura"_s, u"cmdVDomicilioS"_s, u"Empresa de Submanufactura"_s}};
     for (const auto& c : casos) {
         SCOPED_TRACE(c.grid.toStdString());
         choose(kProgramaNuevo, c.modalidad);
         pagina(c.pagina);
         ASSERT_EQ(tab()->currentIndex(), c.pagina);
         typeRow(grid(c.grid), {u"maquila norte"_s, u"mno030303ab3"_s});
+        QString titulo;
         ASSERT_TRUE(abre(c.boton, &titulo));
         EXPECT_EQ(titulo, c.titulo + u" : MAQUILA NORTE - RFC :  MNO030303AB3"_s);
         EXPECT_FALSE(grid(c.grid)->isEditing());

@@ -14,12 +14,7 @@ using kalto::test::WindowTest;
 using kalto::test::writeFile;
 
 TEST_F(WindowTest, EachImportButtonShowsItsRowsAndTheSummary) {
-    const struct {
-        int page;
-        const char *button, *file, *bytes, *summary, *grid;
-        int column;
-        QStringList shown;
-    } cases[] = {
+    const struct { int page; const char *button, *file, *bytes, *summary, *grid; int column; QStringList shown; } cases[] = {
         {kPagMateriasPrimas, "cmdImpAnexos", "anexo.csv", "E,84713001\r\nI,39269099\r\nC,Caja\r\nX,1\r\n",
          "Importación de anexos terminada. Renglones cargados: 3. Renglones rechazados: 1", "dbAnxMPE", 3,
          {u"84713001"_s}},
@@ -45,8 +40,7 @@ TEST_F(WindowTest, EachImportButtonShowsItsRowsAndTheSummary) {
     ASSERT_TRUE(writeFile(driveC.file(u"anexo.csv"_s), "E,84713003\n"));
     click(u"cmdImpAnexos"_s);
     EXPECT_EQ(messages.last(), u"Capture descripcion"_s);
-    EXPECT_TRUE(contenedores->isEditing());
-    EXPECT_EQ(count(u"select count(*) from imanexos where fraccion = '84713003'"_s), 0);
+    EXPECT_TRUE(contenedores->isEditing() && count(u"select count(*) from imanexos where fraccion = '84713003'"_s) == 0);
     // Once the row is discarded the import runs.
     contenedores->discard();
     click(u"cmdImpAnexos"_s);
@@ -60,8 +54,7 @@ TEST_F(WindowTest, ALongFileShowsItsProgressAndCanBeCancelled) {
 
     // The user presses Cancelar once a thousand lines are in.
     QString etiqueta;
-    QTimer vigia;
-    vigia.setInterval(0);
+    QTimer vigia;  // at every turn of the event loop
     QObject::connect(&vigia, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && d->value() >= 1000) {

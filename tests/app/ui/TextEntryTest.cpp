@@ -3,7 +3,6 @@
 
 #include "WindowFixture.h"
 
-#include "core/RequestState.h"
 
 #include <QClipboard>
 
@@ -13,8 +12,7 @@ using kalto::test::WindowTest;
 
 TEST_F(WindowTest, PastedTextPassesTheKeyFilterOfItsCellOrField) {
     const struct {
-        Tramite tramite;
-        Modalidad modalidad;
+        Tramite tramite; Modalidad modalidad;
         const char* control;  // a grid (its add-new row) or a header field
         int column;
         const char* text;

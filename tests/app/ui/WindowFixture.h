@@ -4,11 +4,7 @@
 
 #include "app/ui/SpanishTranslation.h"
 #include "app/ui/frmKALTO.h"
-#include "data/Database.h"
-#include "support/PrintQString.h"
-#include "support/RecordingMessages.h"
 #include "support/RequestFixture.h"
-#include "support/TestFolder.h"
 #include "toolkit/BoundGrid.h"
 #include "toolkit/BoundGridModel.h"
 
@@ -24,7 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 namespace kalto::test {
 
@@ -66,14 +61,11 @@ protected:
     // A legal representative typed and left in edit (the complete request has none after
     // "delete from imrlegal").
     void typeRepresentative(const QString& name) {
-        typeRow(grid(QStringLiteral("dbRepLegal")), {name, QStringLiteral("perez"), QStringLiteral("lopez"),
-                                                      QStringLiteral("5552"), QStringLiteral("directora"),
-                                                      QStringLiteral("ana@b.mx")});
+        typeRow(grid(QStringLiteral("dbRepLegal")), {name, "perez", "lopez", "5552", "directora", "ana@b.mx"});
     }
     // Runs `act` on the modal window of type T once it is up, then closes it; `press` opens it.
     // False when no such window came up.
-    template <class T>
-    bool inModal(const std::function<void()>& press, const std::function<void(T*)>& act) {
+    template <class T> bool inModal(const std::function<void()>& press, const std::function<void(T*)>& act) {
         bool opened = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -96,8 +88,7 @@ protected:
         return opened;
     }
 
-    template <class T = QWidget>
-    T* find(const QString& name) const {
+    template <class T = QWidget> T* find(const QString& name) const {
         T* w = window->findChild<T*>(name);
         EXPECT_NE(w, nullptr) << "no control " << name.toStdString();
         return w;
@@ -109,15 +100,11 @@ protected:
         QApplication::processEvents();
     }
 
-    QWidget* focused() const {
-        QWidget* w = QApplication::focusWidget();
-        return w ? w : window.get();
-    }
+    QWidget* focused() const { return QApplication::focusWidget() ? QApplication::focusWidget() : window.get(); }
     void type(const QString& text) {
-        for (const QChar c : text) {
-            if (c.unicode() < 128) QTest::keyClicks(focused(), QString(c));
-            else QTest::sendKeyEvent(QTest::Click, focused(), Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
+        for (const QChar c : text)
+            c.unicode() < 128 ? QTest::keyClicks(focused(), QString(c))
+                              : QTest::sendKeyEvent(QTest::Click, focused(), Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
     void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(focused(), k, m); }
     void focus(QWidget* w) {
@@ -132,10 +119,7 @@ protected:
     // Types the cells of a new row from `column` on, Tab between them; the row is left in edit.
     void typeRow(BoundGrid* g, const QStringList& cells, int column = 0) {
         startNewRow(g, column);
-        for (int i = 0; i < cells.size(); ++i) {
-            if (i > 0) key(Qt::Key_Tab);
-            type(cells[i]);
-        }
+        type(cells.join(u'\t'));
     }
     // The same, the row left with Down.
     void addRow(BoundGrid* g, const QStringList& cells, int column = 0) {

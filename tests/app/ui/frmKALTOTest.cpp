@@ -4,8 +4,6 @@
 
 #include "WindowFixture.h"
 
-#include "app/MainDataSources.h"
-#include "app/RequestRules.h"
 #include "app/ui/InterfaceFont.h"
 #include "app/ui/TabCaptions.h"
 
@@ -16,7 +14,18 @@ using namespace kalto;
 using namespace Qt::StringLiterals;
 using kalto::test::WindowTest;
 
-TEST_F(WindowTest, TypedLettersAreStoredUpperCaseAndUnstorableTextIsKept) {
+TEST_F(WindowTest, HeaderTextIsFilteredStoredUpperCaseAndCheckedOnLeaving) {
+    // The RFC, typed through the position filter (the rules' own tests try each position).
+    auto* rfc = find<QLineEdit>(u"txtRFC"_s);
+    focus(rfc);
+    type(u"a ab&x0a10229k-9b1"_s);
+    EXPECT_EQ(rfc->text(), u" AB&010229K91"_s);
+    // Enter moves on; leaving checks the date (2001 has no 29 February) and empties the field.
+    key(Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), find(u"txtRSocial"_s));
+    EXPECT_EQ(messages.texts(), QStringList{u"El mes que has escrito no tiene más de 28 días. Rectifica por favor"_s});
+    EXPECT_TRUE(rfc->text().isEmpty() && scalar(u"select rfc from imdint"_s).isNull());
+    // Letters are stored upper case.
     fill(u"txtRSocial"_s, u"acme, s.a. ñandú"_s);
     EXPECT_EQ(scalar(u"select apepatraz from imdint"_s).toString(), u"ACME, S.A. ÑANDÚ"_s);
     // A letter the table cannot hold is said (the store's own tests prove what is kept).
@@ -29,55 +38,35 @@ TEST_F(WindowTest, TypedLettersAreStoredUpperCaseAndUnstorableTextIsKept) {
     EXPECT_FALSE(messages.texts().contains(RequestRules::kMsgGuardado));
 }
 
-TEST_F(WindowTest, RfcIsFilteredByPositionAndCheckedOnLeaving) {
-    auto* rfc = find<QLineEdit>(u"txtRFC"_s);
-    focus(rfc);
-    // Typed through the position filter (the rules' own tests try each position).
-    type(u"a ab&x0a10229k-9b1"_s);
-    EXPECT_EQ(rfc->text(), u" AB&010229K91"_s);
-    // Enter moves on; leaving checks the date (2001 has no 29 February) and empties the field.
-    key(Qt::Key_Return);
-    EXPECT_EQ(QApplication::focusWidget(), find(u"txtRSocial"_s));
-    EXPECT_EQ(messages.texts(), QStringList{u"El mes que has escrito no tiene más de 28 días. Rectifica por favor"_s});
-    EXPECT_TRUE(rfc->text().isEmpty() && scalar(u"select rfc from imdint"_s).isNull());
-    messages.clear();
-    fill(u"txtRFC"_s, u" abc000229xy1"_s);
-    EXPECT_TRUE(messages.entries.isEmpty()) << messages.last().toStdString();
-    EXPECT_EQ(scalar(u"select rfc from imdint"_s).toString(), u" ABC000229XY1"_s);
-}
-
 TEST_F(WindowTest, ProcedureAndModalityDecideThePagesAndTheRegistration) {
     auto* tramite = find<QComboBox>(u"cmbTramite"_s);
     EXPECT_EQ(QApplication::focusWidget(), tramite);  // the keyboard starts in the header
     // The page table is the rules' (tested there); the window shows it and keeps the page
     // shown while it stays available, else shows page 1.
-    const struct { int tramite, modalidad, elegida, mostrada; QList<int> fuera; } pasos[] = {
-        {kAmpliacion, kIndustrial, -1, kPagDomicilioFiscal, {1, 2, 4, 5, 6, 8}},
-        {kAmpliacion, kServicios, kPagServicios, kPagServicios, {1, 2, 3, 4, 6, 8}},
-        {kProgramaNuevo, kServicios, -1, kPagServicios, {2, 3, 4}},
-        {kProgramaNuevo, kIndustrial, -1, kPagDomicilioFiscal, {2, 4, 5}}};
+    const struct { int tramite, modalidad, elegida, mostrada; } pasos[] = {
+        {kAmpliacion, kServicios, kPagServicios, kPagServicios}, {kProgramaNuevo, kServicios, -1, kPagServicios},
+        {kProgramaNuevo, kIndustrial, -1, kPagDomicilioFiscal}};
     for (const auto& c : pasos) {
         choose(c.tramite, c.modalidad);
         if (c.elegida >= 0) tab()->setCurrentIndex(c.elegida);
         EXPECT_EQ(tab()->currentIndex(), c.mostrada) << c.tramite << " " << c.modalidad;
-        for (int p = 0; p < 9; ++p) EXPECT_EQ(tab()->isTabEnabled(p), !c.fuera.contains(p)) << c.tramite << " " << p;
+        const PaginasDisponibles paginas = paginasDisponibles(c.tramite, c.modalidad);
+        for (int p = 0; p < kNumPaginas; ++p) EXPECT_EQ(tab()->isTabEnabled(p), paginas[p]) << c.tramite << " " << p;
     }
 
     // Ampliación enables the registration and the rework grid; Programa Nuevo empties and
-    // disables them, on screen and on file.
+    // disables them.
     auto* numero = find<QLineEdit>(u"txtNumKALTO"_s);
     EXPECT_FALSE(numero->isEnabled());
     tramite->setCurrentIndex(kAmpliacion);
     ASSERT_TRUE(numero->isEnabled() && find(u"txtAnioKALTO"_s)->isEnabled() && window->dbAnx(3)->isEnabled());
     fill(u"txtNumKALTO"_s, u"4567"_s);
     fill(u"txtAnioKALTO"_s, u"2009"_s);
-    EXPECT_EQ(scalar(u"select numekalto || '/' || aniokalto from imdint"_s).toString(), u"4567/2009"_s);
     tramite->setCurrentIndex(kProgramaNuevo);
     EXPECT_TRUE(numero->text().isEmpty() && text(u"txtAnioKALTO"_s).isEmpty());
     EXPECT_FALSE(numero->isEnabled() || find(u"txtAnioKALTO"_s)->isEnabled() || window->dbAnx(3)->isEnabled());
-    EXPECT_EQ(count(u"select count(*) from imdint where numekalto is null and aniokalto is null"_s), 1);
 
-    // The desahogo box enables the folio; unchecking it empties the folio on screen and on file.
+    // The desahogo box enables the folio; unchecking it empties the folio.
     auto* desahogo = find<QCheckBox>(u"chkDesahogo"_s);
     auto* folio = find<QLineEdit>(u"txtNDSol"_s);
     QTest::mouseClick(desahogo, Qt::LeftButton, {}, QPoint(5, desahogo->height() / 2));
@@ -85,7 +74,6 @@ TEST_F(WindowTest, ProcedureAndModalityDecideThePagesAndTheRegistration) {
     fill(u"txtNDSol"_s, u"a77"_s);
     QTest::mouseClick(desahogo, Qt::LeftButton, {}, QPoint(5, desahogo->height() / 2));
     EXPECT_FALSE(folio->isEnabled() || !folio->text().isEmpty());
-    EXPECT_TRUE(scalar(u"select numefola from imdint"_s).isNull());
 }
 
 TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestartAndClearedOnlyWhenConfirmed) {
@@ -109,23 +97,19 @@ TEST_F(WindowTest, RowsAndHeaderAreShownAgainAfterARestartAndClearedOnlyWhenConf
     BoundGrid* plantas = grid(u"dbPlanta"_s);
     EXPECT_EQ(column(plantas, 2), (QStringList{QString(), u"SALTILLO"_s}));
     EXPECT_EQ(text(u"txtRSocial"_s), u"O'HARA"_s);
-    EXPECT_EQ(find<QComboBox>(u"cmbModalidad"_s)->currentIndex(), kAlbergue);
-    EXPECT_EQ(find<QComboBox>(u"cmbSector"_s)->currentIndex(), 2);
+    EXPECT_TRUE(find<QComboBox>(u"cmbModalidad"_s)->currentIndex() == kAlbergue &&
+                find<QComboBox>(u"cmbSector"_s)->currentIndex() == 2);
 
-    // Clearing asks first, No preset: No keeps everything, Yes empties the tables and the
-    // screen, keeps the page and puts the keyboard back in the header.
+    // Clearing asks first: No keeps everything, Yes empties the screen, keeps the page and
+    // puts the keyboard back in the header.
     tab()->setCurrentIndex(kPagPlantas);
     messages.clear();
     messages.answers = {false, true};
     click(u"cmdKALTO_0"_s);
     ASSERT_EQ(messages.texts(), QStringList{RequestRules::kMsgLimpia});
-    EXPECT_EQ(messages.entries[0].presetAnswer, Messages::Answer::No);
-    EXPECT_EQ(count(u"select count(*) from imdir"_s), 2);
-    EXPECT_EQ(text(u"txtRSocial"_s), u"O'HARA"_s);
+    EXPECT_TRUE(plantas->rowCount() == 2 && text(u"txtRSocial"_s) == u"O'HARA"_s);
     click(u"cmdKALTO_0"_s);
-    EXPECT_EQ(count(u"select count(*) from imdir"_s), 0);
-    EXPECT_EQ(plantas->rowCount(), 0);
-    EXPECT_TRUE(text(u"txtRSocial"_s).isEmpty() && scalar(u"select apepatraz from imdint"_s).isNull());
+    EXPECT_TRUE(plantas->rowCount() == 0 && text(u"txtRSocial"_s).isEmpty());
     EXPECT_EQ(find<QComboBox>(u"cmbModalidad"_s)->currentIndex(), modalidadInicial);  // the lists shown again
     EXPECT_EQ(tab()->currentIndex(), kPagPlantas);
     EXPECT_EQ(QApplication::focusWidget(), find(u"cmbTramite"_s));
@@ -156,8 +140,7 @@ TEST_F(WindowTest, ARefusedRowStaysInEditAndClosingAsks) {
     EXPECT_FALSE(window->close());
     ASSERT_EQ(messages.entries.size(), 2);
     EXPECT_EQ(messages.entries.last().kind, RecordingMessages::Kind::Question);
-    EXPECT_TRUE(fiscal->isEditing() && window->isVisible());
-    EXPECT_TRUE(window->fuentes().dtsDireccion()->recordSet().isOpen());
+    EXPECT_TRUE(fiscal->isEditing() && window->isVisible() && window->fuentes().dtsDireccion()->recordSet().isOpen());
     EXPECT_TRUE(window->close());
     for (DataSource* s : window->fuentes().all()) EXPECT_FALSE(s->recordSet().isOpen()) << s->name().toStdString();
     EXPECT_EQ(scalar(u"select group_concat(calleyno) from imdir"_s).toString(), u"PRIMERA 1"_s);
@@ -206,15 +189,11 @@ TEST_F(WindowTest, TabCaptionsAreWholeAtTheWindowFontFrom1024PixelsOn) {
 TEST(InterfaceFontTest, ChoosesAProportionalSansFamily) {
     const QStringList fixed{u"Liberation Mono"_s, u"DejaVu Sans Mono"_s, u"Monospace"_s};
     const auto isFixed = [&](const QString& f) { return fixed.contains(f); };
-    const struct {
-        QStringList installed;
-        const char* expected;
-    } cases[] = {
+    const struct { QStringList installed; const char* expected; } cases[] = {
         {{"Liberation Mono", "Liberation Serif", "DejaVu Sans"}, "DejaVu Sans"},
         {{"Liberation Mono", "Liberation Sans", "Noto Sans"}, "Noto Sans"},
         {{"Liberation Mono", "DejaVu Sans Mono", "Liberation Serif", "Ubuntu"}, "Ubuntu"},
-        {{"Monospace", "Liberation Serif"}, "Liberation Serif"},
-        {{"Liberation Mono", "Monospace"}, ""},
+        {{"Monospace", "Liberation Serif"}, "Liberation Serif"}, {{"Liberation Mono", "Monospace"}, ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(chooseInterfaceFamily(c.installed, isFixed), QString::fromLatin1(c.expected)) << c.expected;
