@@ -39,7 +39,8 @@ protected:
 
 TEST_F(ChangesWindowTest, TheChangesAndTheWarningsTakeTheWindowToTheirCells) {
     ASSERT_TRUE(writeCompleteRequest(db));
-    reopen();
+    shut();
+    WindowTest::open();
     EXPECT_TRUE(open(QStringLiteral("cmdCambios")) == nullptr && messages.texts() == QStringList{RequestChanges::kMsgSinDisco});
 
     // A second export product with an input; a disk written, then the fiscal address's fax and
@@ -50,7 +51,8 @@ TEST_F(ChangesWindowTest, TheChangesAndTheWarningsTakeTheWindowToTheirCells) {
     ASSERT_TRUE(RequestChanges::keepDiskCopy(db, &error)) << error.toStdString();
     ASSERT_TRUE(db.execute(QStringLiteral("update imdir set fax = '5556' where iddir = 'FL'")));
     ASSERT_TRUE(db.execute(QStringLiteral("update imanexos set fraccion = '22222229' where id_prod = 4")));
-    reopen();
+    shut();
+    WindowTest::open();
     QTableWidget* list = open(QStringLiteral("cmdCambios"));
     ASSERT_TRUE(list && list->rowCount() == 2 && list->window()->windowTitle() == QStringLiteral("Cambios desde el último disco"));
     EXPECT_EQ(list->item(0, 4)->text(), QStringLiteral("Fax: antes «5555», ahora «5556» (REFORMA 1)."));
