@@ -5,6 +5,7 @@
 #include "core/Messages.h"
 #include "core/Numbers.h"
 #include "data/Database.h"
+#include "data/Dbf.h"
 #include "data/TableCatalogue.h"
 
 #include <cmath>
@@ -24,11 +25,18 @@ const QString kSinIdentificadores =
 std::optional<int> nextAnnexId(Database& db, QString* error) {
     QString err;
     QVariant highest;
-    const bool ok = db.query(QStringLiteral("select max(id_prod) from imanexos"), {},
-                             [&](const QVariantList& row) {
-                                 highest = row.value(0);
-                                 return false;
-                             }, &err);
+    bool ok = true;
+    // The table's integer index answers at once what the query finds by reading every row.
+    DbfTable* annexes = db.table(QStringLiteral("imanexos"));
+    const int field = annexes ? annexes->fieldIndex(QStringLiteral("ID_PROD")) : -1;
+    if (annexes && annexes->isIntegerField(field)) {
+        if (const std::optional<qint64> h = annexes->highestKey(field)) highest = *h;
+    } else {
+        ok = db.query(QStringLiteral("select max(id_prod) from imanexos"), {}, [&](const QVariantList& row) {
+            highest = row.value(0);
+            return false;
+        }, &err);
+    }
     if (!ok) {
         if (error) *error = QStringLiteral("No se pudo leer la tabla imanexos: %1").arg(err);
         return std::nullopt;

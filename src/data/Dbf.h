@@ -103,6 +103,9 @@ public:
     // kept current by every write). nullptr when the field is not an integer field. The list
     // stays valid until the next write to the table.
     const QList<int>* lookup(int field, qint64 key);
+    // The greatest value a live record holds in integer field `field`, from the same index;
+    // none when no record holds one or the field is not an integer field.
+    std::optional<qint64> highestKey(int field);
     bool isIntegerField(int field) const;
 
     // Closes the file: the copy in memory stays readable and every write is refused. For a
@@ -159,6 +162,7 @@ private:
     bool stampDate();  // puts today's date into header_; true when it changed
     void touchDate();  // stamps the date in the file too (best effort), remembering the old one
     void indexRecord(int recno, bool add);
+    dbf::DbfIndex& indexOf(int field);  // built on first use
     void remember(Undo::Kind kind, int recno, const QByteArray& bytes);
     // Rewrites record `recno` (held in data_) as `record` through the journal.
     bool writeInPlace(int recno, const QByteArray& record, QString* error);

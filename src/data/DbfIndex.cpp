@@ -14,6 +14,7 @@ const QList<int> kNoRecords;
 }
 
 void DbfIndex::add(qint64 key, int recno) {
+    if (highestKnown_ && (!highest_ || key > *highest_)) highest_ = key;
     QList<int>& list = lists_[key];
     if (list.isEmpty() || list.constLast() < recno)
         list.append(recno);
@@ -29,8 +30,20 @@ void DbfIndex::remove(qint64 key, int recno) {
     auto pos = std::lower_bound(list.begin(), list.end(), recno);
     if (pos != list.end() && *pos == recno)
         list.erase(pos);
-    if (list.isEmpty())
+    if (list.isEmpty()) {
         lists_.erase(found);
+        if (highest_ == key) highestKnown_ = false;
+    }
+}
+
+std::optional<qint64> DbfIndex::highest() {
+    if (!highestKnown_) {
+        highest_.reset();
+        for (auto it = lists_.cbegin(); it != lists_.cend(); ++it)
+            if (!highest_ || it.key() > *highest_) highest_ = it.key();
+        highestKnown_ = true;
+    }
+    return highest_;
 }
 
 const QList<int>& DbfIndex::find(qint64 key) const {
@@ -73,9 +86,7 @@ void DbfTable::indexRecord(int recno, bool add) {
     }
 }
 
-const QList<int>* DbfTable::lookup(int field, qint64 key) {
-    if (!isIntegerField(field))
-        return nullptr;
+dbf::DbfIndex& DbfTable::indexOf(int field) {
     auto it = indexes_.find(field);
     if (it == indexes_.end()) {
         dbf::DbfIndex index;
@@ -87,7 +98,15 @@ const QList<int>* DbfTable::lookup(int field, qint64 key) {
         }
         it = indexes_.insert(field, index);
     }
-    return &it.value().find(key);
+    return it.value();
+}
+
+const QList<int>* DbfTable::lookup(int field, qint64 key) {
+    return isIntegerField(field) ? &indexOf(field).find(key) : nullptr;
+}
+
+std::optional<qint64> DbfTable::highestKey(int field) {
+    return isIntegerField(field) ? indexOf(field).highest() : std::nullopt;
 }
 
 }  // namespace kalto

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QVariant>
 
+#include <optional>
+
 namespace kalto::dbf {
 
 class DbfIndex {
@@ -17,9 +19,14 @@ public:
     // The records holding `key`, in increasing order; an empty list when none does. Valid until
     // the next add() or remove().
     const QList<int>& find(qint64 key) const;
+    // The greatest key a live record holds, or none; kept as keys come and reckoned again only
+    // when the greatest one goes.
+    std::optional<qint64> highest();
 
 private:
     QHash<qint64, QList<int>> lists_;
+    std::optional<qint64> highest_;
+    bool highestKnown_ = true;
 };
 
 // The key of a field's value: an integer, or a double that holds one. False for anything else.

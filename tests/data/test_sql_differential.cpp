@@ -399,6 +399,15 @@ protected:
                                      : QStringLiteral("SELECT * FROM %1").arg(t.name);
         const Result a = runDbf(db, sql), b = native.run(sql);
         if (!a.ok || !b.ok) return QStringLiteral("contents unreadable: %1 / %2").arg(a.error, b.error);
+        // The greatest key the integer index keeps, against the native table's max().
+        DbfTable* live = db.table(t.name);
+        for (const Column& c : t.columns) {
+            const int f = live->fieldIndex(c.name);
+            if (!live->isIntegerField(f)) continue;
+            const std::optional<qint64> h = live->highestKey(f);
+            const QVariant m = native.run(QStringLiteral("SELECT max(%1) FROM %2").arg(c.name, t.name)).rows.value(0).value(0);
+            if (h ? m != QVariant(*h) : !m.isNull()) return QStringLiteral("%1.%2: highest key %3, max() %4").arg(t.name, c.name, h ? QString::number(*h) : QStringLiteral("none"), m.toString());
+        }
         return firstDifference(t.name, a.rows, b.rows, false, !numbered);
     }
 
