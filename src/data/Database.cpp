@@ -82,6 +82,69 @@ void Database::close() {
     unpacked_.clear();
 }
 
+namespace {
+
+// The .DBF files of the folder, by lower-case table name, with the request tables it lacks
+// created; an empty text, or what is wrong with the folder.
+QString folderTables(const QDir& dir, const QString& native, QHash<QString, QString>* files) {
+    // Every entry named like a table: a folder or a FIFO too, which opening then refuses by name,
+    // rather than taking the table for missing.
+    const QStringList entries =
+        dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& entry : entries) {
+        if (!entry.endsWith(QStringLiteral(".dbf"), Qt::CaseInsensitive)) continue;
+        const QString base = entry.left(entry.size() - 4);
+        if (!identifier().match(base).hasMatch()) continue;
+        const QString path = dir.filePath(entry);
+        if (files->contains(base.toLower()))
+            return (QStringLiteral("La carpeta de datos %1 tiene dos archivos de la misma tabla: %2 y %3. Deja solo "
+                                       "uno de ellos y vuelve a abrir el programa.")
+                            .arg(native, QDir::toNativeSeparators(files->value(base.toLower())),
+                                 QDir::toNativeSeparators(path)));
+        // A link would be replaced by a file of its own at the first pack: the file it points to
+        // would silently stop changing.
+        const QFileInfo info(path);
+        if (info.isSymLink())
+            return (QStringLiteral("La tabla %1 es un enlace a %2. Este programa no escribe a través de enlaces: pon "
+                                       "en su lugar una copia del archivo y vuelve a abrir el programa.")
+                            .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(info.symLinkTarget())));
+        files->insert(base.toLower(), path);
+    }
+
+    QString err;
+    for (const TableDef& def : tableCatalogue()) {
+        const QString key = def.name.toLower();
+        if (files->contains(key)) continue;
+        if (def.group == TableGroup::Catalogue)
+            return (QStringLiteral("No se encontró la tabla de catálogo %1 (%1.DBF) en la carpeta %2.")
+                            .arg(def.name, native));
+        const QString path = dir.filePath(def.name + QStringLiteral(".DBF"));
+        if (!DbfTable::create(path, def.fields, &err))
+            return err.isEmpty() ? QStringLiteral("No se pudo crear la tabla %1.").arg(QDir::toNativeSeparators(path)) : err;
+        files->insert(key, path);
+    }
+    return {};
+}
+
+// The request header always has exactly one row: an empty one gets it.
+bool ensureHeaderRow(DbfTable* header, QString* err) {
+    if (!header || header->recordCount() - header->deletedCount() != 0) return true;
+    const int idsectorm = header->fieldIndex(QStringLiteral("IDSECTORM"));
+    const int idtra = header->fieldIndex(QStringLiteral("IDTRA"));
+    const int idmoda = header->fieldIndex(QStringLiteral("IDMODA"));
+    const int dprev = header->fieldIndex(QStringLiteral("DPREV"));
+    QVariantList row;
+    for (int i = 0; i < header->fields().size(); ++i) {
+        if (i == idsectorm || i == idtra || i == idmoda) row << QVariant(qint64(0));
+        else if (i == dprev) row << QVariant(false);
+        else row << QVariant();
+    }
+    int recno;
+    return header->append(row, &recno, err);
+}
+
+}  // namespace
+
 bool Database::open(const QString& folder, QString* error) {
     close();
     auto fail = [&](const QString& message) {
@@ -103,43 +166,11 @@ bool Database::open(const QString& folder, QString* error) {
     }
     folder_ = dir.absolutePath();
 
-    // The .DBF files of the folder, by lower-case table name: every entry so named (a folder or a
-    // FIFO too, which opening then refuses by name, rather than taking the table for missing).
     QHash<QString, QString> files;
-    const QStringList entries =
-        dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& entry : entries) {
-        if (!entry.endsWith(QStringLiteral(".dbf"), Qt::CaseInsensitive)) continue;
-        const QString base = entry.left(entry.size() - 4);
-        if (!identifier().match(base).hasMatch()) continue;
-        const QString path = dir.filePath(entry);
-        if (files.contains(base.toLower()))
-            return fail(QStringLiteral("La carpeta de datos %1 tiene dos archivos de la misma tabla: %2 y %3. Deja solo "
-                                       "uno de ellos y vuelve a abrir el programa.")
-                            .arg(native, QDir::toNativeSeparators(files.value(base.toLower())),
-                                 QDir::toNativeSeparators(path)));
-        // A link would be replaced by a file of its own at the first pack: the file it points to
-        // would silently stop changing.
-        const QFileInfo info(path);
-        if (info.isSymLink())
-            return fail(QStringLiteral("La tabla %1 es un enlace a %2. Este programa no escribe a través de enlaces: pon "
-                                       "en su lugar una copia del archivo y vuelve a abrir el programa.")
-                            .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(info.symLinkTarget())));
-        files.insert(base.toLower(), path);
-    }
+    const QString wrong = folderTables(dir, native, &files);
+    if (!wrong.isEmpty()) return fail(wrong);
 
     QString err;
-    for (const TableDef& def : tableCatalogue()) {
-        const QString key = def.name.toLower();
-        if (files.contains(key)) continue;
-        if (def.group == TableGroup::Catalogue)
-            return fail(QStringLiteral("No se encontró la tabla de catálogo %1 (%1.DBF) en la carpeta %2.")
-                            .arg(def.name, native));
-        const QString path = dir.filePath(def.name + QStringLiteral(".DBF"));
-        if (!DbfTable::create(path, def.fields, &err)) return fail(err);
-        files.insert(key, path);
-    }
-
     int rc = sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) return fail(QStringLiteral("No se pudo iniciar el motor de consultas."));
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -149,23 +180,7 @@ bool Database::open(const QString& folder, QString* error) {
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         if (!registerTable(it.value(), &err)) return fail(err);
 
-    // The request header always has exactly one row.
-    if (DbfTable* header = table(QStringLiteral("imdint"))) {
-        if (header->recordCount() - header->deletedCount() == 0) {
-            const int idsectorm = header->fieldIndex(QStringLiteral("IDSECTORM"));
-            const int idtra = header->fieldIndex(QStringLiteral("IDTRA"));
-            const int idmoda = header->fieldIndex(QStringLiteral("IDMODA"));
-            const int dprev = header->fieldIndex(QStringLiteral("DPREV"));
-            QVariantList row;
-            for (int i = 0; i < header->fields().size(); ++i) {
-                if (i == idsectorm || i == idtra || i == idmoda) row << QVariant(qint64(0));
-                else if (i == dprev) row << QVariant(false);
-                else row << QVariant();
-            }
-            int recno;
-            if (!header->append(row, &recno, &err)) return fail(err);
-        }
-    }
+    if (!ensureHeaderRow(table(QStringLiteral("imdint")), &err)) return fail(err);
     return true;
 }
 
