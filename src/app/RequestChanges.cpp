@@ -164,37 +164,12 @@ QList<KeptDisk> keptDisks(const QString& dataFolder) {
 // ----- the copy kept -----
 
 bool RequestChanges::keepDiskCopy(const Database& db, QString* error) {
-    const QDir base(QDir(db.folder()).filePath(RequestRestore::kBackups));
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     int n = 1;  // after every copy of this second, so that the newest always sorts last
     for (const KeptDisk& k : keptDisks(db.folder())) n = k.stamp == stamp ? qMax(n, k.number + 1) : n;
     QString name = kCopias + QLatin1Char('-') + stamp;
     if (n > 1) name += QStringLiteral("-%1").arg(n);
-    const QString temp = base.filePath(QLatin1Char('.') + name);
-    QDir(temp).removeRecursively();
-    bool ok = QDir().mkpath(temp);
-    if (!ok) *error = QStringLiteral("no se pudo crear la carpeta %1.").arg(QDir::toNativeSeparators(temp));
-    for (const QString& table : requestTables()) {
-        const QString path = db.tablePath(table);
-        if (!ok || path.isEmpty()) continue;
-        QStringList files{path};
-        if (!cpgBeside(path).isEmpty()) files << cpgBeside(path);  // the code page it is read in
-        for (const QString& f : files) {
-            QFile source(f);
-            if (ok && !source.copy(QDir(temp).filePath(QFileInfo(f).fileName()))) {
-                *error = QStringLiteral("no se pudo copiar %1: %2.").arg(QDir::toNativeSeparators(f), source.errorString());
-                ok = false;
-            }
-        }
-    }
-    if (ok && !QDir().rename(temp, base.filePath(name))) {
-        *error = QStringLiteral("no se pudo crear la carpeta %1.").arg(QDir::toNativeSeparators(base.filePath(name)));
-        ok = false;
-    }
-    if (!ok) {
-        QDir(temp).removeRecursively();
-        return false;
-    }
+    if (!keepRequestTables(db, name, error)) return false;
     const QList<KeptDisk> kept = keptDisks(db.folder());
     for (qsizetype i = 0; i + kKeptDisks < kept.size(); ++i) QDir(kept[i].path).removeRecursively();
     return true;

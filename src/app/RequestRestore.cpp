@@ -166,26 +166,40 @@ QString RequestRestore::question(const RestoreFound& found) {
     return text;
 }
 
-bool RequestRestore::keepCurrent(QString* error) {
-    const QString base = QDir(db_.folder()).filePath(kBackups);
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString folder = QDir(base).filePath(stamp);
-    for (int n = 2; QFileInfo::exists(folder); ++n) folder = QDir(base).filePath(stamp + QStringLiteral("-%1").arg(n));
-    if (!QDir().mkpath(folder)) {
-        *error = QStringLiteral("No se pudo crear la carpeta %1").arg(native(folder));
-        return false;
-    }
+bool keepRequestTables(const Database& db, const QString& name, QString* error) {
+    const QDir base(QDir(db.folder()).filePath(RequestRestore::kBackups));
+    const QString temp = base.filePath(QLatin1Char('.') + name);
+    QDir(temp).removeRecursively();
+    bool ok = QDir().mkpath(temp);
+    if (!ok) *error = QStringLiteral("no se pudo crear la carpeta %1.").arg(native(temp));
     for (const QString& table : requestTables()) {
-        const QString path = db_.tablePath(table);
-        if (path.isEmpty()) continue;  // a table the folder lacks has nothing to keep
-        const QString copy = QDir(folder).filePath(QFileInfo(path).fileName());
-        QFile source(path);
-        if (!source.copy(copy)) {
-            *error = QStringLiteral("No se pudo copiar %1 a %2: %3").arg(native(path), native(folder), source.errorString());
-            return false;
+        const QString path = db.tablePath(table);
+        if (!ok || path.isEmpty()) continue;  // a table the folder lacks has nothing to keep
+        QStringList files{path};
+        if (!cpgBeside(path).isEmpty()) files << cpgBeside(path);
+        for (const QString& f : files) {
+            QFile source(f);
+            if (ok && !source.copy(QDir(temp).filePath(QFileInfo(f).fileName()))) {
+                *error = QStringLiteral("no se pudo copiar %1: %2.").arg(native(f), source.errorString());
+                ok = false;
+            }
         }
     }
-    backupFolder_ = folder;
+    if (ok && !QDir().rename(temp, base.filePath(name))) {
+        *error = QStringLiteral("no se pudo crear la carpeta %1.").arg(native(base.filePath(name)));
+        ok = false;
+    }
+    if (!ok) QDir(temp).removeRecursively();
+    return ok;
+}
+
+bool RequestRestore::keepCurrent(QString* error) {
+    const QDir base(QDir(db_.folder()).filePath(kBackups));
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = stamp;
+    for (int n = 2; QFileInfo::exists(base.filePath(name)); ++n) name = stamp + QStringLiteral("-%1").arg(n);
+    if (!keepRequestTables(db_, name, error)) return false;
+    backupFolder_ = base.filePath(name);
     return true;
 }
 

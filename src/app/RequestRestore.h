@@ -66,6 +66,11 @@ enum class RestoreOutcome {
     Restored    // the seven tables are in the data folder
 };
 
+// Copies the request's tables, each with the .cpg it is read in, into respaldos/<name> of the data
+// folder: written under a hidden name first and renamed once whole, so that a copy seen is a
+// whole one. False with the reason (a lower-case clause) when it could not be made.
+bool keepRequestTables(const Database& db, const QString& name, QString* error);
+
 class RequestRestore {
 public:
     RequestRestore(Database& db, Messages& messages, RestoreHooks hooks = {});
