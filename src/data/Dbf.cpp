@@ -120,8 +120,14 @@ struct DbfTable::Opening {
 DbfTable::~DbfTable() {
     // A transaction the engine never ended leaves its journal: the next opening undoes it.
     journal_.end(path_, !inTransaction_);
+    releaseFile();
+}
+
+void DbfTable::releaseFile() {
+    head_.detach();
     if (fd_ >= 0)
         ::close(fd_);
+    fd_ = -1;
 }
 
 bool DbfTable::inspect(const QString& path, QString* error) {
@@ -164,6 +170,8 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, QString* error, Db
         return nullptr;
     t->keepRecords(o);
     t->repair(o);
+    if (!t->readOnly_)
+        t->head_.attach(t->fd_);
     return t;
 }
 
@@ -561,7 +569,7 @@ QVariantList DbfTable::record(int recno) const {
     return values;
 }
 
-bool DbfTable::encode(const QVariantList& values, QByteArray* record, QString* error) const {
+bool DbfTable::encode(const QVariantList& values, char* record, QString* error) const {
     if (values.size() > fields_.size()) {
         setError(error, QStringLiteral("No se puede guardar en %1: se dieron %2 valores y la tabla tiene %3 campos.")
                             .arg(shownPath(path_))
@@ -569,20 +577,17 @@ bool DbfTable::encode(const QVariantList& values, QByteArray* record, QString* e
                             .arg(fields_.size()));
         return false;
     }
-    QByteArray rec;
-    rec.reserve(recordLength_ + 1);  // and the end mark an append adds
-    rec.fill(' ', recordLength_);
+    std::memset(record, ' ', size_t(recordLength_));
     for (int i = 0; i < fields_.size(); ++i) {
-        if (!writeValue(fields_[i], codePage_, i < values.size() ? values[i] : QVariant(), rec.data() + offsets_[i], error))
+        if (!writeValue(fields_[i], codePage_, i < values.size() ? values[i] : QVariant(), record + offsets_[i], error))
             return false;
     }
-    *record = rec;
     return true;
 }
 
 bool DbfTable::writeAt(qint64 offset, const char* data, qint64 size, QString* error) {
     int err = 0;
-    if (writeAll(fd_, offset, data, size, &err))
+    if (head_.write(fd_, offset, data, size, &err))
         return true;
     setError(error, QStringLiteral("No se pudo escribir en el archivo %1: %2.").arg(shownPath(path_), systemReason(err)));
     return false;
@@ -606,9 +611,7 @@ bool DbfTable::keepTail(QString* error) {
 
 void DbfTable::closeFile() {
     journal_.end(path_, !inTransaction_);
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    releaseFile();
 }
 
 bool DbfTable::checkWritable(int recno, bool existing, QString* error) const {
@@ -649,7 +652,7 @@ void DbfTable::touchDate() {
         return;
     remember(Undo::Date, -1, before);
     int err = 0;
-    writeAll(fd_, 1, header_.constData() + 1, 3, &err);  // the date is not worth failing for
+    head_.write(fd_, 1, header_.constData() + 1, 3, &err);  // the date is not worth failing for
 }
 
 bool DbfTable::append(const QVariantList& values, int* recno, QString* error) {
@@ -659,33 +662,42 @@ bool DbfTable::append(const QVariantList& values, int* recno, QString* error) {
         setError(error, QStringLiteral("No caben más registros en el archivo %1.").arg(shownPath(path_)));
         return false;
     }
-    QByteArray rec;
-    if (!encode(values, &rec, error) || !keepTail(error))
+    if (!keepTail(error))
         return false;
-    rec.append('\x1A');
+    // The record is encoded where it will stay, with the end mark after it for the one write of
+    // both; the records grow by half again when they are full (reserve reallocates in place
+    // where it can, where append would copy them all).
+    const qsizetype at = data_.size();
+    if (data_.capacity() - at <= recordLength_)
+        data_.reserve(at + at / 2 + 64 * qsizetype(recordLength_));
+    data_.resize(at + recordLength_ + 1);
+    char* rec = data_.data() + at;
+    rec[recordLength_] = '\x1A';
+    if (!encode(values, rec, error)) {
+        data_.truncate(at);
+        return false;
+    }
     const qint64 end = headerLength_ + qint64(count_) * recordLength_;
-    if (!writeAt(end, rec.constData(), rec.size(), error)) {
+    if (!writeAt(end, rec, recordLength_ + 1, error)) {
+        data_.truncate(at);
         int err = 0;
         writeAll(fd_, end, "\x1A", 1, &err);  // best effort: keep the end where it was
         return false;
     }
+    data_.truncate(at + recordLength_);
     char before[7];  // the date and the count, as the header had them
     std::memcpy(before, header_.constData() + 1, 7);
     const bool dated = stampDate();
     writeU32(header_.data() + 4, quint32(count_ + 1));
     if (!writeAt(1, header_.constData() + 1, 7, error)) {
         std::memcpy(header_.data() + 1, before, 7);
+        data_.truncate(at);
         int err = 0;
         writeAll(fd_, end, "\x1A", 1, &err);
         return false;
     }
     if (dated)
         remember(Undo::Date, -1, QByteArray(before, 3));
-    // The records grow by half again when they are full: reserve reallocates in place where it
-    // can, where append would copy them all.
-    if (data_.capacity() - data_.size() < recordLength_)
-        data_.reserve(data_.size() + data_.size() / 2 + 64 * qsizetype(recordLength_));
-    data_.append(rec.constData(), recordLength_);
     const int r = count_++;
     remember(Undo::Append, r, {});
     ++changes_;
@@ -698,8 +710,8 @@ bool DbfTable::append(const QVariantList& values, int* recno, QString* error) {
 bool DbfTable::update(int recno, const QVariantList& values, QString* error) {
     if (!checkWritable(recno, true, error))
         return false;
-    QByteArray rec;
-    if (!encode(values, &rec, error))
+    QByteArray rec(recordLength_, ' ');
+    if (!encode(values, rec.data(), error))
         return false;
     const QByteArray before = data_.mid(qsizetype(recno) * recordLength_, recordLength_);
     rec[0] = before[0];

@@ -155,8 +155,9 @@ private:
     void keepRecords(const Opening& o);
     void repair(Opening& o);
 
-    bool encode(const QVariantList& values, QByteArray* record, QString* error) const;
+    bool encode(const QVariantList& values, char* record, QString* error) const;  // recordLength_ bytes
     bool writeAt(qint64 offset, const char* data, qint64 size, QString* error);
+    void releaseFile();  // closes fd_ and what maps it
     bool keepTail(QString* error);  // the copy kept before writing over records past an end mark
     bool checkWritable(int recno, bool existing, QString* error) const;  // existing: recno must be a live record
     bool stampDate();  // puts today's date into header_; true when it changed
@@ -171,6 +172,7 @@ private:
 
     QString path_;
     int fd_ = -1;
+    dbf::HeadBytes head_;  // the header's date and count as every insert rewrites them
     bool readOnly_ = false;
     bool unkeptTail_ = false;  // records the header counts follow an end mark; no copy kept yet
     DbfCodePage codePage_ = DbfCodePage::Windows1252;

@@ -108,7 +108,7 @@ bool DbfTable::undoTo(qsizetype size, QString* error) {
         case Undo::Date:
             std::memcpy(header_.data() + 1, u.bytes.constData(), 3);
             if (writable && ok)
-                ok = writeAll(fd_, 1, header_.constData() + 1, 3, &err);
+                ok = head_.write(fd_, 1, header_.constData() + 1, 3, &err);
             break;
         }
     }
@@ -117,7 +117,7 @@ bool DbfTable::undoTo(qsizetype size, QString* error) {
         writeU32(header_.data() + 4, quint32(count_));
         const qint64 end = headerLength_ + qint64(count_) * recordLength_;
         if (writable && ok)
-            ok = writeAll(fd_, end, "\x1A", 1, &err) && writeAll(fd_, 4, header_.constData() + 4, 4, &err);
+            ok = writeAll(fd_, end, "\x1A", 1, &err) && head_.write(fd_, 4, header_.constData() + 4, 4, &err);
         if (writable && ok && ::ftruncate(fd_, off_t(end + 1)) != 0) {
             err = errno;
             ok = false;
@@ -130,8 +130,7 @@ bool DbfTable::undoTo(qsizetype size, QString* error) {
                         .arg(shownPath(path_), writable ? systemReason(err) : QStringLiteral("ya está cerrado")));
     if (writable) {
         journal_.end(path_, false);
-        ::close(fd_);
-        fd_ = -1;
+        releaseFile();
     }
     return false;
 }

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -191,7 +192,35 @@ QByteArray numberText(const QVariant& v) {
     }
 }
 
+QString tooWide(const DbfField& f, const QString& shown) {
+    const QString room = f.decimals > 0 ? QStringLiteral("%1 posiciones con %2 decimales").arg(f.width).arg(f.decimals)
+                                        : QStringLiteral("%1 posiciones sin decimales").arg(f.width);
+    return fieldMessage(f, QStringLiteral("el número %1 no cabe en el campo (%2)").arg(shown, room));
+}
+
+// A whole number held as one (what the engine gives for 12): its digits, and the zeros of the
+// decimals, written straight into the field.
+bool encodeInteger(const DbfField& f, qint64 n, char* dest, QString* error) {
+    char text[48];  // 20 digits and a sign, the point, at most 15 decimals
+    char* end = std::to_chars(text, text + 21, n).ptr;
+    if (f.decimals > 0) {
+        *end++ = '.';
+        end = std::fill_n(end, f.decimals, '0');
+    }
+    const char* from = text;
+    if (end - from > f.width && f.decimals > 0 && n == 0)
+        ++from;  // "0.00" may still fit as ".00"
+    if (end - from > f.width) {
+        setError(error, tooWide(f, QString::number(n)));
+        return false;
+    }
+    std::memcpy(dest + (f.width - (end - from)), from, size_t(end - from));
+    return true;
+}
+
 bool encodeNumeric(const DbfField& f, const QVariant& v, char* dest, QString* error) {
+    if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int)
+        return encodeInteger(f, v.toLongLong(), dest, error);
     Decimal d;
     QString shown;
     if (isTextVariant(v)) {
@@ -224,10 +253,7 @@ bool encodeNumeric(const DbfField& f, const QVariant& v, char* dest, QString* er
             text.remove(zero, 1);
     }
     if (text.size() > f.width) {
-        const QString room = f.decimals > 0
-                                 ? QStringLiteral("%1 posiciones con %2 decimales").arg(f.width).arg(f.decimals)
-                                 : QStringLiteral("%1 posiciones sin decimales").arg(f.width);
-        setError(error, fieldMessage(f, QStringLiteral("el número %1 no cabe en el campo (%2)").arg(shown, room)));
+        setError(error, tooWide(f, shown));
         return false;
     }
     std::memcpy(dest + (f.width - text.size()), text.constData(), size_t(text.size()));

@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace kalto {
@@ -189,6 +191,26 @@ bool writeAll(int fd, qint64 offset, const char* data, qint64 size, int* err) {
         size -= n;
         offset += n;
     }
+    return true;
+}
+
+void HeadBytes::attach(int fd) {
+    detach();
+    void* page = ::mmap(nullptr, size_t(kMapped), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (page != MAP_FAILED)
+        page_ = static_cast<char*>(page);
+}
+
+void HeadBytes::detach() {
+    if (page_)
+        ::munmap(page_, size_t(kMapped));
+    page_ = nullptr;
+}
+
+bool HeadBytes::write(int fd, qint64 offset, const char* data, qint64 size, int* err) {
+    if (!page_ || offset < 0 || offset + size > kMapped)
+        return writeAll(fd, offset, data, size, err);
+    std::memcpy(page_ + offset, data, size_t(size));
     return true;
 }
 

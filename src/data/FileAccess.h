@@ -56,6 +56,29 @@ bool readSmallFile(const QString& path, qint64 limit, QByteArray* out, int* err)
 
 // Writes all `size` bytes at `offset`, through interrupted and partial writes.
 bool writeAll(int fd, qint64 offset, const char* data, qint64 size, int* err);
+// The fixed start of a table's header (its date and record count, rewritten by every insert),
+// written through a shared mapping of the file's first page where the system gives one. A store
+// there lands in the same cached page a write would, at once and without a system call: another
+// reader sees it, and a process killed after it loses nothing. Without a mapping (a file system
+// that has none, no memory for it) the bytes go through writeAll, as before.
+class HeadBytes {
+public:
+    static constexpr qint64 kMapped = 32;  // the bytes before the first field descriptor
+
+    HeadBytes() = default;
+    HeadBytes(const HeadBytes&) = delete;
+    HeadBytes& operator=(const HeadBytes&) = delete;
+    ~HeadBytes() { detach(); }
+
+    void attach(int fd);  // maps the first page of a file open for writing
+    void detach();
+    // Writes at any offset of the file: within the mapped bytes by a store, elsewhere by writeAll.
+    bool write(int fd, qint64 offset, const char* data, qint64 size, int* err);
+
+private:
+    char* page_ = nullptr;
+};
+
 // Writes `bytes` to `path` + ".tmp", then renames it over `path`. The old file (if any)
 // stays untouched unless the rename succeeds. `mode` gives the new file's permissions. The
 // reason of a failure names `path`, the file the user knows.
