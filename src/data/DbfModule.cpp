@@ -22,6 +22,8 @@ struct DbfVtab {
     // The table `key` named when last looked up, while the owner's tables stay the same.
     DbfTable* table = nullptr;
     quint64 generation = 0;
+    QList<int> checked;   // the columns checkRow looks at in that table
+    QVariantList values;  // a written row, kept for its room
 };
 
 struct DbfCursor {
@@ -45,6 +47,7 @@ DbfTable* tableOf(sqlite3_vtab* vtab) {
     if (!v->table || v->generation != generation) {
         v->table = v->owner->table(v->key);
         v->generation = generation;
+        v->checked = v->table ? checkedColumns(v->key, v->table->fields()) : QList<int>();
     }
     return v->table;
 }
@@ -259,10 +262,10 @@ int xUpdate(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* r
         }
         return SQLITE_OK;
     }
-    QVariantList values;
-    values.reserve(argc - 2);
+    QVariantList& values = reinterpret_cast<DbfVtab*>(vtab)->values;
+    values.clear();
     for (int i = 2; i < argc; ++i) values << toVariant(argv[i]);
-    const QString refused = checkRow(reinterpret_cast<DbfVtab*>(vtab)->key, table->fields(), values);
+    const QString refused = checkRow(table->fields(), reinterpret_cast<DbfVtab*>(vtab)->checked, values);
     if (!refused.isEmpty()) {
         setError(vtab, refused);
         return SQLITE_ERROR;

@@ -145,14 +145,28 @@ QString fieldMessage(const DbfField& f, const QString& what) {
     return QStringLiteral("No se puede guardar el campo %1: %2.").arg(f.name, what);
 }
 
+// Plain ASCII that fits is the same bytes in every code page and in UTF-8: written as it is.
+bool putAscii(const QString& text, qsizetype n, int width, char* dest) {
+    if (n > width)
+        return false;
+    const QChar* s = text.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (s[i].unicode() >= 0x80)
+            return false;
+    }
+    for (qsizetype i = 0; i < n; ++i)
+        dest[i] = char(s[i].unicode());
+    return true;
+}
+
 bool encodeCharacter(const DbfField& f, const QVariant& v, DbfCodePage page, char* dest, QString* error) {
     QString text = v.toString();
     qsizetype end = text.size();
     while (end > 0 && text.at(end - 1) == u' ')
         --end;
-    text.truncate(end);
-    if (text.isEmpty())
+    if (end == 0 || putAscii(text, end, f.width, dest))
         return true;
+    text.truncate(end);
     QByteArray bytes;
     QString why;
     if (!encodeText(page, text, &bytes, &why)) {

@@ -90,21 +90,34 @@ const QStringList& requestTables() {
 
 namespace kalto {
 
-QString checkRow(const QString& table, const QList<DbfField>& fields, const QVariantList& values) {
+QList<int> checkedColumns(const QString& table, const QList<DbfField>& fields) {
     const bool annexes = table.compare(QStringLiteral("imanexos"), Qt::CaseInsensitive) == 0;
     if (!annexes && table.compare(QStringLiteral("improd"), Qt::CaseInsensitive) != 0) return {};
-    for (int i = 0; i < fields.size() && i < values.size(); ++i) {
+    QList<int> columns;
+    for (int i = 0; i < fields.size(); ++i) {
         const QString& name = fields[i].name;
-        const bool id = name.compare(QStringLiteral("ID_PROD"), Qt::CaseInsensitive) == 0 ||
-                        (annexes && name.compare(QStringLiteral("ID_SUBORD"), Qt::CaseInsensitive) == 0);
-        if (!id || values[i].isNull() || !values[i].isValid()) continue;
+        if (name.compare(QStringLiteral("ID_PROD"), Qt::CaseInsensitive) == 0 ||
+            (annexes && name.compare(QStringLiteral("ID_SUBORD"), Qt::CaseInsensitive) == 0))
+            columns << i;
+    }
+    return columns;
+}
+
+QString checkRow(const QList<DbfField>& fields, const QList<int>& columns, const QVariantList& values) {
+    for (const int i : columns) {
+        if (i >= values.size() || values[i].isNull() || !values[i].isValid()) continue;
         bool ok = isNumberValue(values[i]);  // a number as it is; a text as the number it spells
         const double v = ok ? values[i].toDouble() : values[i].toString().trimmed().toDouble(&ok);
         if (ok && (v > kMaxAnnexId || v < -kMaxAnnexId - 1))
-            return QStringLiteral("El identificador %1 de %2 excede el máximo de %3.").arg(values[i].toString(), name)
+            return QStringLiteral("El identificador %1 de %2 excede el máximo de %3.")
+                .arg(values[i].toString(), fields[i].name)
                 .arg(kMaxAnnexId);
     }
     return {};
+}
+
+QString checkRow(const QString& table, const QList<DbfField>& fields, const QVariantList& values) {
+    return checkRow(fields, checkedColumns(table, fields), values);
 }
 
 }  // namespace kalto

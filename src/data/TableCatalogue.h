@@ -32,5 +32,9 @@ namespace kalto {
 // Rules every stored row of a table obeys beyond its field widths (annex identifiers are
 // 16-bit). Returns an empty text when `values` (by field) may be stored, else the reason.
 QString checkRow(const QString& table, const QList<DbfField>& fields, const QVariantList& values);
+// The same in two steps, for a caller that checks many rows of one table: the columns checked
+// (empty for a table without such rules), then a row.
+QList<int> checkedColumns(const QString& table, const QList<DbfField>& fields);
+QString checkRow(const QList<DbfField>& fields, const QList<int>& columns, const QVariantList& values);
 
 }  // namespace kalto
