@@ -47,6 +47,7 @@ TEST(FieldValues, AValueIsWrittenAsTheFileHoldsItAndReadsBackAndForeignBytesAreR
         {kMoney, -12.5, "  -12.50", -12.5}, {kMoney, 12345.67, "12345.67", 12345.67}, {kMoney, 0.125, "    0.13", 0.13},
         {kMoney, -2.675, "   -2.68", -2.68}, {kMoney, text("1.005"), "    1.01", 1.01}, {kMoney, 9.995, "   10.00", 10.0},
         {kMoney, -0.004, "    0.00", 0.0}, {kMoney, text("-.5"), "   -0.50", -0.5}, {kSmall, 0.5, ".50", 0.5},
+        {kMoney, 7, "    7.00", 7.0}, {kMoney, qint64(-3), "   -3.00", -3.0}, {kSmall, qint64(0), ".00", 0.0},
         {kFlag, true, "T", true}, {kFlag, text("sí"), "T", true}, {kFlag, text("-1"), "T", true}, {kFlag, 2, "T", true},
         {kFlag, text("n"), "F", false}, {kFlag, 0, "F", false}, {kFlag, null, "F", false}, {kDay, leap, "20240229", leap},
         {kDay, text("2001-09-11"), "20010911", QDate(2001, 9, 11)}, {kDay, text("20000101"), "20000101", QDate(2000, 1, 1)},
@@ -71,7 +72,7 @@ TEST(FieldValues, AValueIsWrittenAsTheFileHoldsItAndReadsBackAndForeignBytesAreR
 TEST(FieldValues, AValueTheFieldCannotHoldIsRefusedNamingTheFieldAndTheFault) {
     const QList<std::tuple<DbfField, QVariant, const char*>> cases = {
         {kText, QString(9, u'x'), "9 caracteres y el campo admite 8"}, {kText, text("ÑÑÑÑÑ"), "ocupa 10 bytes en UTF-8"},
-        {kText, text("Ωmega"), "«Ω» (U+03A9)"}, {kText, text("ok \U0001F600"), "«\U0001F600» (U+1F600)"}, {kSmall, -0.5, "no cabe"},
+        {kText, text("Ωmega"), "«Ω» (U+03A9)"}, {kText, text("ok \U0001F600"), "«\U0001F600» (U+1F600)"}, {kSmall, -0.5, "no cabe"}, {kSmall, qint64(1), "el número 1 no cabe"},
         {kInt, 1234567, "1234567 no cabe en el campo (6 posiciones sin decimales)"}, {kInt, 999999.5, "no cabe"},
         {kMoney, 123456.78, "(8 posiciones con 2 decimales)"}, {kInt, leap, "no es un número"}, {kDay, 20010911, "no es una fecha"},
         {kMoney, text("12 5"), "«12 5» no es un número"}, {kMoney, std::numeric_limits<double>::quiet_NaN(), "no es un número"},
