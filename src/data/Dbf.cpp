@@ -713,28 +713,25 @@ bool DbfTable::update(int recno, const QVariantList& values, QString* error) {
     QByteArray rec(recordLength_, ' ');
     if (!encode(values, rec.data(), error))
         return false;
-    const QByteArray before = data_.mid(qsizetype(recno) * recordLength_, recordLength_);
-    rec[0] = before[0];
-    if (!writeInPlace(recno, rec, error))
-        return false;
-    remember(Undo::Record, recno, before);
-    touchDate();
-    setRecord(recno, rec.constData());
-    ++changes_;
-    return true;
+    rec[0] = data_.at(qsizetype(recno) * recordLength_);  // its deletion flag stays
+    return rewrite(recno, rec, error);
 }
 
 bool DbfTable::remove(int recno, QString* error) {
     if (!checkWritable(recno, true, error))
         return false;
-    const QByteArray before = data_.mid(qsizetype(recno) * recordLength_, recordLength_);
-    QByteArray rec = before;
+    QByteArray rec = data_.mid(qsizetype(recno) * recordLength_, recordLength_);
     rec[0] = '*';
-    if (!writeInPlace(recno, rec, error))
+    return rewrite(recno, rec, error);
+}
+
+bool DbfTable::rewrite(int recno, const QByteArray& record, QString* error) {
+    const QByteArray before = data_.mid(qsizetype(recno) * recordLength_, recordLength_);
+    if (!writeInPlace(recno, record, error))
         return false;
     remember(Undo::Record, recno, before);
     touchDate();
-    setRecord(recno, rec.constData());
+    setRecord(recno, record.constData());
     ++changes_;
     return true;
 }

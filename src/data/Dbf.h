@@ -165,6 +165,8 @@ private:
     void indexRecord(int recno, bool add);
     dbf::DbfIndex& indexOf(int field);  // built on first use
     void remember(Undo::Kind kind, int recno, const QByteArray& bytes);
+    // Writes `record` over live record `recno`, in the file and in memory, remembering it as it was.
+    bool rewrite(int recno, const QByteArray& record, QString* error);
     // Rewrites record `recno` (held in data_) as `record` through the journal.
     bool writeInPlace(int recno, const QByteArray& record, QString* error);
     bool undoTo(qsizetype size, QString* error);
