@@ -52,11 +52,7 @@ int main(int argc, char** argv) {
     bench::copyCatalogues(bench::catalogueFolder(argc, argv), dir.path());
     {
         Database db;
-        QString error;
-        if (!db.open(dir.path(), &error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
-        }
+        if (!bench::openData(db, dir.path())) return 1;
         // Each product followed by its inputs, as they are typed.
         int id = 1;
         for (int p = 0; p < kProducts; ++p) {
@@ -71,8 +67,8 @@ int main(int argc, char** argv) {
 
     RecordingMessages messages;
     Database db;
+    if (!bench::openData(db, dir.path())) return 1;
     QString error;
-    if (!db.open(dir.path(), &error)) return 1;
     frmKALTO window(db, messages);
     if (!window.load(&error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));

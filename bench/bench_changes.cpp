@@ -23,12 +23,6 @@ namespace {
 
 constexpr int kRows = 100000;
 
-long peakKiB() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,11 +48,8 @@ int main(int argc, char** argv) {
         }
     }
     Database db;
+    if (!bench::openData(db, folder.path())) return 1;
     QString error;
-    if (!db.open(folder.path(), &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
     QElapsedTimer t;
     t.start();
     if (!RequestChanges::keepDiskCopy(db, &error)) {
@@ -76,7 +67,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const long before = peakKiB();
+    const long before = bench::peakKiB();
     t.restart();
     QList<RequestChange> changes;
     if (!RequestChanges::compare(db, RequestChanges::lastDiskCopy(folder.path()), &changes, &error)) {
@@ -86,7 +77,7 @@ int main(int argc, char** argv) {
     const double compare = t.nsecsElapsed() / 1e9;
     std::printf("copy kept of %d annex rows:        %.3f s\n", kRows, keep);
     std::printf("comparison (%lld changes found):   %.3f s\n", static_cast<long long>(changes.size()), compare);
-    std::printf("peak resident size: %ld KiB before the comparison, %ld KiB after (+%ld KiB)\n", before, peakKiB(),
-                peakKiB() - before);
+    std::printf("peak resident size: %ld KiB before the comparison, %ld KiB after (+%ld KiB)\n", before, bench::peakKiB(),
+                bench::peakKiB() - before);
     return 0;
 }

@@ -116,11 +116,7 @@ int main(int argc, char** argv) {
     bench::copyCatalogues(bench::catalogueFolder(argc, argv), dir.path());
 
     Database db;
-    QString error;
-    if (!db.open(dir.path(), &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
+    if (!bench::openData(db, dir.path())) return 1;
     sqlite3* native = nullptr;
     sqlite3_open(":memory:", &native);
     sqlite3_exec(native,
@@ -180,10 +176,7 @@ int main(int argc, char** argv) {
     QElapsedTimer t;
     t.start();
     Database reopened;
-    if (!reopened.open(dir.path(), &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
+    if (!bench::openData(reopened, dir.path())) return 1;
     MainDataSources sources(&reopened);
     sources.bind();
     sources.refreshAll();

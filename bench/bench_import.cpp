@@ -76,12 +76,6 @@ QStringList linesOf(const QString& path) {
     return lines;
 }
 
-long peakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // Writes a file of about `bytes` bytes, a block of lines at a time: `line(n)` is line n.
 void writeLarge(const QString& path, qint64 bytes, const std::function<QByteArray(int)>& line) {
     QFile f(path);
@@ -100,21 +94,11 @@ void writeLarge(const QString& path, qint64 bytes, const std::function<QByteArra
 
 // (c): one import of a large file in a child process; what it prints is its figures.
 void large(const char* what, const QString& catalogues, const DriveSettings& settings, bool annexes) {
-    std::fflush(stdout);
-    const pid_t child = ::fork();
-    if (child != 0) {
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return;
-    }
+    bench::inChild([&] {
     QTemporaryDir data;
     makeFolder(catalogues, data.path());
     Database db;
-    QString error;
-    if (!db.open(data.path(), &error)) {
-        std::printf("%s\n", qPrintable(error));
-        std::_Exit(1);
-    }
+    if (!bench::openData(db, data.path())) return 1;
     const QString input = QDir(settings.unidadC).filePath(annexes ? QStringLiteral("anexo.csv") : QStringLiteral("prod.csv"));
     const QByteArray description = " de cartón corrugado doble, con asas de plástico y tapa, para el embarque de las piezas";
     writeLarge(input, 200LL * 1000 * 1000, [&](int n) -> QByteArray {
@@ -126,7 +110,7 @@ void large(const char* what, const QString& catalogues, const DriveSettings& set
         return (n % 2 ? "C,Caja " : "H,Herramienta ") + QByteArray::number(n) + description + "\r\n";
     });
     const qint64 size = QFileInfo(input).size();
-    const long before = peakKilobytes();
+    const long before = bench::peakKiB();
     QElapsedTimer t;
     t.start();
     int reports = 0;
@@ -138,12 +122,11 @@ void large(const char* what, const QString& catalogues, const DriveSettings& set
     std::printf("    %.2f s (%d cargados, %d rechazados; archivo de errores de %.1f MB), %d avisos de avance\n",
                 seconds, r.loaded, r.refused, QFileInfo(r.errorPath).size() / 1e6, reports);
     std::printf("    memoria máxima del proceso: %.1f MB (%.1f MB antes de importar; meta: menos de 150 MB)\n",
-                peakKilobytes() / 1024.0, before / 1024.0);
+                bench::peakKiB() / 1024.0, before / 1024.0);
     QFile::remove(input);
     QFile::remove(r.errorPath);
-    data.remove();
-    std::fflush(stdout);
-    std::_Exit(0);
+    return 0;
+    });
 }
 
 // A new empty table at `path` with the fields of `name` in `db`.

@@ -134,11 +134,8 @@ int runCase(int argc, char** argv, const Size& size) {
     bench::copyCatalogues(bench::catalogueFolder(argc, argv), dir.path());
 
     Database db;
+    if (!bench::openData(db, dir.path())) return 1;
     QString error;
-    if (!db.open(dir.path(), &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
     QElapsedTimer t;
     t.start();
     if (!fill(db, size)) return 1;

@@ -27,11 +27,7 @@ int main(int argc, char** argv) {
     bench::copyCatalogues(bench::catalogueFolder(argc, argv), dir.path());
     {
         Database db;
-        QString error;
-        if (!db.open(dir.path(), &error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
-        }
+        if (!bench::openData(db, dir.path())) return 1;
         int id = 1;
         for (int p = 0; p < 1000; ++p) {
             const int product = id++;
@@ -45,8 +41,8 @@ int main(int argc, char** argv) {
     QElapsedTimer t;
     t.start();
     Database db;
+    if (!bench::openData(db, dir.path())) return 1;
     QString error;
-    if (!db.open(dir.path(), &error)) return 1;
     const double opened = t.nsecsElapsed() / 1e6;
     frmKALTO window(db, messages);
     const double built = t.nsecsElapsed() / 1e6;

@@ -106,30 +106,14 @@ bool writeOds(const QString& path) {
           }}});
 }
 
-long peakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // One import of `file` on drive C: in a child process; what it prints is its figures.
 void importIn(const char* what, const QString& catalogues, const DriveSettings& settings, const QString& file) {
-    std::fflush(stdout);
-    const pid_t child = ::fork();
-    if (child != 0) {
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return;
-    }
+    bench::inChild([&] {
     QTemporaryDir data;
     bench::copyCatalogues(catalogues, data.path());
     Database db;
-    QString error;
-    if (!db.open(data.path(), &error)) {
-        std::printf("%s\n", qPrintable(error));
-        std::_Exit(1);
-    }
-    const long before = peakKilobytes();
+    if (!bench::openData(db, data.path())) return 1;
+    const long before = bench::peakKiB();
     QElapsedTimer t;
     t.start();
     const ImportResult r = importAnnexes(db, Drives(data.path(), settings));
@@ -139,7 +123,7 @@ void importIn(const char* what, const QString& catalogues, const DriveSettings& 
     std::printf("    %.2f s (%d cargados, %d rechazados; meta: menos de 2 s)%s%s\n", seconds, r.loaded, r.refused,
                 r.error.isEmpty() ? "" : " ", qPrintable(r.error));
     std::printf("    memoria máxima del proceso: %.1f MB (%.1f MB antes de importar; meta: menos de 150 MB)\n",
-                peakKilobytes() / 1024.0, before / 1024.0);
+                bench::peakKiB() / 1024.0, before / 1024.0);
     QFile in(file);
     if (in.open(QIODevice::ReadOnly)) {
         std::unique_ptr<LineSource> lines;
@@ -154,8 +138,8 @@ void importIn(const char* what, const QString& catalogues, const DriveSettings& 
             while (lines->next(&line) == LineSource::Step::Line) ++count;
         std::printf("    solo la lectura de los renglones: %.3f s (%d renglones)\n", t.nsecsElapsed() / 1e9, count);
     }
-    std::fflush(stdout);
-    std::_Exit(0);
+    return 0;
+    });
 }
 
 }  // namespace
