@@ -105,6 +105,8 @@ TEST(Workbook, Refused) {
     corrupt[corrupt.indexOf("xl/s2.xml") + 200] ^= 0x55;
     const QByteArray docx = zipOf({{"_rels/.rels", R"(<Relationships><Relationship Type="o/officeDocument" )"
                                                    R"(Target="d.xml"/></Relationships>)"}, {"d.xml", "<document/>"}});
+    const QByteArray sheetless = zipOf({{"_rels/.rels", R"(<Relationships><Relationship Type="o/officeDocument" )"
+                                                        R"(Target="b.xml"/></Relationships>)"}, {"b.xml", "<workbook><sheets/></workbook>"}});
     const QString row = "<table:table-row table:number-rows-repeated=\"%1\"><table:table-cell><text:p>x</text:p>"
                            "</table:table-cell></table:table-row>";
     const struct {
@@ -119,6 +121,7 @@ TEST(Workbook, Refused) {
         {ods(row.arg(1).toUtf8(), "<m:encryption-data/>"), "está protegido con contraseña (cifrado)"},
         {ods(row.arg(1).toUtf8(), {}, "text"), "no es un libro de cálculo"},
         {docx, "no es un libro de cálculo"},
+        {sheetless, "El libro libro.xlsx no tiene ninguna hoja."},
         {ods(row.arg(1048577).toUtf8()), "La primera hoja del libro libro.xlsx pasa de 1,048,576 renglones."},
     };
     for (const auto& c : cases) EXPECT_TRUE(linesOf(c.book).contains(QString::fromUtf8(c.message))) << c.message;
