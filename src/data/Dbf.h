@@ -163,6 +163,7 @@ private:
     bool stampDate();  // puts today's date into header_; true when it changed
     void touchDate();  // stamps the date in the file too (best effort), remembering the old one
     void indexRecord(int recno, bool add);
+    bool keyOf(int recno, int field, qint64* key) const;  // the index key of an integer field's value
     dbf::DbfIndex& indexOf(int field);  // built on first use
     void remember(Undo::Kind kind, int recno, const QByteArray& bytes);
     // Writes `record` over live record `recno`, in the file and in memory, remembering it as it was.

@@ -77,7 +77,7 @@ void DbfTable::indexRecord(int recno, bool add) {
         return;
     for (auto it = indexes_.begin(); it != indexes_.end(); ++it) {
         qint64 key = 0;
-        if (!dbf::integerKey(value(recno, it.key()), &key))
+        if (!keyOf(recno, it.key(), &key))
             continue;
         if (add)
             it.value().add(key, recno);
@@ -93,12 +93,22 @@ dbf::DbfIndex& DbfTable::indexOf(int field) {
         index.reserve(count_ - deleted_);
         for (int r = 0; r < count_; ++r) {
             qint64 k = 0;
-            if (!isDeleted(r) && dbf::integerKey(value(r, field), &k))
+            if (!isDeleted(r) && keyOf(r, field, &k))
                 index.add(k, r);
         }
-        it = indexes_.insert(field, index);
+        it = indexes_.emplace(field, std::move(index));
     }
     return it.value();
+}
+
+bool DbfTable::keyOf(int recno, int field, qint64* key) const {
+    QByteArray buffer;
+    const dbf::SqlValue v = sqlValue(recno, field, &buffer);
+    if (v.kind == dbf::SqlValue::Integer) {
+        *key = v.integer;
+        return true;
+    }
+    return v.kind == dbf::SqlValue::Real && dbf::integerKey(QVariant(v.real), key);
 }
 
 const QList<int>* DbfTable::lookup(int field, qint64 key) {
