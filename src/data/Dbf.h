@@ -100,9 +100,9 @@ public:
     bool remove(int recno, QString* error);
 
     // Live record numbers whose integer field `field` equals `key` (built on first use and
-    // kept current by every write). nullptr when the field is not an integer field. The list
-    // stays valid until the next write to the table.
-    const QList<int>* lookup(int field, qint64 key);
+    // kept current by every write). None when the field is not an integer field. The records
+    // given stay valid until the next write to the table.
+    std::optional<dbf::DbfIndex::Records> lookup(int field, qint64 key);
     // The greatest value a live record holds in integer field `field`, from the same index;
     // none when no record holds one or the field is not an integer field.
     std::optional<qint64> highestKey(int field);

@@ -9,46 +9,68 @@ namespace kalto {
 
 namespace dbf {
 
-namespace {
-const QList<int> kNoRecords;
-}
-
 void DbfIndex::add(qint64 key, int recno) {
     if (highestKnown_ && (!highest_ || key > *highest_)) highest_ = key;
-    QList<int>& list = lists_[key];
-    if (list.isEmpty() || list.constLast() < recno)
+    auto found = keys_.find(key);
+    if (found == keys_.end()) {
+        keys_.insert(key, recno);
+        return;
+    }
+    if (*found >= 0) {  // a second record: the key gets a list
+        const int place = unused_.isEmpty() ? int(lists_.size()) : unused_.takeLast();
+        if (place == lists_.size())
+            lists_.append(QList<int>());
+        lists_[place] = {*found};
+        *found = -1 - place;
+    }
+    QList<int>& list = lists_[-1 - *found];
+    if (list.constLast() < recno)
         list.append(recno);
     else
         list.insert(std::lower_bound(list.begin(), list.end(), recno), recno);
 }
 
 void DbfIndex::remove(qint64 key, int recno) {
-    auto found = lists_.find(key);
-    if (found == lists_.end())
+    auto found = keys_.find(key);
+    if (found == keys_.end())
         return;
-    QList<int>& list = found.value();
+    if (*found >= 0) {
+        if (*found != recno)
+            return;
+        keys_.erase(found);
+        if (highest_ == key) highestKnown_ = false;
+        return;
+    }
+    const int place = -1 - *found;
+    QList<int>& list = lists_[place];
     auto pos = std::lower_bound(list.begin(), list.end(), recno);
     if (pos != list.end() && *pos == recno)
         list.erase(pos);
-    if (list.isEmpty()) {
-        lists_.erase(found);
-        if (highest_ == key) highestKnown_ = false;
+    if (list.size() == 1) {  // one record again: no list
+        *found = list.constFirst();
+        list.clear();
+        unused_.append(place);
     }
 }
 
 std::optional<qint64> DbfIndex::highest() {
     if (!highestKnown_) {
         highest_.reset();
-        for (auto it = lists_.cbegin(); it != lists_.cend(); ++it)
+        for (auto it = keys_.cbegin(); it != keys_.cend(); ++it)
             if (!highest_ || it.key() > *highest_) highest_ = it.key();
         highestKnown_ = true;
     }
     return highest_;
 }
 
-const QList<int>& DbfIndex::find(qint64 key) const {
-    auto found = lists_.constFind(key);
-    return found == lists_.constEnd() ? kNoRecords : found.value();
+DbfIndex::Records DbfIndex::find(qint64 key) const {
+    auto found = keys_.constFind(key);
+    if (found == keys_.constEnd())
+        return {};
+    if (*found >= 0)
+        return {&*found, 1};
+    const QList<int>& list = lists_[-1 - *found];
+    return {list.constData(), list.size()};
 }
 
 bool integerKey(const QVariant& value, qint64* key) {
@@ -111,8 +133,10 @@ bool DbfTable::keyOf(int recno, int field, qint64* key) const {
     return v.kind == dbf::SqlValue::Real && dbf::integerKey(QVariant(v.real), key);
 }
 
-const QList<int>* DbfTable::lookup(int field, qint64 key) {
-    return isIntegerField(field) ? &indexOf(field).find(key) : nullptr;
+std::optional<dbf::DbfIndex::Records> DbfTable::lookup(int field, qint64 key) {
+    if (!isIntegerField(field))
+        return std::nullopt;
+    return indexOf(field).find(key);
 }
 
 std::optional<qint64> DbfTable::highestKey(int field) {

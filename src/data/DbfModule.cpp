@@ -184,19 +184,19 @@ int xFilter(sqlite3_vtab_cursor* cursor, int idxNum, const char*, int argc, sqli
         return SQLITE_ERROR;
     }
     // The arguments come in column order of the bits of idxNum.
-    const QList<int>* shortest = nullptr;
+    std::optional<dbf::DbfIndex::Records> shortest;
     int arg = 0;
     for (int column = 0; column <= 30 && arg < argc; ++column) {
         if (!(idxNum & (1 << column))) continue;
         qint64 key = 0;
         if (integerKey(argv[arg++], &key)) {
-            const QList<int>* hits = c->table->lookup(column, key);
-            if (hits && (!shortest || hits->size() < shortest->size())) shortest = hits;
+            const auto hits = c->table->lookup(column, key);
+            if (hits && (!shortest || hits->size < shortest->size)) shortest = hits;
         }
     }
     if (shortest) {
         c->indexed = true;
-        c->recnos = *shortest;
+        c->recnos = QList<int>(shortest->first, shortest->first + shortest->size);
         if (!c->recnos.isEmpty()) c->table->prefetch(c->recnos.first());
         prefetchNext(c);
         return SQLITE_OK;
