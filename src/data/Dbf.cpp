@@ -685,6 +685,8 @@ bool DbfTable::append(const QVariantList& values, int* recno, QString* error) {
         return false;
     }
     data_.truncate(at + recordLength_);
+    // Then the count and the date (a store into the header's map where there is one): a kill
+    // between the two leaves a whole record past the count, which opening counts.
     char before[7];  // the date and the count, as the header had them
     std::memcpy(before, header_.constData() + 1, 7);
     const bool dated = stampDate();

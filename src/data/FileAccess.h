@@ -1,7 +1,7 @@
 #pragma once
-// The table's files on disk: what a file's status says, reading and writing whole spans, a file
-// replaced by rename, the copies kept before a file is repaired or written over, and the Spanish
-// reasons of a failed system call.
+// The table's files on disk: what a file's status says, reading and writing whole spans, the
+// header's first bytes written through a map, a file replaced by rename, the copies kept before a
+// file is repaired or written over, and the Spanish reasons of a failed system call.
 
 #include <QByteArray>
 #include <QString>
@@ -60,7 +60,7 @@ bool writeAll(int fd, qint64 offset, const char* data, qint64 size, int* err);
 // written through a shared mapping of the file's first page where the system gives one. A store
 // there lands in the same cached page a write would, at once and without a system call: another
 // reader sees it, and a process killed after it loses nothing. Without a mapping (a file system
-// that has none, no memory for it) the bytes go through writeAll, as before.
+// that has none, no memory for it) the bytes go through writeAll.
 class HeadBytes {
 public:
     static constexpr qint64 kMapped = 32;  // the bytes before the first field descriptor
